@@ -1,0 +1,94 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace morvale {
+
+// The window's controls as the commands see them. The window (TfMain) implements this over
+// its widgets, morvale-cli over plain data (PlainForm). The controls are the state: commands
+// read ticks, options and texts from the Form at the moment they need them.
+
+enum class Button : int { Check, ReadXpl, Demux, Rebuild, Cancel, BrowseEvo, BrowseXpl };
+inline constexpr int kButtonCount = 7;
+
+enum class Option : int { Continue, FastCheck, CountFrames, Details };
+inline constexpr int kOptionCount = 4;
+
+enum class Edit : int { EvoFile, XplFile, Workdir, VideoExt, AudioExt, SubExt };
+inline constexpr int kEditCount = 6;
+
+enum class BoxPage : int { Video, Audio, Subpicture };
+
+// One of the 40 stream tick boxes: cbVideo0..7, cbAudio00..15, cbSub00..15.
+struct StreamBox {
+    BoxPage page;
+    int index;
+    friend bool operator==(const StreamBox&, const StreamBox&) = default;
+};
+inline constexpr int kVideoBoxes = 8;
+inline constexpr int kAudioBoxes = 16;
+inline constexpr int kSubpictureBoxes = 16;
+inline constexpr int kStreamBoxCount = kVideoBoxes + kAudioBoxes + kSubpictureBoxes;
+// 0..39 in the order cbVideo0..7, cbAudio00..15, cbSub00..15.
+int boxNumber(StreamBox box);
+StreamBox boxAt(int number);
+
+// Pages of the page control, in tab order.
+enum class Page : int { Status = 0, Video = 1, Audio = 2, Subpicture = 3, Xpl = 4, Options = 5 };
+
+struct XplTreeNode {
+    std::string text;
+    std::vector<XplTreeNode> children;
+};
+
+class Form {
+public:
+    virtual ~Form() = default;
+
+    virtual bool isEnabled(Button button) const = 0;
+    virtual void setEnabled(Button button, bool enabled) = 0;
+    virtual bool isTicked(Option option) const = 0;
+    virtual std::string text(Edit edit) const = 0;
+    virtual void setText(Edit edit, const std::string& text) = 0;
+
+    virtual bool boxEnabled(StreamBox box) const = 0;
+    virtual void setBoxEnabled(StreamBox box, bool enabled) = 0;
+    virtual bool boxTicked(StreamBox box) const = 0;
+    // Sets the tick only; the caller raises cbVideoClick when the state changed.
+    virtual void setBoxTicked(StreamBox box, bool ticked) = 0;
+    virtual std::string boxCaption(StreamBox box) const = 0;
+    virtual void setBoxCaption(StreamBox box, const std::string& caption) = 0;
+    virtual std::string boxHint(StreamBox box) const = 0;
+    virtual void setBoxHint(StreamBox box, const std::string& hint) = 0;
+
+    // The message log: one line, unchanged (an empty text adds an empty line).
+    virtual void log(std::string_view line) = 0;
+    // Status panel 0 or 1: one blank followed by the text.
+    virtual void slog(std::string_view text, int panel) = 0;
+    virtual void showPage(Page page) = 0;
+
+    // The playlist page: the outline memo and the tree.
+    virtual void setXplOutline(const std::vector<std::string>& lines) = 0;
+    virtual void setXplOutlineVisible(bool visible) = 0;
+    virtual void setXplTree(const std::vector<XplTreeNode>& topNodes) = 0;
+
+    // Keeps the other commands, the browse buttons, drops and the stream boxes from being
+    // used while a command runs (Cancel stays usable). Unlocking gives every control back
+    // the state the commands last set.
+    virtual void setLocked(bool locked) = 0;
+
+    virtual void pumpEvents() = 0;
+    virtual void repaint() = 0;
+    // A modal Yes/No question, No being the default; true for Yes.
+    virtual bool askYesNo(std::string_view title, std::string_view text) = 0;
+    // A failed file operation's message, shown to the user.
+    virtual void showError(std::string_view text) = 0;
+
+    virtual double now() = 0;
+    virtual std::string formatLongTime(double days) = 0;
+    virtual char decimalSeparator() const = 0;
+};
+
+}  // namespace morvale

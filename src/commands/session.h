@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "engine/engine_state.h"
+#include "playlist/codec_tables.h"
+
+namespace morvale {
+
+// The chosen source and playlist, derived from the two path edits.
+struct Selection {
+    std::string sourceFileName;  // the source's name without folder
+    std::string sourceBaseName;  // without its last four characters: base of every output name
+    std::string evoFolder;       // ends in a separator; the EVO dialog opens there
+    std::string xplFolder;       // ends in a separator; the XPL dialog opens there
+    std::string xplFileName;     // when non-empty, "Read XPL" is enabled
+};
+
+// The program-wide state the window (or morvale-cli) owns for the whole run and the
+// commands work on.
+struct Session {
+    EngineState engine;
+    Selection selection;
+    XplCodecTables xplCodecs;
+    // A command is running: the others are locked out until it returns.
+    bool running = false;
+};
+
+}  // namespace morvale

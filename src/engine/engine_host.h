@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace morvale {
+
+// What the engine (and the rebuild's loop) needs from the program around it: the message
+// log, the progress panel, the window's event pump and repaint, the options and the stream
+// ticks, and the clock. The commands implement it over the Form; tests implement it directly.
+class EngineHost {
+public:
+    virtual ~EngineHost() = default;
+
+    // Appends one line to the message log.
+    virtual void log(std::string_view line) = 0;
+    // Shows a progress text in the second status panel.
+    virtual void progress(std::string_view text) = 0;
+    // Lets pending window events run (a click on Cancel is seen here).
+    virtual void pumpEvents() = 0;
+    virtual void repaint() = 0;
+    virtual void setCancelEnabled(bool enabled) = 0;
+
+    virtual bool countFrames() const = 0;  // "Count frames"
+    virtual bool details() const = 0;      // "Detailed info"
+    virtual bool fastCheck() const = 0;    // "Fast EVO checking"
+
+    virtual bool videoTicked(int slot) const = 0;       // slots 0-1
+    virtual bool audioTicked(int slot) const = 0;       // slots 0-15
+    virtual bool subpictureTicked(int slot) const = 0;  // slots 0-15
+
+    // Local date and time as days since 1899-12-30.
+    virtual double now() = 0;
+    // A date-time's time of day in the user's long time format.
+    virtual std::string formatLongTime(double days) = 0;
+    // The user's decimal separator (the report frame rates use it).
+    virtual char decimalSeparator() const = 0;
+};
+
+}  // namespace morvale

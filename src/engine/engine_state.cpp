@@ -1,0 +1,20 @@
+#include "engine/engine_state.h"
+
+namespace morvale {
+
+EngineState::EngineState() : blockBuffer(std::make_unique<uint8_t[]>(kBlockSize)) {
+    clearStreamIds();
+}
+
+void EngineState::clearStreamIds() {
+    videoStreamIds.fill(-1);
+    audioStreamIds.fill(-1);
+    subpictureStreamIds.fill(-1);
+}
+
+void EngineState::fillAc3Tables() {
+    ac3SampleRates = kAc3SampleRates;
+    ac3BitRates = kAc3BitRates;
+}
+
+}  // namespace morvale
