@@ -3,17 +3,15 @@
 #include <string>
 #include <string_view>
 
+#include "engine/message_log.h"
+
 namespace morvale {
 
 // What the engine (and the rebuild's loop) needs from the program around it: the message
 // log, the progress panel, the window's event pump and repaint, the options and the stream
 // ticks, and the clock. The commands implement it over the Form; tests implement it directly.
-class EngineHost {
+class EngineHost : public MessageLog {
 public:
-    virtual ~EngineHost() = default;
-
-    // Appends one line to the message log.
-    virtual void log(std::string_view line) = 0;
     // Shows a progress text in the second status panel.
     virtual void progress(std::string_view text) = 0;
     // Lets pending window events run (a click on Cancel is seen here).
