@@ -1,0 +1,391 @@
+#include "commands/read_xpl.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include <string>
+#include <vector>
+
+#include "commands/plain_form.h"
+#include "commands/stream_lists.h"
+#include "support/temp_dir.h"
+
+namespace morvale {
+namespace {
+
+using Lines = std::vector<std::string>;
+using testing::TempDir;
+
+constexpr StreamBox kVideo0{BoxPage::Video, 0};
+constexpr StreamBox kVideo1{BoxPage::Video, 1};
+constexpr StreamBox kAudio01{BoxPage::Audio, 1};
+
+// The example disc: one title playing FEATURE_1 with a VC-1 track, an English 6-channel
+// Dolby Digital Plus track and one chapter.
+const char* const kExample =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+    "<Playlist majorVersion=\"1\" minorVersion=\"0\" displayName=\"Disc\">\r\n"
+    "  <MediaAttributeList>\r\n"
+    "    <VideoAttributeItem index=\"1\" codec=\"VC-1\" sampleAspectRatio=\"16:9\"/>\r\n"
+    "    <AudioAttributeItem index=\"1\" codec=\"DD+\" channels=\"6\"/>\r\n"
+    "  </MediaAttributeList>\r\n"
+    "  <TitleSet>\r\n"
+    "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">\r\n"
+    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">\r\n"
+    "        <Video track=\"1\" mediaAttr=\"1\"/>\r\n"
+    "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" description=\"English\"/>\r\n"
+    "      </PrimaryAudioVideoClip>\r\n"
+    "      <ChapterList>\r\n"
+    "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>\r\n"
+    "      </ChapterList>\r\n"
+    "    </Title>\r\n"
+    "  </TitleSet>\r\n"
+    "</Playlist>\r\n";
+
+// Records the status texts as they are set.
+class RecordingForm : public PlainForm {
+  public:
+    Lines statusTexts;
+    std::function<void()> afterStatus;
+
+  protected:
+    void onStatus(std::string_view text, int panel) override {
+        statusTexts.push_back(std::to_string(panel) + ":" + std::string(text));
+        if (afterStatus) afterStatus();
+    }
+};
+
+class ReadXplTest : public ::testing::Test {
+  protected:
+    // Writes the playlist and points the form and the selection at it and at FEATURE_1.
+    void usePlaylist(const std::string& bytes, const std::string& name = "VPLST000.XPL") {
+        std::string path = dir.file(name);
+        testing::writeFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+        form.setText(Edit::XplFile, path);
+        form.setText(Edit::EvoFile, dir.path() + "FEATURE_1.EVO");
+        session.selection.xplFileName = name;
+        session.selection.sourceBaseName = "FEATURE_1";
+    }
+
+    Lines treeLines() const { return xplTreeLines(form.xplTree()); }
+
+    Lines tickedBoxes() const {
+        Lines ticked;
+        for (int n = 0; n < kStreamBoxCount; ++n) {
+            StreamBox box = boxAt(n);
+            if (form.boxTicked(box)) ticked.push_back(form.boxCaption(box));
+        }
+        return ticked;
+    }
+
+    TempDir dir;
+    Session session;
+    RecordingForm form;
+};
+
+TEST_F(ReadXplTest, TheExampleDiscFillsTreeLogAndBoxes) {
+    usePlaylist(kExample);
+    form.setEnabled(Button::ReadXpl, true);
+    bReadXPLClick(session, form);
+
+    EXPECT_EQ(treeLines(), (Lines{
+                               "Info",
+                               "  Title: Disc",
+                               "  Name: Main",
+                               "  Duration: 01:40:00:00",
+                               "Video",
+                               "  VC-1.stream.0",
+                               "Audio",
+                               "  DD+.6ch.stream.01.English",
+                               "Subtitle",
+                               "Chapter",
+                               "  00:00:00:00: Start",
+                           }));
+    EXPECT_EQ(form.logLines(),
+              (Lines{
+                  "Open VPLST000.XPL",
+                  "Filesize: " + std::to_string(std::string(kExample).size()) + " bytes",
+                  "VC-1.stream.0 found!",
+                  "DD+.6ch.stream.01.English found!",
+                  "Done.",
+                  "",
+              }));
+
+    EXPECT_TRUE(form.boxEnabled(kVideo0));
+    EXPECT_TRUE(form.boxTicked(kVideo0));
+    EXPECT_EQ(form.boxCaption(kVideo0), "VC-1.stream.0");
+    EXPECT_EQ(form.boxHint(kVideo0), "") << "video boxes keep their hint";
+    EXPECT_TRUE(form.boxEnabled(kAudio01));
+    EXPECT_TRUE(form.boxTicked(kAudio01));
+    EXPECT_EQ(form.boxCaption(kAudio01), "DD+.6ch.stream.01.English");
+    EXPECT_EQ(form.boxHint(kAudio01), "DD+.6ch.stream.01.English");
+    for (int n = 0; n < kStreamBoxCount; ++n) {
+        StreamBox box = boxAt(n);
+        if (box == kVideo0 || box == kAudio01) continue;
+        EXPECT_FALSE(form.boxEnabled(box)) << n;
+        EXPECT_EQ(form.boxCaption(box), emptyCaption(box.page)) << n;
+    }
+    // Ticking ran the boxes' click handler.
+    EXPECT_TRUE(form.isEnabled(Button::Demux));
+    EXPECT_TRUE(form.isEnabled(Button::Rebuild));
+
+    EXPECT_EQ(form.xplOutline(),
+              (Lines{
+                  "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">",
+                  "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
+                  "        <Video track=\"1\" mediaAttr=\"1\"/>",
+                  "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" "
+                  "description=\"English\"/>",
+                  "      </PrimaryAudioVideoClip>",
+                  "      <ChapterList>",
+                  "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>",
+                  "      </ChapterList>",
+                  "    </Title>",
+              }));
+    EXPECT_TRUE(form.xplOutlineVisible());
+    EXPECT_EQ(form.page(), Page::Xpl);
+    EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+    EXPECT_EQ(form.panelText(0), " Ready");
+    EXPECT_EQ(form.panelText(1), " ");
+    EXPECT_FALSE(form.locked());
+    EXPECT_FALSE(session.running);
+    EXPECT_TRUE(form.errors().empty());
+
+    // The listed tracks are marked in the identifier tables, everything else cleared.
+    EXPECT_EQ(session.engine.videoStreamIds[0], 1);
+    EXPECT_EQ(session.engine.audioStreamIds[1], 1);
+    EXPECT_EQ(session.engine.audioStreamIds[0], -1);
+    EXPECT_EQ(session.engine.subpictureStreamIds[0], -1);
+}
+
+TEST_F(ReadXplTest, ReadingAgainStartsFromEmptyBoxesAndFreshMarks) {
+    usePlaylist(kExample);
+    bReadXPLClick(session, form);
+    form.clearLog();
+    form.setBoxTicked({BoxPage::Audio, 7}, true);  // a tick left by the user
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.logLines()[2], "VC-1.stream.0 found!") << "the marks were cleared";
+    EXPECT_EQ(form.logLines()[3], "DD+.6ch.stream.01.English found!");
+    EXPECT_TRUE(form.boxTicked({BoxPage::Audio, 7})) << "boxes are emptied, not unticked";
+    EXPECT_FALSE(form.boxEnabled({BoxPage::Audio, 7}));
+    EXPECT_EQ(form.boxCaption({BoxPage::Audio, 7}), "No audio stream");
+}
+
+TEST_F(ReadXplTest, APlaylistNotNamingTheSourceKeepsTheTreeAndTheWholeOutline) {
+    usePlaylist(kExample);
+    session.selection.sourceBaseName = "FEATURE_9";
+    session.engine.audioStreamIds[3] = 0x83;  // left by a scan
+    std::vector<XplTreeNode> before = form.xplTree();
+    bReadXPLClick(session, form);
+
+    EXPECT_EQ(form.xplOutline().size(), 18u);
+    EXPECT_EQ(form.xplOutline().front(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    EXPECT_EQ(form.xplOutline().back(), "</Playlist>");
+    EXPECT_EQ(xplTreeLines(form.xplTree()), xplTreeLines(before));
+    EXPECT_TRUE(tickedBoxes().empty());
+    EXPECT_EQ(session.engine.audioStreamIds[3], -1) << "the marks are cleared all the same";
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Open VPLST000.XPL",
+                     "Filesize: " + std::to_string(std::string(kExample).size()) + " bytes",
+                     "Done.", ""}));
+    EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+}
+
+TEST_F(ReadXplTest, AFileThatCannotBeOpenedShowsTheErrorAndTheStatedState) {
+    usePlaylist(kExample);
+    bReadXPLClick(session, form);
+    Lines outlineBefore = form.xplOutline();
+    form.clearLog();
+    form.setEnabled(Button::ReadXpl, true);
+    form.showPage(Page::Status);
+    std::string missing = dir.file("MISSING.XPL");
+    form.setText(Edit::XplFile, missing);
+
+    bReadXPLClick(session, form);
+    ASSERT_EQ(form.errors().size(), 1u);
+    EXPECT_EQ(form.errors()[0].rfind("Cannot open file \"" + missing + "\". ", 0), 0u)
+        << form.errors()[0];
+    EXPECT_TRUE(form.logLines().empty());
+    EXPECT_EQ(form.page(), Page::Xpl);
+    EXPECT_EQ(form.xplOutline(), outlineBefore);
+    EXPECT_TRUE(form.xplOutlineVisible());
+    EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
+    EXPECT_FALSE(form.boxEnabled(kVideo0));
+    EXPECT_EQ(form.boxCaption(kVideo0), "No video stream");
+    EXPECT_TRUE(form.boxTicked(kVideo0)) << "emptied boxes keep their tick";
+    EXPECT_FALSE(form.locked());
+    EXPECT_FALSE(session.running);
+}
+
+TEST_F(ReadXplTest, NothingHappensWhileAnotherCommandRuns) {
+    usePlaylist(kExample);
+    session.running = true;
+    form.setEnabled(Button::ReadXpl, true);
+    bReadXPLClick(session, form);
+    EXPECT_TRUE(form.logLines().empty());
+    EXPECT_EQ(form.page(), Page::Status);
+    EXPECT_EQ(form.boxCaption(kVideo0), "Video stream");
+    EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+    EXPECT_TRUE(session.running);
+}
+
+TEST_F(ReadXplTest, ASecondVideoTrackIsListedButChangesNoBox) {
+    std::string xpl = kExample;
+    xpl.replace(xpl.find("<Video track=\"1\""), 16, "<Video track=\"2\"");
+    usePlaylist(xpl);
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.logLines()[2], "VC-1.stream.1 found!");
+    EXPECT_FALSE(form.boxEnabled(kVideo0));
+    EXPECT_FALSE(form.boxEnabled(kVideo1));
+    EXPECT_EQ(form.boxCaption(kVideo0), "No video stream");
+    EXPECT_EQ(form.boxCaption(kVideo1), "No video stream");
+    EXPECT_EQ(tickedBoxes(), (Lines{"DD+.6ch.stream.01.English"}));
+    EXPECT_EQ(session.engine.videoStreamIds[1], 1);
+}
+
+TEST_F(ReadXplTest, CodecNamesOfAnEarlierPlaylistNameTheTracksOfALaterOne) {
+    usePlaylist(kExample);
+    bReadXPLClick(session, form);
+    std::string withoutItems = kExample;
+    size_t begin = withoutItems.find("  <MediaAttributeList>");
+    size_t end = withoutItems.find("  <TitleSet>");
+    withoutItems.erase(begin, end - begin);
+    usePlaylist(withoutItems, "OTHER.XPL");
+    form.clearLog();
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.logLines()[0], "Open OTHER.XPL");
+    EXPECT_EQ(form.boxCaption(kVideo0), "VC-1.stream.0");
+    EXPECT_EQ(form.boxCaption(kAudio01), "DD+.6ch.stream.01.English");
+}
+
+TEST_F(ReadXplTest, CaseRulesOfTheTagAndAttributeSearches) {
+    usePlaylist(
+        "<PLAYLIST DISPLAYNAME=\"upper\"/>"
+        "<Playlist DisplayName=\"Disc\">"
+        "<videoattributeitem index=\"1\" codec=\"lower\"/>"
+        "<VideoAttributeItem index=\"2\" CODEC=\"VC-1\"/>"
+        "<title DISPLAYNAME=\"Main\" TitleDuration=\"1\">"
+        "<Clip src=\"FEATURE_1.MAP\"/>"
+        "<VIDEO TRACK=\"1\" MEDIAATTR=\"1\"/>"
+        "<video track=\"2\" mediaattr=\"2\"/>"
+        "</TITLE></Playlist>");
+    bReadXPLClick(session, form);
+    EXPECT_EQ(treeLines(),
+              (Lines{"Info", "  Title: Disc", "  Name: Main", "  Duration: 1", "Video",
+                     "  .stream.0", "  VC-1.stream.1", "Audio", "Subtitle", "Chapter"}));
+    EXPECT_EQ(form.boxCaption(kVideo0), ".stream.0");
+}
+
+TEST_F(ReadXplTest, BadPlaylistsAreReadToTheEnd) {
+    std::string longTag = "<Chapter titleTimeBegin=\"00:00:00:00\"" + std::string(300, ' ') +
+                          " displayName=\"Late\" note=\"" + std::string(300, 'x') + "\"/>";
+    usePlaylist(
+        "<Playlist displayName=\"Disc\">"
+        "<VideoAttributeItem index=\"first\" codec=\"bad\"/>"
+        "<VideoAttributeItem index=\"1\" codec=\"VC-1\"/>"
+        "<AudioAttributeItem index=\"1.5\" codec=\"bad\"/>"
+        "<AudioAttributeItem index=\"2\" codec=\"DTS\"/>"
+        "<Title displayName=\"Main\">"
+        "<Clip src=\"FEATURE_1.MAP\"/>"
+        "<Video track=\"0\" mediaAttr=\"1\"/>"
+        "<Video track=\"1\" mediaAttr=\"99\"/>"
+        "<Audio streamNumber=\"1\" mediaAttr=\"2\" description=\"English\"/>"
+        "<Audio streamNumber=\"40\" mediaAttr=\"2\"/>"
+        "<Subtitle mediaAttr=\"1\" description=\"None\"/>" +
+        longTag + "</Title></Playlist>");
+    bReadXPLClick(session, form);
+    EXPECT_TRUE(form.errors().empty());
+    EXPECT_EQ(treeLines(), (Lines{"Info", "  Title: Disc", "  Name: Main", "  Duration: ", "Video",
+                                  "  VC-1.stream.-1", "  .stream.0", "Audio",
+                                  "  DTS.stream.00.English", "  DTS.stream.39.English", "Subtitle",
+                                  "  .stream.-1.None", "Chapter", "  00:00:00:00: Late"}));
+    EXPECT_EQ(tickedBoxes(), (Lines{".stream.0", "DTS.stream.00.English"}));
+    EXPECT_EQ(session.xplCodecs.video[1], "VC-1");
+    EXPECT_EQ(form.logLines()[form.logLines().size() - 2], "Done.");
+    EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+}
+
+TEST_F(ReadXplTest, AFileWithoutAnyClosingBracketGivesAnEmptyOutline) {
+    usePlaylist("<Playlist displayName=\"Disc\"\n<Title src=\"FEATURE_1.MAP\"");
+    bReadXPLClick(session, form);
+    EXPECT_TRUE(form.xplOutline().empty());
+    EXPECT_TRUE(form.xplOutlineVisible());
+    EXPECT_EQ(form.logLines().back(), "");
+    EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+}
+
+TEST_F(ReadXplTest, AnEmptyFileIsReadWithoutAnyBlock) {
+    usePlaylist("");
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.logLines(), (Lines{"Open VPLST000.XPL", "Filesize: 0 bytes", "Done.", ""}));
+    EXPECT_EQ(form.statusTexts, (Lines{"0:Ready", "1:"}));
+}
+
+TEST_F(ReadXplTest, ATagAcrossTheBlockBoundaryIsReadWhole) {
+    // The Video tag starts 10 bytes before the end of the first 262,144-byte block.
+    std::string head = std::string(kExample).substr(0, std::string(kExample).find("<Video"));
+    std::string tail = std::string(kExample).substr(head.size());
+    size_t fill = kBlockSize - 10 - head.size();
+    std::string xpl = head + std::string(fill, '\n') + tail;
+    ASSERT_EQ(xpl.compare(kBlockSize - 10, 6, "<Video"), 0);
+    usePlaylist(xpl);
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.logLines()[2], "VC-1.stream.0 found!");
+    EXPECT_EQ(form.xplOutline()[2], "        <Video track=\"1\" mediaAttr=\"1\"/>");
+    std::string size = std::to_string(xpl.size());
+    EXPECT_EQ(form.statusTexts, (Lines{"1:262144/" + size + " bytes",
+                                       "1:" + size + "/" + size + " bytes", "0:Ready", "1:"}));
+}
+
+TEST_F(ReadXplTest, AFileCutShortWhileReadEndsWithAReadErrorAndShowsWhatWasRead) {
+    std::string xpl = "<Playlist>" + std::string(kBlockSize, ' ') + "<Title displayName=\"X\">";
+    usePlaylist(xpl);
+    std::string path = form.text(Edit::XplFile);
+    form.afterStatus = [&] {
+        if (form.statusTexts.size() == 1) {
+            ASSERT_EQ(::truncate(path.c_str(), kBlockSize), 0);
+        }
+    };
+    bReadXPLClick(session, form);
+    EXPECT_EQ(form.errors(), (Lines{"Stream read error"}));
+    EXPECT_EQ(form.xplOutline(), (Lines{"<Playlist>"}));
+    EXPECT_TRUE(form.xplOutlineVisible());
+    EXPECT_EQ(form.logLines().size(), 2u) << "no closing lines";
+    EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
+    EXPECT_FALSE(session.running);
+}
+
+TEST_F(ReadXplTest, Latin1TextReachesTheFormAsUtf8AndTheSourceIsFoundInLatin1) {
+    usePlaylist(
+        "<Playlist displayName=\"Caf\xE9\">"
+        "<Title displayName=\"Fran\xE7"
+        "ais\"><Clip src=\"FILM_\xC9T\xC9.MAP\"/>"
+        "<Audio streamNumber=\"1\" description=\"Fran\xE7"
+        "ais\"/></Title></Playlist>");
+    session.selection.sourceBaseName = "FILM_\xC3\x89T\xC3\x89";  // UTF-8 of the file name
+    bReadXPLClick(session, form);
+    EXPECT_EQ(treeLines()[1], "  Title: Caf\xC3\xA9");
+    EXPECT_EQ(treeLines()[2],
+              "  Name: Fran\xC3\xA7"
+              "ais");
+    EXPECT_EQ(form.boxCaption({BoxPage::Audio, 0}),
+              ".stream.00.Fran\xC3\xA7"
+              "ais");
+    EXPECT_EQ(form.boxHint({BoxPage::Audio, 0}),
+              ".stream.00.Fran\xC3\xA7"
+              "ais");
+    EXPECT_EQ(form.logLines()[2],
+              ".stream.00.Fran\xC3\xA7"
+              "ais found!");
+    EXPECT_EQ(form.xplOutline()[1], "    <Clip src=\"FILM_\xC3\x89T\xC3\x89.MAP\"/>");
+}
+
+TEST(XplTreeLinesTest, IndentsTwoBlanksPerLevel) {
+    std::vector<XplTreeNode> tree = {{"Info", {{"Name: Main", {{"deeper", {}}}}}}, {"Video", {}}};
+    EXPECT_EQ(xplTreeLines(tree), (Lines{"Info", "  Name: Main", "    deeper", "Video"}));
+}
+
+}  // namespace
+}  // namespace morvale
