@@ -131,19 +131,12 @@ TEST_F(ReadXplTest, TheExampleDiscFillsTreeLogAndBoxes) {
     EXPECT_TRUE(form.isEnabled(Button::Demux));
     EXPECT_TRUE(form.isEnabled(Button::Rebuild));
 
-    EXPECT_EQ(form.xplOutline(),
-              (Lines{
-                  "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">",
-                  "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">",
-                  "        <Video track=\"1\" mediaAttr=\"1\"/>",
-                  "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" "
-                  "description=\"English\"/>",
-                  "      </PrimaryAudioVideoClip>",
-                  "      <ChapterList>",
-                  "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>",
-                  "      </ChapterList>",
-                  "    </Title>",
-              }));
+    // The outline is cut to the title element, indented as in the file.
+    ASSERT_EQ(form.xplOutline().size(), 9u);
+    EXPECT_EQ(form.xplOutline().front(),
+              "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">");
+    EXPECT_EQ(form.xplOutline()[2], "        <Video track=\"1\" mediaAttr=\"1\"/>");
+    EXPECT_EQ(form.xplOutline().back(), "    </Title>");
     EXPECT_TRUE(form.xplOutlineVisible());
     EXPECT_EQ(form.page(), Page::Xpl);
     EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
@@ -231,18 +224,28 @@ TEST_F(ReadXplTest, NothingHappensWhileAnotherCommandRuns) {
     EXPECT_TRUE(session.running);
 }
 
-TEST_F(ReadXplTest, ASecondVideoTrackIsListedButChangesNoBox) {
+TEST_F(ReadXplTest, ASecondVideoTrackChangesNoBoxAndARepeatedTrackIsListedOnce) {
     std::string xpl = kExample;
     xpl.replace(xpl.find("<Video track=\"1\""), 16, "<Video track=\"2\"");
+    size_t clipEnd = xpl.find("      </PrimaryAudioVideoClip>");
+    xpl.insert(clipEnd,
+               "<Audio streamNumber=\"2\" mediaAttr=\"1\" description=\"Again\"/>"
+               "<Subtitle streamNumber=\"1\" description=\"Deutsch\"/>");
     usePlaylist(xpl);
     bReadXPLClick(session, form);
     EXPECT_EQ(form.logLines()[2], "VC-1.stream.1 found!");
+    EXPECT_EQ(form.logLines()[3], "DD+.6ch.stream.01.English found!");
+    EXPECT_EQ(form.logLines()[4], ".stream.00.Deutsch found!");
+    EXPECT_EQ(form.logLines()[5], "Done.");
     EXPECT_FALSE(form.boxEnabled(kVideo0));
     EXPECT_FALSE(form.boxEnabled(kVideo1));
     EXPECT_EQ(form.boxCaption(kVideo0), "No video stream");
     EXPECT_EQ(form.boxCaption(kVideo1), "No video stream");
-    EXPECT_EQ(tickedBoxes(), (Lines{"DD+.6ch.stream.01.English"}));
+    EXPECT_EQ(tickedBoxes(), (Lines{"DD+.6ch.stream.01.English", ".stream.00.Deutsch"}));
+    EXPECT_TRUE(form.boxEnabled({BoxPage::Subpicture, 0}));
+    EXPECT_EQ(form.boxHint({BoxPage::Subpicture, 0}), ".stream.00.Deutsch");
     EXPECT_EQ(session.engine.videoStreamIds[1], 1);
+    EXPECT_EQ(session.engine.subpictureStreamIds[0], 1);
 }
 
 TEST_F(ReadXplTest, CodecNamesOfAnEarlierPlaylistNameTheTracksOfALaterOne) {
@@ -380,11 +383,6 @@ TEST_F(ReadXplTest, Latin1TextReachesTheFormAsUtf8AndTheSourceIsFoundInLatin1) {
               ".stream.00.Fran\xC3\xA7"
               "ais found!");
     EXPECT_EQ(form.xplOutline()[1], "    <Clip src=\"FILM_\xC3\x89T\xC3\x89.MAP\"/>");
-}
-
-TEST(XplTreeLinesTest, IndentsTwoBlanksPerLevel) {
-    std::vector<XplTreeNode> tree = {{"Info", {{"Name: Main", {{"deeper", {}}}}}}, {"Video", {}}};
-    EXPECT_EQ(xplTreeLines(tree), (Lines{"Info", "  Name: Main", "    deeper", "Video"}));
 }
 
 }  // namespace

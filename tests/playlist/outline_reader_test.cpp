@@ -160,18 +160,6 @@ TEST(OutlineReaderTest, EachLookupKeepsItsValueForLaterItemsWithoutTheAttribute)
     EXPECT_EQ(codecs.video[2], "VC-1");
 }
 
-TEST(OutlineReaderTest, CodecNamesSurviveIntoTheNextReading) {
-    XplCodecTables codecs;
-    outlineOf(
-        "<VideoAttributeItem index=\"1\" codec=\"VC-1\"/>"
-        "<AudioAttributeItem index=\"2\" codec=\"DD+\"/>",
-        codecs);
-    outlineOf("<AudioAttributeItem index=\"1\" codec=\"DTS\"/>", codecs);
-    EXPECT_EQ(codecs.video[1], "VC-1");
-    EXPECT_EQ(codecs.audio[1], "DTS");
-    EXPECT_EQ(codecs.audio[2], "DD+");
-}
-
 TEST(OutlineReaderTest, ItemsWithoutAnIndexFrom1To8ArePassedOverAndReadingGoesOn) {
     XplCodecTables codecs;
     codecs.video[1] = "before";

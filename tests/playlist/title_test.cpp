@@ -99,74 +99,6 @@ XplCodecTables exampleCodecs() {
     return codecs;
 }
 
-TEST(ListTitleTest, ListsInfoTracksAndChaptersOfTheTitle) {
-    Marks marks;
-    Lines title = {
-        "    <Title displayName=\"Main\" titleDuration=\"01:40:00:00\">",
-        "      <PrimaryAudioVideoClip src=\"FEATURE_1.MAP\">",
-        "        <Video track=\"1\" mediaAttr=\"1\"/>",
-        "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" description=\"English\"/>",
-        "        <Subtitle track=\"1\" streamNumber=\"1\" mediaAttr=\"1\" "
-        "description=\"Deutsch\"/>",
-        "      </PrimaryAudioVideoClip>",
-        "      <ChapterList>",
-        "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>",
-        "      </ChapterList>",
-        "    </Title>",
-    };
-    TitleListing listing = listTitle(title, "Disc", exampleCodecs(), marks.spans());
-    EXPECT_EQ(listing.info, (Lines{"Title: Disc", "Name: Main", "Duration: 01:40:00:00"}));
-    EXPECT_EQ(listing.video, (Lines{"VC-1.stream.0"}));
-    EXPECT_EQ(listing.audio, (Lines{"DD+.6ch.stream.01.English"}));
-    EXPECT_EQ(listing.subtitle, (Lines{"2bitRLE.stream.00.Deutsch"}));
-    EXPECT_EQ(listing.chapter, (Lines{"00:00:00:00: Start"}));
-    ASSERT_EQ(listing.tracks.size(), 3u);
-    EXPECT_EQ(listing.tracks[0].kind, TrackKind::Video);
-    EXPECT_EQ(listing.tracks[0].box, 0);
-    EXPECT_EQ(listing.tracks[1].kind, TrackKind::Audio);
-    EXPECT_EQ(listing.tracks[1].text, "DD+.6ch.stream.01.English");
-    EXPECT_EQ(listing.tracks[1].box, 1);
-    EXPECT_EQ(listing.tracks[2].kind, TrackKind::Subtitle);
-    EXPECT_EQ(listing.tracks[2].box, 0);
-    EXPECT_EQ(marks.video[0], 1);
-    EXPECT_EQ(marks.audio[1], 1);
-    EXPECT_EQ(marks.subtitle[0], 1);
-    EXPECT_EQ(marks.audio[0], -1);
-}
-
-TEST(ListTitleTest, WithoutAPlaylistNameInfoHoldsOnlyTheTitle) {
-    Marks marks;
-    TitleListing listing =
-        listTitle({"<Title displayName=\"Main\">"}, "", exampleCodecs(), marks.spans());
-    EXPECT_EQ(listing.info, (Lines{"Name: Main", "Duration: "}));
-}
-
-TEST(ListTitleTest, OnlyTheFirstVideoTrackHasABoxAndRepeatedTracksAreListedOnce) {
-    Marks marks;
-    Lines title = {
-        "<Video track=\"2\" mediaAttr=\"1\"/>",
-        "<Video track=\"1\" mediaAttr=\"1\"/>",
-        "<video track=\"1\" mediaAttr=\"1\"/>",
-        "<Audio streamNumber=\"2\" mediaAttr=\"2\"/>",
-        "<Audio streamNumber=\"2\" mediaAttr=\"1\"/>",
-    };
-    TitleListing listing = listTitle(title, "", exampleCodecs(), marks.spans());
-    EXPECT_EQ(listing.video, (Lines{"VC-1.stream.1", "VC-1.stream.0"}));
-    EXPECT_EQ(listing.audio, (Lines{"DTS.stream.01."}));
-    ASSERT_EQ(listing.tracks.size(), 3u);
-    EXPECT_EQ(listing.tracks[0].box, -1);
-    EXPECT_EQ(listing.tracks[1].box, 0);
-}
-
-TEST(ListTitleTest, TracksAlreadyMarkedAreNotListed) {
-    Marks marks;
-    marks.audio[0] = 1;
-    TitleListing listing = listTitle({"<Audio streamNumber=\"1\" mediaAttr=\"1\"/>"}, "",
-                                     exampleCodecs(), marks.spans());
-    EXPECT_TRUE(listing.audio.empty());
-    EXPECT_TRUE(listing.tracks.empty());
-}
-
 TEST(ListTitleTest, ValuesOutsideTheTablesAreListedButMarkAndTickNothing) {
     Marks marks;
     Lines title = {
@@ -222,13 +154,6 @@ TEST(ListTitleTest, OneLineCanMatchSeveralTests) {
     EXPECT_EQ(listing.info.size(), 2u);
     EXPECT_EQ(listing.video, (Lines{"VC-1.stream.0"}));
     EXPECT_EQ(listing.chapter, (Lines{": T"}));
-}
-
-TEST(TwoDigitSlotTest, PadsOnlyZeroToNine) {
-    EXPECT_EQ(twoDigitSlot(0), "00");
-    EXPECT_EQ(twoDigitSlot(9), "09");
-    EXPECT_EQ(twoDigitSlot(15), "15");
-    EXPECT_EQ(twoDigitSlot(-1), "-1");
 }
 
 }  // namespace
