@@ -14,10 +14,20 @@ bool contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
+bool inTable(std::span<const int32_t> marks, int32_t track) {
+    return track >= 1 && static_cast<size_t>(track) <= marks.size();
+}
+
+// A track number outside its table names no codec: the line is listed with an empty codec.
+std::string trackCodec(std::span<const int32_t> marks, int32_t track,
+                       const std::array<std::string, 9>& codecs, int32_t mediaAttr) {
+    return inTable(marks, track) ? codecName(codecs, mediaAttr) : std::string();
+}
+
 // Marks track `track` (1-based) as listed; false when it was listed before. A track outside
 // the table has no mark and is listed every time it appears.
 bool markTrack(std::span<int32_t> marks, int32_t track) {
-    if (track < 1 || static_cast<size_t>(track) > marks.size()) return true;
+    if (!inTable(marks, track)) return true;
     int32_t& mark = marks[static_cast<size_t>(track) - 1];
     if (mark != -1) return false;
     mark = 1;
@@ -66,8 +76,9 @@ class TitleLister {
     void readVideo(const std::string& line) {
         int32_t track = GetAttrInt(line, "track");
         if (!markTrack(marks_.video, track)) return;
-        std::string text = codecName(codecs_.video, GetAttrInt(line, "mediaAttr")) + ".stream." +
-                           std::to_string(static_cast<int64_t>(track) - 1);
+        std::string text =
+            trackCodec(marks_.video, track, codecs_.video, GetAttrInt(line, "mediaAttr")) +
+            ".stream." + std::to_string(static_cast<int64_t>(track) - 1);
         listing_.video.push_back(text);
         listing_.tracks.push_back(
             {TrackKind::Video, std::move(text), track == kVideoBoxTrack ? 0 : -1});
@@ -78,8 +89,8 @@ class TitleLister {
                    std::string& descriptionSite, std::vector<std::string>& node) {
         int32_t stream = GetAttrInt(line, "streamNumber");
         if (!markTrack(marks, stream)) return;
-        std::string text = codecName(codecs, GetAttrInt(line, "mediaAttr")) + ".stream." +
-                           twoDigitSlot(static_cast<int64_t>(stream) - 1) + ".";
+        std::string text = trackCodec(marks, stream, codecs, GetAttrInt(line, "mediaAttr")) +
+                           ".stream." + twoDigitSlot(static_cast<int64_t>(stream) - 1) + ".";
         GetAttr(line, "description", descriptionSite);
         text += descriptionSite;
         node.push_back(text);

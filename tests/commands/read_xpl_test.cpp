@@ -301,8 +301,8 @@ TEST_F(ReadXplTest, BadPlaylistsAreReadToTheEnd) {
     bReadXPLClick(session, form);
     EXPECT_TRUE(form.errors().empty());
     EXPECT_EQ(treeLines(), (Lines{"Info", "  Title: Disc", "  Name: Main", "  Duration: ", "Video",
-                                  "  VC-1.stream.-1", "  .stream.0", "Audio",
-                                  "  DTS.stream.00.English", "  DTS.stream.39.English", "Subtitle",
+                                  "  .stream.-1", "  .stream.0", "Audio",
+                                  "  DTS.stream.00.English", "  .stream.39.English", "Subtitle",
                                   "  .stream.-1.None", "Chapter", "  00:00:00:00: Late"}));
     EXPECT_EQ(tickedBoxes(), (Lines{".stream.0", "DTS.stream.00.English"}));
     EXPECT_EQ(session.xplCodecs.video[1], "VC-1");

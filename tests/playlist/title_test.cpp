@@ -114,11 +114,11 @@ TEST(ListTitleTest, ValuesOutsideTheTablesAreListedButMarkAndTickNothing) {
         "<Subtitle streamNumber=\"33\" mediaAttr=\"1\"/>",
     };
     TitleListing listing = listTitle(title, "", exampleCodecs(), marks.spans());
-    EXPECT_EQ(listing.video, (Lines{"VC-1.stream.-1", ".stream.16", "VC-1.stream.-1"}));
-    EXPECT_EQ(listing.audio, (Lines{".stream.-1.x", "DD+.6ch.stream.16.y", "DD+.6ch.stream.16.y",
+    EXPECT_EQ(listing.video, (Lines{".stream.-1", ".stream.16", ".stream.-1"}));
+    EXPECT_EQ(listing.audio, (Lines{".stream.-1.x", ".stream.16.y", ".stream.16.y",
                                     ".stream.-2147483649.y"}));
     EXPECT_EQ(listing.subtitle,
-              (Lines{"2bitRLE.stream.16.z", ".stream.31.w", "2bitRLE.stream.32.w"}));
+              (Lines{"2bitRLE.stream.16.z", ".stream.31.w", ".stream.32.w"}));
     for (const ListedTrack& track : listing.tracks)
         EXPECT_EQ(track.box, -1) << track.text;
     for (int32_t mark : marks.video)
