@@ -1,0 +1,393 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QUrl>
+
+#include "app/locale_format.h"
+#include "app/settings_store.h"
+#include "commands/selection.h"
+#include "commands/stream_lists.h"
+#include "platform/clock.h"
+
+namespace morvale {
+
+namespace {
+
+constexpr char kStopQuestion[] = "Are you sure to stop demuxing?";
+
+QString fromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+}  // namespace
+
+TfMain::TfMain(Session& session, QWidget* parent) : QWidget(parent), session_(session) {
+    createControls();
+    // Drops are the window's alone (registered in FormShow): no edit or memo takes a path.
+    for (QWidget* child : findChildren<QWidget*>())
+        child->setAcceptDrops(false);
+    wireControls();
+    updateMinimumSize();
+    move(0, 0);
+    resize(scaled(362), scaled(346));
+    FormResize();
+}
+
+TfMain::~TfMain() = default;
+
+void TfMain::wireControls() {
+    connect(bbEVO, &QPushButton::clicked, this, &TfMain::bbEVOClick);
+    connect(bbXPL, &QPushButton::clicked, this, &TfMain::bbXPLClick);
+    connect(bClear, &QPushButton::clicked, this, &TfMain::bClearClick);
+}
+
+// Window events.
+
+void TfMain::FormShow() {
+    setAcceptDrops(true);
+    activateWindow();  // the first activation reads the settings
+}
+
+void TfMain::FormActivate() {
+    // Only the first activation: focus coming back from a dialog must not undo the user's
+    // changes since start nor empty the listed stream boxes.
+    if (activated_) return;
+    activated_ = true;
+    RegRead();
+    Resetcbs();
+}
+
+void TfMain::FormClose() {
+    RegWrite();
+}
+
+bool TfMain::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate) FormActivate();
+    return QWidget::event(event);
+}
+
+void TfMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    updateMinimumSize();
+    FormShow();
+}
+
+void TfMain::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    updateMinimumSize();
+    FormResize();
+}
+
+void TfMain::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    updateMinimumSize();  // the frame is known once the window manager has placed it
+}
+
+void TfMain::closeEvent(QCloseEvent* event) {
+    if (session_.running) {
+        // Closing stops the run like Cancel; the window goes once the command has returned.
+        event->ignore();
+        if (closePending_ || !askToStopRun()) return;
+        session_.engine.cancelRequested = true;
+        FormClose();
+        closePending_ = true;
+        return;
+    }
+    if (!closePending_) FormClose();  // a pending close has stored the settings already
+    event->accept();
+}
+
+bool TfMain::askToStopRun() {
+    return !session_.engine.confirmCancel || askYesNo("Confirm", kStopQuestion);
+}
+
+void TfMain::runCommand(const std::function<void(Session&, Form&)>& command) {
+    command(session_, *this);
+    if (closePending_ && !session_.running) close();
+}
+
+void TfMain::keyPressEvent(QKeyEvent* event) {
+    // Enter that no focused button took presses the default button, "Read EVO".
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (bCheck->isEnabled()) bCheck->click();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TfMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!locked_ && event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TfMain::dragMoveEvent(QDragMoveEvent* event) {
+    if (!locked_ && event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void TfMain::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths << url.toLocalFile();
+    WMDropFiles(paths);
+    event->acceptProposedAction();
+}
+
+bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == tsStatus && event->type() == QEvent::Resize) placeStatusPage();
+    if (watched == splXPL && event->type() == QEvent::Show && !treeLaidOut_) {
+        treeLaidOut_ = true;
+        setTreeWidth(treeWidth_);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Source selection.
+
+void TfMain::EVOadj() {
+    morvale::EVOadj(*this, session_.selection);
+}
+
+void TfMain::XPLadj() {
+    morvale::XPLadj(*this, session_.selection);
+}
+
+void TfMain::bbEVOClick() {
+    odEVOfile->setDirectory(QString::fromStdString(session_.selection.evoFolder));
+    if (odEVOfile->exec() != QDialog::Accepted || odEVOfile->selectedFiles().isEmpty()) return;
+    eEVOfile->setText(odEVOfile->selectedFiles().constFirst());
+    EVOadj();
+    bCheck->setFocus();
+}
+
+void TfMain::bbXPLClick() {
+    odXPL->setDirectory(QString::fromStdString(session_.selection.xplFolder));
+    if (!session_.selection.xplFileName.empty()) {
+        odXPL->selectFile(QString::fromStdString(session_.selection.xplFileName));
+    }
+    if (odXPL->exec() != QDialog::Accepted || odXPL->selectedFiles().isEmpty()) return;
+    eXPLfile->setText(odXPL->selectedFiles().constFirst());
+    XPLadj();
+}
+
+void TfMain::WMDropFiles(const QStringList& paths) {
+    if (locked_ || paths.isEmpty()) return;
+    dropFile(*this, session_.selection, paths.constFirst().toStdString());
+}
+
+// Stream boxes.
+
+void TfMain::Resetcbs() {
+    morvale::Resetcbs(*this);
+}
+
+void TfMain::cbVideoClick() {
+    morvale::cbVideoClick(*this);
+}
+
+// Settings.
+
+void TfMain::RegRead() {
+    if (std::optional<QString> error = readSettings(*this)) showError(error->toStdString());
+}
+
+void TfMain::RegWrite() {
+    writeSettings(*this);
+}
+
+// Message log and status bar.
+
+void TfMain::log(std::string_view line) {
+    QTextCursor cursor(mMessage->document());
+    cursor.movePosition(QTextCursor::End);
+    // The document's first block exists from the start: the first line goes into it.
+    if (logLineCount_ > 0) cursor.insertBlock();
+    cursor.insertText(fromUtf8(line));
+    ++logLineCount_;
+    cursor.movePosition(QTextCursor::StartOfBlock);
+    mMessage->setTextCursor(cursor);
+    mMessage->ensureCursorVisible();
+    mMessage->verticalScrollBar()->setValue(mMessage->verticalScrollBar()->maximum());
+}
+
+void TfMain::slog(std::string_view text, int panel) {
+    const int index = panel == 0 ? 0 : 1;
+    const QString shown = QLatin1Char(' ') + fromUtf8(text);
+    QLabel* label = statusPanels_[index];
+    label->setText(shown);
+    panelWidths_[index] = label->fontMetrics().horizontalAdvance(shown + QLatin1Char('a'));
+    if (index == 0) label->setFixedWidth(panelWidths_[index]);  // the last panel takes the rest
+    if (index == 1) StatusBar->setToolTip(fromUtf8(text));
+    StatusBar->repaint();
+}
+
+void TfMain::bClearClick() {
+    mMessage->clear();
+    logLineCount_ = 0;
+}
+
+QStringList TfMain::logLines() const {
+    if (logLineCount_ == 0) return {};
+    return mMessage->toPlainText().split(QLatin1Char('\n'));
+}
+
+QString TfMain::panelText(int panel) const {
+    return statusPanels_[panel == 0 ? 0 : 1]->text();
+}
+
+int TfMain::panelWidth(int panel) const {
+    return panelWidths_[panel == 0 ? 0 : 1];
+}
+
+// Form: buttons, options, edits.
+
+bool TfMain::isEnabled(Button which) const {
+    return buttonEnabled_[static_cast<int>(which)];
+}
+
+void TfMain::setEnabled(Button which, bool enabled) {
+    buttonEnabled_[static_cast<int>(which)] = enabled;
+    applyEnabled(which);
+}
+
+void TfMain::applyEnabled(Button which) {
+    const bool lockedOut = locked_ && which != Button::Cancel;
+    button(which)->setEnabled(buttonEnabled_[static_cast<int>(which)] && !lockedOut);
+}
+
+bool TfMain::isTicked(Option which) const {
+    return option(which)->isChecked();
+}
+
+std::string TfMain::text(Edit which) const {
+    return edit(which)->text().toStdString();
+}
+
+void TfMain::setText(Edit which, const std::string& text) {
+    edit(which)->setText(QString::fromStdString(text));
+}
+
+// Form: stream boxes. A caption is shown as it is: an ampersand is no mnemonic.
+
+bool TfMain::boxEnabled(StreamBox which) const {
+    return boxEnabled_[boxNumber(which)];
+}
+
+void TfMain::setBoxEnabled(StreamBox which, bool enabled) {
+    boxEnabled_[boxNumber(which)] = enabled;
+    applyBoxEnabled(boxNumber(which));
+}
+
+void TfMain::applyBoxEnabled(int number) {
+    boxes_[number]->setEnabled(boxEnabled_[number] && !locked_);
+}
+
+bool TfMain::boxTicked(StreamBox which) const {
+    return box(which)->isChecked();
+}
+
+void TfMain::setBoxTicked(StreamBox which, bool ticked) {
+    box(which)->setChecked(ticked);
+}
+
+std::string TfMain::boxCaption(StreamBox which) const {
+    return box(which)->text().replace(QStringLiteral("&&"), QStringLiteral("&")).toStdString();
+}
+
+void TfMain::setBoxCaption(StreamBox which, const std::string& caption) {
+    box(which)->setText(
+        QString::fromStdString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+}
+
+std::string TfMain::boxHint(StreamBox which) const {
+    return boxHints_[boxNumber(which)];
+}
+
+void TfMain::setBoxHint(StreamBox which, const std::string& hint) {
+    boxHints_[boxNumber(which)] = hint;
+    box(which)->setToolTip(QString::fromStdString(hint).section(QLatin1Char('|'), 0, 0));
+}
+
+// Form: pages.
+
+void TfMain::showPage(Page page) {
+    PageControl->setCurrentIndex(static_cast<int>(page));
+}
+
+void TfMain::setXplOutline(const std::vector<std::string>& lines) {
+    QStringList text;
+    for (const std::string& line : lines)
+        text << QString::fromStdString(line);
+    mXPL->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TfMain::setXplOutlineVisible(bool visible) {
+    mXPL->setVisible(visible);
+}
+
+// Form: running commands.
+
+void TfMain::setLocked(bool locked) {
+    locked_ = locked;
+    for (int n = 0; n < kButtonCount; ++n)
+        applyEnabled(static_cast<Button>(n));
+    for (int n = 0; n < kStreamBoxCount; ++n)
+        applyBoxEnabled(n);
+}
+
+void TfMain::pumpEvents() {
+    QCoreApplication::processEvents();
+}
+
+void TfMain::repaint() {
+    QWidget::repaint();
+}
+
+bool TfMain::askYesNo(std::string_view title, std::string_view text) {
+    QMessageBox box(QMessageBox::Question, fromUtf8(title), fromUtf8(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void TfMain::showError(std::string_view text) {
+    QMessageBox::critical(this, QLatin1String(kApplicationTitle), fromUtf8(text));
+}
+
+double TfMain::now() {
+    return localNowDays();
+}
+
+std::string TfMain::formatLongTime(double days) {
+    return morvale::formatLongTime(QLocale(), days);
+}
+
+char TfMain::decimalSeparator() const {
+    return decimalSeparatorOf(QLocale());
+}
+
+}  // namespace morvale

@@ -1,0 +1,223 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <QSize>
+#include <QStringList>
+#include <QWidget>
+
+#include "commands/form.h"
+#include "commands/session.h"
+
+class QCheckBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QStatusBar;
+class QTabWidget;
+class QTreeWidget;
+
+namespace morvale {
+
+inline constexpr char kApplicationTitle[] = "HD DVD Morvale";
+inline constexpr char kWindowCaption[] = "Morvale 0.617";
+
+// The main window. It owns every control and implements Form over them, so the commands
+// (src/commands) drive it exactly as they drive morvale-cli. The controls are public, as
+// on the designed form; each carries its member name as objectName.
+class TfMain : public QWidget, public Form {
+    Q_OBJECT
+
+  public:
+    explicit TfMain(Session& session, QWidget* parent = nullptr);
+    ~TfMain() override;
+
+    // Controls outside the pages.
+    QLineEdit* eEVOfile;
+    QPushButton* bbEVO;
+    QPushButton* bCheck;
+    QLineEdit* eXPLfile;
+    QPushButton* bbXPL;
+    QPushButton* bReadXPL;
+    QTabWidget* PageControl;
+    QPushButton* bDemux;
+    QPushButton* bRebuild;
+    QLabel* imLogo;
+    QPushButton* bCancel;
+    QStatusBar* StatusBar;
+    // "Status" page.
+    QWidget* tsStatus;
+    QPlainTextEdit* mMessage;
+    QPushButton* bClear;
+    // Stream pages.
+    QWidget* tsVideo;
+    QWidget* tsAudio;
+    QWidget* tsSubpicture;
+    QCheckBox *cbVideo0, *cbVideo1, *cbVideo2, *cbVideo3, *cbVideo4, *cbVideo5, *cbVideo6,
+        *cbVideo7;
+    QCheckBox *cbAudio00, *cbAudio01, *cbAudio02, *cbAudio03, *cbAudio04, *cbAudio05, *cbAudio06,
+        *cbAudio07, *cbAudio08, *cbAudio09, *cbAudio10, *cbAudio11, *cbAudio12, *cbAudio13,
+        *cbAudio14, *cbAudio15;
+    QCheckBox *cbSub00, *cbSub01, *cbSub02, *cbSub03, *cbSub04, *cbSub05, *cbSub06, *cbSub07,
+        *cbSub08, *cbSub09, *cbSub10, *cbSub11, *cbSub12, *cbSub13, *cbSub14, *cbSub15;
+    // "XPL" page.
+    QWidget* tsXPL;
+    QSplitter* splXPL;
+    QTreeWidget* tvXPL;
+    QPlainTextEdit* mXPL;
+    // "Options" page.
+    QWidget* tsOption;
+    QGroupBox* gbFile;
+    QLabel* lVideoExt;
+    QLineEdit* eVideoExt;
+    QLineEdit* eAudioExt;
+    QLineEdit* eSubExt;
+    QLabel* lWorkdir;
+    QLineEdit* eWorkdir;
+    QCheckBox* cbContinue;
+    QCheckBox* cbFastCheck;
+    QCheckBox* cbCountFr;
+    QCheckBox* cbDetails;
+    // File dialogs.
+    QFileDialog* odEVOfile;
+    QFileDialog* odXPL;
+
+    Session& session() { return session_; }
+
+    // Window events.
+    void FormShow();
+    void FormActivate();
+    void FormResize();
+    void FormClose();
+
+    // Source selection.
+    void EVOadj();
+    void XPLadj();
+    void bbEVOClick();
+    void bbXPLClick();
+    // Files dropped on the window; the first path counts.
+    void WMDropFiles(const QStringList& paths);
+
+    // Stream boxes.
+    void Resetcbs();
+    void cbVideoClick();
+
+    // Settings store.
+    void RegRead();
+    void RegWrite();
+
+    void bClearClick();
+
+    // Runs a command of src/commands on this window. A close asked for during the run is
+    // carried out once the outermost command has returned. A button handler is one line:
+    //   void bDemuxClick() { runCommand(morvale::bDemuxClick); }
+    // connected to its button in wireControls().
+    void runCommand(const std::function<void(Session&, Form&)>& command);
+
+    // Form.
+    using QWidget::isEnabled;
+    using QWidget::repaint;
+    using QWidget::setEnabled;
+    bool isEnabled(Button button) const override;
+    void setEnabled(Button button, bool enabled) override;
+    bool isTicked(Option option) const override;
+    std::string text(Edit edit) const override;
+    void setText(Edit edit, const std::string& text) override;
+    bool boxEnabled(StreamBox box) const override;
+    void setBoxEnabled(StreamBox box, bool enabled) override;
+    bool boxTicked(StreamBox box) const override;
+    void setBoxTicked(StreamBox box, bool ticked) override;
+    std::string boxCaption(StreamBox box) const override;
+    void setBoxCaption(StreamBox box, const std::string& caption) override;
+    std::string boxHint(StreamBox box) const override;
+    void setBoxHint(StreamBox box, const std::string& hint) override;
+    void log(std::string_view line) override;
+    void slog(std::string_view text, int panel) override;
+    void showPage(Page page) override;
+    void setXplOutline(const std::vector<std::string>& lines) override;
+    void setXplOutlineVisible(bool visible) override;
+    void setXplTree(const std::vector<XplTreeNode>& topNodes) override;
+    void setLocked(bool locked) override;
+    void pumpEvents() override;
+    void repaint() override;
+    bool askYesNo(std::string_view title, std::string_view text) override;
+    void showError(std::string_view text) override;
+    double now() override;
+    std::string formatLongTime(double days) override;
+    char decimalSeparator() const override;
+
+    // What the settings store reads and writes besides the controls.
+    int treeWidth() const;
+    void setTreeWidth(int width);
+    // Outer (frame) size; the minimum size applies.
+    void setOuterWidth(int width);
+    void setOuterHeight(int height);
+
+    // Observable state of the log and the status bar.
+    QStringList logLines() const;
+    QString panelText(int panel) const;
+    int panelWidth(int panel) const;
+    QCheckBox* box(StreamBox streamBox) const;
+    bool locked() const { return locked_; }
+    bool closePending() const { return closePending_; }
+
+  protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void createControls();
+    void createStatusPage();
+    void createStreamPages();
+    void createXplPage();
+    void createOptionsPage();
+    void createDialogs();
+    void setFocusOrder();
+    void wireControls();
+    void placeControls();
+    void placeStatusPage();
+    void updateMinimumSize();
+    void applyEnabled(Button button);
+    void applyBoxEnabled(int number);
+    QPushButton* button(Button button) const;
+    QLineEdit* edit(Edit edit) const;
+    QCheckBox* option(Option option) const;
+    int scaled(int designPixels) const;
+    bool askToStopRun();
+
+    Session& session_;
+    double scale_ = 1.0;
+    std::vector<QWidget*> placedWidgets_;  // in the order of the placement table
+    std::array<QPushButton*, kButtonCount> buttons_{};
+    std::array<bool, kButtonCount> buttonEnabled_{};
+    std::array<QCheckBox*, kStreamBoxCount> boxes_{};
+    std::array<bool, kStreamBoxCount> boxEnabled_{};
+    std::array<std::string, kStreamBoxCount> boxHints_;
+    std::array<QLabel*, 2> statusPanels_{};
+    std::array<int, 2> panelWidths_{};
+    int logLineCount_ = 0;
+    int treeWidth_ = 96;
+    bool treeLaidOut_ = false;
+    QSize frameExtra_;
+    bool activated_ = false;
+    bool locked_ = false;
+    bool closePending_ = false;
+};
+
+}  // namespace morvale

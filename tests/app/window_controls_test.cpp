@@ -1,0 +1,583 @@
+// The main window's controls in their designed state, its geometry and resizing, the
+// default button, the message log and the status bar.
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "app/jpeg_image.h"
+#include "window_test_support.h"
+
+namespace morvale {
+namespace {
+
+QString captionOf(QWidget* widget) {
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) return button->text();
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
+    if (auto* box = qobject_cast<QGroupBox*>(widget)) return box->title();
+    return {};
+}
+
+// Which edges besides left and top a control follows.
+enum Follow { None = 0, Right = 1, Bottom = 2, Width = 4, Height = 8 };
+
+struct OuterControl {
+    const char* name;
+    const char* className;
+    QRect design;
+    int follow;
+    const char* caption;
+    const char* tooltip;
+    bool enabled;
+};
+
+// The controls outside the pages as designed (client area 362 x 346).
+const OuterControl kOuterControls[] = {
+    {"eEVOfile", "QLineEdit", {8, 8, 249, 21}, Width, "", "Drop here the source EVO file", true},
+    {"bbEVO", "QPushButton", {263, 6, 25, 25}, Right, "", "Browse an EVO file", true},
+    {"bCheck",
+     "QPushButton",
+     {294, 7, 60, 25},
+     Right,
+     "Read EVO",
+     "Read the source EVO file to detect streams",
+     false},
+    {"eXPLfile", "QLineEdit", {8, 40, 249, 21}, Width, "", "Drop here the VPLST000.XPL", true},
+    {"bbXPL",
+     "QPushButton",
+     {263, 38, 25, 25},
+     Right,
+     "",
+     "Browse the HD DVD disc's VPLST000.XPL",
+     true},
+    {"bReadXPL",
+     "QPushButton",
+     {294, 38, 60, 25},
+     Right,
+     "Read XPL",
+     "Read the XPL file to detect stream infos",
+     false},
+    {"PageControl", "QTabWidget", {8, 69, 346, 219}, Width | Height, "", "", true},
+    {"bDemux",
+     "QPushButton",
+     {8, 294, 60, 25},
+     Bottom,
+     "Demux",
+     "Demux the source EVO to streams",
+     false},
+    {"bRebuild", "QPushButton", {74, 294, 60, 25}, Bottom, "Rebuild", "", false},
+    {"bCancel",
+     "QPushButton",
+     {294, 294, 60, 25},
+     Right | Bottom,
+     "Cancel",
+     "You can stop the actual process",
+     false},
+    {"StatusBar",
+     "QStatusBar",
+     {0, 325, 362, 21},
+     Width | Bottom,
+     "",
+     " Select or drop an EVO file to demux",
+     true},
+};
+
+QRect expectedPlace(const OuterControl& control, QSize client) {
+    const int dx = client.width() - 362;
+    const int dy = client.height() - 346;
+    QRect rect = control.design;
+    if (control.follow & Width) rect.setWidth(rect.width() + dx);
+    if (control.follow & Right) rect.translate(dx, 0);
+    if (control.follow & Height) rect.setHeight(rect.height() + dy);
+    if (control.follow & Bottom) rect.translate(0, dy);
+    return rect;
+}
+
+struct OptionControl {
+    const char* name;
+    const char* className;
+    const char* caption;
+    const char* tooltip;
+    int checked;  // -1: no tick
+};
+
+const OptionControl kOptionControls[] = {
+    {"gbFile", "QGroupBox", "", "", -1},
+    {"lVideoExt", "QLabel", "Extensions (video, audio, subtitle)", "", -1},
+    {"eVideoExt", "QLineEdit", "mpv", "", -1},
+    {"eAudioExt", "QLineEdit", "mpa", "", -1},
+    {"eSubExt", "QLineEdit", "sup", "This is real .sup format, don't change!", -1},
+    {"lWorkdir", "QLabel", "Output folder", "", -1},
+    {"eWorkdir", "QLineEdit", "", "Destination directory for the demuxed streams", -1},
+    {"cbContinue", "QCheckBox", "Continue with second  EVO",
+     "Demux continues with FEATURE_2.EVO (if it exists) after finishing FEATURE_1.EVO", 1},
+    {"cbFastCheck", "QCheckBox", "Fast EVO checking",
+     "Read EVO checks only the first ~300 MB of the file", 1},
+    {"cbCountFr", "QCheckBox", "Count frames",
+     "Works only if the process hasn't cancelled by Fast EVO checking", 1},
+    {"cbDetails", "QCheckBox", "Detailed info", "Detailed information about streams", 1},
+};
+
+struct PageTab {
+    const char* name;
+    const char* tab;
+    const char* tooltip;
+};
+const PageTab kPages[] = {
+    {"tsStatus", "Status", ""},
+    {"tsVideo", "Video", "Check the desired video stream"},
+    {"tsAudio", "Audio", "Check the desired audio streams"},
+    {"tsSubpicture", "Subpicture", "Check the desired subpicture streams"},
+    {"tsXPL", "XPL", ""},
+    {"tsOption", "Options", ""},
+};
+
+// The 40 stream boxes: name, page, place, and the caption after the first activation.
+struct ExpectedBox {
+    QString name;
+    QString page;
+    QRect place;
+    QString designCaption;
+    QString emptyCaption;
+    QString tooltip;
+};
+
+QList<ExpectedBox> expectedBoxes() {
+    const int rows[] = {9, 31, 53, 75, 98, 120, 142, 165};
+    QList<ExpectedBox> boxes;
+    for (int n = 0; n < 8; ++n) {
+        boxes.append({QStringLiteral("cbVideo%1").arg(n), QStringLiteral("tsVideo"),
+                      QRect(9, rows[n], 140, 17), QStringLiteral("Video stream"),
+                      QStringLiteral("No video stream"), QString()});
+    }
+    for (int n = 0; n < 16; ++n) {
+        boxes.append({QStringLiteral("cbAudio%1").arg(n, 2, 10, QLatin1Char('0')),
+                      QStringLiteral("tsAudio"), QRect(n < 8 ? 9 : 165, rows[n % 8], 140, 17),
+                      QStringLiteral("Audio stream"), QStringLiteral("No audio stream"),
+                      QString()});
+    }
+    for (int n = 0; n < 16; ++n) {
+        boxes.append({QStringLiteral("cbSub%1").arg(n, 2, 10, QLatin1Char('0')),
+                      QStringLiteral("tsSubpicture"), QRect(n < 8 ? 9 : 165, rows[n % 8], 140, 17),
+                      QStringLiteral("Subpicture"), QStringLiteral("No subpicture"),
+                      n == 0 ? QString() : QStringLiteral("Check the desired subpicture streams")});
+    }
+    return boxes;
+}
+
+template <class T>
+T* child(QWidget& window, const QString& name) {
+    return window.findChild<T*>(name);
+}
+
+class WindowControlsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() { settings_.clear(); }
+
+    void windowHasItsCaptionAndMinimumSize() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("Morvale 0.617"));
+        QCOMPARE(w.window.objectName(), QStringLiteral("fMain"));
+        QCOMPARE(w.window.frameGeometry().topLeft(), QPoint(0, 0));
+        // The design client area is smaller than the minimum outer size, so the window
+        // opens at the minimum.
+        QVERIFY(w.window.frameGeometry().width() >= 370);
+        QVERIFY(w.window.frameGeometry().height() >= 380);
+        QCOMPARE(QFontInfo(w.window.font()).pixelSize(), 11);
+    }
+
+    void outerControlsStartInTheirDesignedState_data() {
+        QTest::addColumn<int>("index");
+        for (int n = 0; n < int(std::size(kOuterControls)); ++n) {
+            QTest::newRow(kOuterControls[n].name) << n;
+        }
+    }
+    void outerControlsStartInTheirDesignedState() {
+        QFETCH(int, index);
+        const OuterControl& expected = kOuterControls[index];
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QWidget* widget = child<QWidget>(w.window, QLatin1String(expected.name));
+        QVERIFY(widget != nullptr);
+        QCOMPARE(widget->metaObject()->className(), expected.className);
+        QCOMPARE(captionOf(widget), QLatin1String(expected.caption));
+        QCOMPARE(widget->toolTip(), QLatin1String(expected.tooltip));
+        QCOMPARE(widget->isEnabled(), expected.enabled);
+        QCOMPARE(widget->geometry(), expectedPlace(expected, w.window.size()));
+        w.window.resize(520, 470);
+        QCOMPARE(widget->geometry(), expectedPlace(expected, QSize(520, 470)));
+    }
+
+    void pathEditsAreReadOnlyAndSkippedByTab() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        for (QLineEdit* edit : {w.window.eEVOfile, w.window.eXPLfile}) {
+            QVERIFY(edit->isReadOnly());
+            QVERIFY(!(edit->focusPolicy() & Qt::TabFocus));
+        }
+        QTest::keyClicks(w.window.eEVOfile, QStringLiteral("typed"));
+        QCOMPARE(w.window.eEVOfile->text(), QString());
+    }
+
+    void buttonsShowTheirPictures() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QVERIFY(!w.window.bbEVO->icon().isNull());
+        QVERIFY(!w.window.bbXPL->icon().isNull());
+        QVERIFY(w.window.bDemux->font().bold());
+        QVERIFY(!w.window.bRebuild->font().bold());
+        QVERIFY(w.window.bCheck->isDefault());
+    }
+
+    void pagesComeInTabOrder() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QTabWidget* pages = w.window.PageControl;
+        QCOMPARE(pages->count(), int(std::size(kPages)));
+        for (int n = 0; n < pages->count(); ++n) {
+            QCOMPARE(pages->widget(n)->objectName(), QLatin1String(kPages[n].name));
+            QCOMPARE(pages->tabText(n), QLatin1String(kPages[n].tab));
+            QCOMPARE(pages->widget(n)->toolTip(), QLatin1String(kPages[n].tooltip));
+        }
+        QCOMPARE(pages->currentIndex(), 0);
+    }
+
+    void streamBoxesStartDisabledAndTakeTheirEmptyCaptionsAtActivation() {
+        apptest::WindowUnderTest w;
+        const QList<ExpectedBox> boxes = expectedBoxes();
+        for (const ExpectedBox& expected : boxes) {
+            auto* box = child<QCheckBox>(w.window, expected.name);
+            QVERIFY2(box != nullptr, qPrintable(expected.name));
+            QCOMPARE(box->text(), expected.designCaption);
+        }
+        QVERIFY(w.show());
+        int number = 0;
+        for (const ExpectedBox& expected : boxes) {
+            auto* box = child<QCheckBox>(w.window, expected.name);
+            QCOMPARE(box->parentWidget()->objectName(), expected.page);
+            QCOMPARE(box->geometry(), expected.place);
+            QCOMPARE(box->text(), expected.emptyCaption);
+            QCOMPARE(box->toolTip(), expected.tooltip);
+            QVERIFY2(!box->isEnabled(), qPrintable(expected.name));
+            QVERIFY(!box->isChecked());
+            QCOMPARE(w.window.box(boxAt(number++)), box);
+        }
+    }
+
+    void optionsPageStartsInItsDesignedState() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        for (const OptionControl& expected : kOptionControls) {
+            QWidget* widget = child<QWidget>(w.window, QLatin1String(expected.name));
+            QVERIFY2(widget != nullptr, expected.name);
+            QCOMPARE(widget->metaObject()->className(), expected.className);
+            QCOMPARE(captionOf(widget), QLatin1String(expected.caption));
+            QCOMPARE(widget->toolTip(), QLatin1String(expected.tooltip));
+            QVERIFY(widget->isEnabled());
+            if (expected.checked >= 0) {
+                QCOMPARE(qobject_cast<QCheckBox*>(widget)->isChecked(), expected.checked == 1);
+            }
+        }
+        QCOMPARE(w.window.gbFile->geometry(), QRect(3, 0, 320, 78));
+        QCOMPARE(w.window.eWorkdir->geometry(), QRect(84, 45, 224, 21));
+        const QList<QLineEdit*> extensions = {w.window.eVideoExt, w.window.eAudioExt,
+                                              w.window.eSubExt};
+        const int columns[] = {182, 226, 270};
+        for (int n = 0; n < 3; ++n) {
+            QCOMPARE(extensions[n]->parentWidget(), w.window.gbFile);
+            QCOMPARE(extensions[n]->x(), columns[n]);
+            QCOMPARE(extensions[n]->width(), 38);
+            QCOMPARE(extensions[n]->maxLength(), 5);
+        }
+        for (QCheckBox* box :
+             {w.window.cbContinue, w.window.cbFastCheck, w.window.cbCountFr, w.window.cbDetails}) {
+            QCOMPARE(box->x(), 3);
+            QVERIFY(box->y() >= 78);
+        }
+    }
+
+    void aSixthCharacterIsRefusedInAnExtensionEdit() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.showPage(Page::Options);
+        for (QLineEdit* edit : {w.window.eVideoExt, w.window.eAudioExt, w.window.eSubExt}) {
+            edit->setFocus();
+            edit->selectAll();
+            QTest::keyClicks(edit, QStringLiteral("abcdef"));
+            QCOMPARE(edit->text(), QStringLiteral("abcde"));
+        }
+    }
+
+    void xplPageHoldsTreeSplitterAndCourierMemo() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QTreeWidget* tree = w.window.tvXPL;
+        QCOMPARE(tree->topLevelItemCount(), 4);
+        const char* items[] = {"Video", "Audio", "Subpicture", "Chapter"};
+        for (int n = 0; n < 4; ++n)
+            QCOMPARE(tree->topLevelItem(n)->text(0), QLatin1String(items[n]));
+        QCOMPARE(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(tree->indentation(), 19);
+        QCOMPARE(tree->toolTip(), QStringLiteral("Infos from your XPL file"));
+        QCOMPARE(w.window.mXPL->toolTip(), QStringLiteral("This is your XPL file (part of it)"));
+        QVERIFY(QFontInfo(w.window.mXPL->font()).fixedPitch());
+        QCOMPARE(w.window.mXPL->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(w.window.mXPL->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(w.window.splXPL->orientation(), Qt::Horizontal);
+        QCOMPARE(w.window.splXPL->widget(0), static_cast<QWidget*>(tree));
+        QCOMPARE(w.window.splXPL->widget(1), static_cast<QWidget*>(w.window.mXPL));
+
+        w.window.showPage(Page::Xpl);
+        QCOMPARE(tree->width(), 96);
+        QCOMPARE(w.window.treeWidth(), 96);
+        // The tree keeps its width when the window grows; the splitter stops at 50.
+        w.window.resize(600, 450);
+        QCOMPARE(tree->width(), 96);
+        w.window.splXPL->setSizes({10, 500});
+        QCOMPARE(tree->width(), 50);
+    }
+
+    void fileDialogsAreConfigured() {
+        apptest::WindowUnderTest w;
+        QFileDialog* evo = w.window.odEVOfile;
+        QCOMPARE(evo->objectName(), QStringLiteral("odEVOfile"));
+        QCOMPARE(evo->windowTitle(), QStringLiteral("Choose the EVO file to demux"));
+        QCOMPARE(evo->nameFilters(), QStringList({QStringLiteral("EVOB files (HD DVD) (*.evo)"),
+                                                  QStringLiteral("VOB files (DVD) (*.vob)")}));
+        QCOMPARE(evo->defaultSuffix(), QStringLiteral("EVO"));
+        QCOMPARE(evo->fileMode(), QFileDialog::ExistingFile);
+        QVERIFY(evo->testOption(QFileDialog::DontResolveSymlinks));
+        QVERIFY(evo->isSizeGripEnabled());
+
+        QFileDialog* xpl = w.window.odXPL;
+        QCOMPARE(xpl->objectName(), QStringLiteral("odXPL"));
+        QCOMPARE(xpl->nameFilters(), QStringList(QStringLiteral("XPL (VPLST000.XPL)")));
+        QCOMPARE(xpl->acceptMode(), QFileDialog::AcceptOpen);
+        QVERIFY(xpl->isSizeGripEnabled());
+    }
+
+    void tabFollowsTheDesignedFocusOrder() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        for (Button b :
+             {Button::Check, Button::ReadXpl, Button::Demux, Button::Rebuild, Button::Cancel}) {
+            w.window.setEnabled(b, true);
+        }
+        const QList<QWidget*> order = {w.window.bbEVO,       w.window.bCheck, w.window.bbXPL,
+                                       w.window.bReadXPL,    w.window.bDemux, w.window.bRebuild,
+                                       w.window.PageControl, w.window.bCancel};
+        w.window.bbEVO->setFocus();
+        QCOMPARE(QApplication::focusWidget(), w.window.bbEVO);
+        int next = 1;
+        for (int presses = 0; presses < 20 && next < order.size(); ++presses) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            QVERIFY(focus != w.window.eEVOfile && focus != w.window.eXPLfile);
+            const bool onPages =
+                w.window.PageControl->isAncestorOf(focus) || focus == w.window.PageControl;
+            if (focus == order[next] || (order[next] == w.window.PageControl && onPages)) {
+                ++next;
+            } else {
+                // Only the page control's own children may come between.
+                QVERIFY2(next == 7 && onPages, qPrintable(focus->objectName()));
+            }
+        }
+        QCOMPARE(next, int(order.size()));
+    }
+
+    void logoIsDecodedAndDrawnTransparent() {
+        const QImage decoded = decodeJpeg(kLogoJpeg, kLogoJpegSize);
+        QCOMPARE(decoded.size(), QSize(125, 31));
+        const QImage logo = logoPicture();
+        QCOMPARE(qAlpha(logo.pixel(0, 30)), 0);
+        QCOMPARE(qAlpha(logo.pixel(124, 0)), 0);
+        int opaque = 0;
+        for (int y = 0; y < logo.height(); ++y) {
+            for (int x = 0; x < logo.width(); ++x)
+                opaque += qAlpha(logo.pixel(x, y)) == 255;
+        }
+        QVERIFY(opaque > 500);  // the lettering stays
+
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QCOMPARE(w.window.imLogo->size(), QSize(125, 31));
+        QCOMPARE(w.window.imLogo->toolTip(), QStringLiteral("HD DVD logo :-)"));
+        QVERIFY(!w.window.imLogo->pixmap().isNull());
+    }
+
+    void damagedJpegGivesNoPictureAndKeepsTheProgramRunning() {
+        const unsigned char garbage[] = {0x00, 0x11, 0x22, 0x33, 0x44};
+        QVERIFY(decodeJpeg(garbage, sizeof garbage).isNull());
+        QVERIFY(decodeJpeg(kLogoJpeg, 20).isNull());  // cut before the frame header
+        QVERIFY(decodeJpeg(nullptr, 0).isNull());
+    }
+
+    void logoStaysAt153UpTo432AndIsCentredBeyond() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        const int frame = w.window.frameGeometry().width() - w.window.width();
+        const int heights = w.window.height();
+        const struct {
+            int outer;
+            int left;
+        } cases[] = {{400, 153}, {432, 153}, {434, 154}, {500, 187}, {370, 153}};
+        for (const auto& c : cases) {
+            w.window.resize(c.outer - frame, heights);
+            QCOMPARE(w.window.frameGeometry().width(), c.outer);
+            QCOMPARE(w.window.imLogo->x(), c.left);
+        }
+        w.window.resize(500 - frame, heights + 40);
+        QCOMPARE(w.window.imLogo->y(), 292 + w.window.height() - 346);
+    }
+
+    void windowRefusesToShrinkBelow370By380() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.resize(300, 300);
+        QCOMPARE(w.window.frameGeometry().size(), QSize(370, 380));
+        const int frameWidth = w.window.frameGeometry().width() - w.window.width();
+        const int frameHeight = w.window.frameGeometry().height() - w.window.height();
+        w.window.resize(369 - frameWidth, 500);
+        QCOMPARE(w.window.frameGeometry().width(), 370);
+        w.window.resize(371 - frameWidth, 379 - frameHeight);
+        QCOMPARE(w.window.frameGeometry().size(), QSize(371, 380));
+    }
+
+    void enterPressesReadEvoOnlyWhenItIsEnabled() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QSignalSpy readEvo(w.window.bCheck, &QPushButton::clicked);
+        QSignalSpy demux(w.window.bDemux, &QPushButton::clicked);
+        w.window.showPage(Page::Options);
+        w.window.eWorkdir->setFocus();
+        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        QCOMPARE(readEvo.count(), 0);
+
+        w.window.setEnabled(Button::Check, true);
+        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        QCOMPARE(readEvo.count(), 1);
+        QTest::keyClick(w.window.mMessage, Qt::Key_Enter);
+        QCOMPARE(readEvo.count(), 2);
+
+        // A focused button takes Enter itself.
+        w.window.setEnabled(Button::Demux, true);
+        w.window.bDemux->setFocus();
+        QTest::keyClick(w.window.bDemux, Qt::Key_Return);
+        QCOMPARE(demux.count(), 1);
+        QCOMPARE(readEvo.count(), 2);
+
+        // Locked while a command runs.
+        w.window.setLocked(true);
+        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        QCOMPARE(readEvo.count(), 2);
+    }
+
+    void logAppendsLinesUnchanged() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QCOMPARE(w.window.logLines(), QStringList());
+        w.window.log("");
+        w.window.log("");
+        QCOMPARE(w.window.logLines(), QStringList({QString(), QString()}));
+        w.window.log("   First PTS = 0001E240");
+        w.window.log("Opening file FEATURE_1.EVO");
+        QCOMPARE(w.window.logLines().size(), 4);
+        QCOMPARE(w.window.logLines().at(2), QStringLiteral("   First PTS = 0001E240"));
+        QCOMPARE(w.window.logLines().last(), QStringLiteral("Opening file FEATURE_1.EVO"));
+
+        w.window.bClear->click();
+        QCOMPARE(w.window.logLines(), QStringList());
+        QCOMPARE(w.window.mMessage->toPlainText(), QString());
+        w.window.bClear->click();  // on an empty log: nothing
+        QCOMPARE(w.window.logLines(), QStringList());
+        w.window.log("");
+        QCOMPARE(w.window.logLines(), QStringList(QString()));
+    }
+
+    void logScrollsToTheNewLineAndNeverTrims() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        for (int n = 0; n < 3000; ++n)
+            w.window.log(QStringLiteral("line %1").arg(n).toStdString());
+        QCOMPARE(w.window.logLines().size(), 3000);
+        QCOMPARE(w.window.logLines().first(), QStringLiteral("line 0"));
+        QScrollBar* bar = w.window.mMessage->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    void slogSetsPanelTextWidthAndHint() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QCOMPARE(w.window.panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(w.window.panelWidth(0), 40);
+        QCOMPARE(w.window.panelText(1), QStringLiteral(" Select or drop an EVO file to demux"));
+        QCOMPARE(w.window.panelWidth(1), 50);
+
+        const QFontMetrics metrics(w.window.StatusBar->font());
+        w.window.slog("Reading FEATURE_1.EVO ", 0);
+        QCOMPARE(w.window.panelText(0), QStringLiteral(" Reading FEATURE_1.EVO "));
+        QCOMPARE(w.window.panelWidth(0),
+                 metrics.horizontalAdvance(QStringLiteral(" Reading FEATURE_1.EVO a")));
+        QCOMPARE(w.window.findChild<QLabel*>(QStringLiteral("StatusPanel0"))->width(),
+                 w.window.panelWidth(0));
+        QCOMPARE(w.window.StatusBar->toolTip(),
+                 QStringLiteral(" Select or drop an EVO file to demux"));
+
+        w.window.slog("Ready", 0);
+        QCOMPARE(w.window.panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(w.window.panelWidth(0), metrics.horizontalAdvance(QStringLiteral(" Readya")));
+        QCOMPARE(w.window.StatusBar->toolTip(),
+                 QStringLiteral(" Select or drop an EVO file to demux"));
+
+        w.window.slog("12% done", 1);
+        QCOMPARE(w.window.panelText(1), QStringLiteral(" 12% done"));
+        QCOMPARE(w.window.panelWidth(1), metrics.horizontalAdvance(QStringLiteral(" 12% donea")));
+        QCOMPARE(w.window.StatusBar->toolTip(), QStringLiteral("12% done"));
+
+        w.window.slog("", 1);
+        QCOMPARE(w.window.panelText(1), QStringLiteral(" "));
+        QCOMPARE(w.window.StatusBar->toolTip(), QString());
+
+        // The last panel reaches the bar's right edge.
+        auto* last = w.window.findChild<QLabel*>(QStringLiteral("StatusPanel1"));
+        w.window.slog("x", 1);
+        QVERIFY(last->geometry().right() >= w.window.StatusBar->width() - 30);
+    }
+
+    void formReportsLocaleFormats() {
+        apptest::WindowUnderTest w;
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(w.window.formatLongTime(172800.0 / 24000.0 * 1001.0 / 86400.0),
+                 std::string("2:00:07"));
+        QCOMPARE(w.window.decimalSeparator(), '.');
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(w.window.decimalSeparator(), ',');
+        QCOMPARE(w.window.formatLongTime(0.5), std::string("12:00:00"));
+        QLocale::setDefault(QLocale::c());
+    }
+
+  private:
+    apptest::TemporarySettings settings_;
+};
+
+}  // namespace
+}  // namespace morvale
+
+QTEST_MAIN(morvale::WindowControlsTest)
+#include "window_controls_test.moc"
