@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
+#include <QPointer>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -76,8 +77,9 @@ inline bool reactivate(QWidget& window) {
 }
 
 // Hands the next modal window (message box or dialog) to `handle`, which must close it.
-// Polls, since the modal window appears only once its exec() has started.
-inline void onNextModal(std::function<void(QWidget*)> handle) {
+// Polls, since the modal window appears only once its exec() has started; gives up after
+// five seconds. Deleting the returned watcher stops it earlier.
+inline QPointer<QTimer> onNextModal(std::function<void(QWidget*)> handle) {
     auto* timer = new QTimer(qApp);
     auto tries = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, timer, [timer, tries, handle] {
@@ -88,6 +90,7 @@ inline void onNextModal(std::function<void(QWidget*)> handle) {
         if (modal != nullptr) handle(modal);
     });
     timer->start(10);
+    return timer;
 }
 
 // Drops files on `target` as the desktop would: a drag entering, then the drop. Returns
