@@ -218,7 +218,6 @@ void TfMain::createControls() {
     imLogo = named(new QLabel(this), "imLogo");
     imLogo->setPixmap(QPixmap::fromImage(logoPicture()));
     imLogo->setScaledContents(true);
-    imLogo->setAttribute(Qt::WA_TranslucentBackground);
     setHint(imLogo, QStringLiteral("HD DVD logo :-)"));
 
     bCancel = makeButton(this, "bCancel", QStringLiteral("Cancel"),
