@@ -1,0 +1,82 @@
+#include "engine/demux.h"
+
+#include <string>
+
+#include "engine/stream_parser.h"
+#include "platform/clock.h"
+#include "platform/file_error.h"
+
+namespace morvale {
+
+namespace {
+
+void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
+    host.setCancelEnabled(true);
+    state.cancelRequested = false;
+    state.confirmCancel = mode == EngineMode::Demux;
+    state.fillAc3Tables();
+    state.clearStreamIds();
+    state.audioPtsReported.fill(false);
+    state.videoPtsReported.fill(false);
+}
+
+// Counts of an interrupted pass (Cancel or the fast-check limit) are never shown.
+void endCall(EngineState& state, EngineHost& host) {
+    if (state.cancelRequested) state.frameCounts.fill(0);
+    host.setCancelEnabled(false);
+}
+
+std::string progressText(int64_t position, int64_t size, const std::string& remaining) {
+    return std::to_string(position / kMegabyte) + "/" + std::to_string(size / kMegabyte) +
+           " Mbytes, Remaining time: " + remaining;
+}
+
+// The estimate scales the time spent so far by size / position; one second is added.
+void showProgress(EngineHost& host, SourceFile& source, double startTime) {
+    const int64_t position = source.position();
+    const int64_t size = source.size();
+    const long double elapsed = static_cast<long double>(host.now()) - startTime;
+    const long double total =
+        elapsed * static_cast<long double>(size) / static_cast<long double>(position);
+    const long double remaining =
+        total - (static_cast<long double>(host.now()) - startTime) + kOneSecond;
+    host.progress(
+        progressText(position, size, host.formatLongTime(static_cast<double>(remaining))));
+    host.pumpEvents();
+}
+
+// The stream bounds of a system header directly behind the first pack header of the file.
+void reportSystemHeader(EngineHost& host, const uint8_t* block) {
+    if (block[16] != 0x01 || block[17] != 0xBB) return;
+    const int video = block[24] & 0x1F;         // video_bound
+    const int audio = (block[23] >> 2) & 0x3F;  // audio_bound
+    host.log("It contains " + std::to_string(video) + " video stream" + (video > 1 ? "s" : "") +
+             " and " + std::to_string(audio) + " audio stream" + (audio > 1 ? "s." : "."));
+}
+
+}  // namespace
+
+void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode mode,
+           const DemuxOutputs* outputs, const ReportSet& reports) {
+    startCall(state, host, mode);
+    const double startTime = host.now();
+    PayloadHandler payload(state, host, mode, outputs, reports);
+    StreamParser parser(state, host, mode, payload);
+    uint8_t* block = state.blockBuffer.get();
+
+    while (source.position() < source.size() && !state.cancelRequested) {
+        const int64_t length = source.read(block, kBlockSize);
+        if (length <= 0) throw FileError(kStreamReadError);  // no progress before the end
+        const int64_t position = source.position();
+        if (position % kProgressInterval == 0) showProgress(host, source, startTime);
+        if (mode == EngineMode::Scan && host.fastCheck() && position > kFastCheckLimit) {
+            state.cancelRequested = true;  // this block is still parsed
+        }
+        if (position % kRepaintInterval == 0) host.repaint();
+        if (mode == EngineMode::Scan && position == kBlockSize) reportSystemHeader(host, block);
+        parser.feed({block, static_cast<size_t>(length)});
+    }
+    endCall(state, host);
+}
+
+}  // namespace morvale

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "engine/engine_host.h"
+#include "engine/engine_state.h"
+#include "engine/payload_handler.h"
+#include "engine/stream_kinds.h"
+#include "platform/file.h"
+
+namespace morvale {
+
+inline constexpr int64_t kProgressInterval = 0x400000;  // 4 MiB: progress and event pumping
+inline constexpr int64_t kRepaintInterval = 0x4000000;  // 64 MiB
+inline constexpr int64_t kFastCheckLimit = 300000000;   // bytes read by a fast-checking scan
+inline constexpr int64_t kMegabyte = 0x100000;
+
+// Reads the source from its current position to its end in blocks of kBlockSize and parses
+// it as a program stream. A Scan identifies the streams (logging each, the "It contains"
+// line of the first system header, and with "Detailed info" the first timestamps and header
+// reports) and counts pictures; a Demux appends the payload of the ticked slots to their
+// outputs. Both fill the identifier tables and FrameCounts of the state, show progress every
+// 4 MiB (when a Cancel click is seen) and stop at the block boundary after CancelRequested
+// is set.
+//
+// File errors propagate as FileError: a failed or empty read before the end of the file
+// ("Stream read error") and a failed write ("Stream write error") end the call at once,
+// without its end-of-call actions (Cancel stays enabled).
+void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode mode,
+           const DemuxOutputs* outputs = nullptr, const ReportSet& reports = ReportSet{});
+
+}  // namespace morvale

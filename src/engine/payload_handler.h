@@ -1,0 +1,64 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "engine/engine_host.h"
+#include "engine/engine_state.h"
+#include "engine/stream_parser.h"
+#include "platform/file.h"
+#include "reports/reports.h"
+
+namespace morvale {
+
+// The outputs of a Demux, one per ticked slot; nullptr where the slot has none. The
+// command creates, owns and closes them; the engine only appends.
+struct DemuxOutputs {
+    std::array<OutputFile*, kVideoSlots> video{};
+    std::array<OutputFile*, kAudioSlots> audio{};
+    std::array<OutputFile*, kSubpictureOutputSlots> subpicture{};
+};
+
+// The header reports a detailed scan calls on a slot's first payload piece.
+struct ReportSet {
+    void (*ac3)(std::span<const uint8_t>, int, const EngineState&, MessageLog&) = &ReportAc3;
+    void (*vc1)(std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) = &ReportVc1;
+    void (*mpeg2Video)(std::span<const uint8_t>, uint32_t, uint32_t,
+                       MessageLog&) = &ReportMpeg2Video;
+    void (*h264)(std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) = &ReportH264;
+};
+
+// What happens to each payload piece, in this order: picture counting, the first timestamp
+// of its slot with the header report (Scan), and the append to the slot's output (Demux).
+// Only the stream that owns a slot (the identifier stored in its table entry at its first
+// identification in this call) reaches the slot's count, report and output; packets of
+// other streams mapped to the same slot, and MPEG audio, go nowhere.
+class PayloadHandler final : public PieceHandler {
+  public:
+    PayloadHandler(EngineState& state, EngineHost& host, EngineMode mode,
+                   const DemuxOutputs* outputs, const ReportSet& reports);
+
+    void onPiece(const ParserState& s, const Piece& piece) override;
+
+  private:
+    bool ownsSlot(const ParserState& s) const;
+    void countPictures(const ParserState& s, std::span<const uint8_t> bytes);
+    void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
+    void firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes);
+    void takeFirstTimestamp(uint32_t pts);
+    void write(const ParserState& s, const Piece& piece);
+    void writeSubpicture(const ParserState& s, const Piece& piece);
+
+    EngineState& state_;
+    EngineHost& host_;
+    EngineMode mode_;
+    const DemuxOutputs* outputs_;
+    ReportSet reports_;
+};
+
+// A subpicture record header: "SP", the time relative to the time base as 32 bits
+// little-endian, and four zero bytes.
+std::array<uint8_t, 10> subpictureRecordHeader(uint32_t relativeTime);
+
+}  // namespace morvale

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "engine/stream_kinds.h"
+
+namespace morvale {
+
+// The start code that marks a picture, by video kind: MPEG-2 picture_start_code, the H.264
+// access unit delimiter (NAL unit type 9, nal_ref_idc 0), the VC-1 frame start code.
+constexpr uint32_t pictureStartCode(VideoKind kind) {
+    switch (kind) {
+        case VideoKind::VideoH264:
+            return 0x00000109;
+        case VideoKind::VideoVc1:
+            return 0x0000010D;
+        default:
+            return 0x00000100;
+    }
+}
+
+// Counts the picture start codes of a payload piece with a fresh 32-bit shift register that
+// starts at zero: the piece behaves as if three zero bytes preceded it, so a piece that
+// begins with 01 xx (or 00 01 xx) counts a picture whatever the previous piece ended with.
+// This is the plain byte-by-byte definition, kept as the reference for the fast version.
+int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind);
+
+// The same count, found by searching for the 0x01 byte of each start code.
+int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind);
+
+}  // namespace morvale

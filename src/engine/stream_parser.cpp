@@ -1,0 +1,433 @@
+#include "engine/stream_parser.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/start_code_table.h"
+#include "engine/timestamp_text.h"
+
+namespace morvale {
+
+namespace {
+
+// The start of each identification message, by stream format; the slot number and
+// " found!" follow.
+constexpr std::array<const char*, 10> kFoundMessages = {
+    "MPEG-2 video stream ",              // Mpeg2Video
+    "H.264 video stream ",               // H264Video
+    "VC-1 video stream ",                // Vc1Video
+    "Dolby Digital audio stream ",       // DolbyDigital
+    "DTS HD (DTS) audio stream ",        // Dts
+    "Dolby Digital Plus audio stream ",  // DolbyDigitalPlus
+    "LPCM audio stream ",                // Lpcm
+    "Dolby TrueHD (MLP) audio stream ",  // TrueHd
+    "Subpicture stream ",                // Subpicture
+    "Extended subpicture stream ",       // ExtendedSubpicture
+};
+
+constexpr bool handsOn(PacketTarget target) {
+    return target == PacketTarget::TargetVideo || target == PacketTarget::TargetAudio ||
+           target == PacketTarget::TargetMpegAudio || target == PacketTarget::TargetSubpicture;
+}
+
+}  // namespace
+
+StreamParser::StreamParser(EngineState& tables, EngineHost& host, EngineMode mode,
+                           PieceHandler& pieces)
+    : tables_(tables), host_(host), mode_(mode), pieces_(pieces) {}
+
+void StreamParser::feed(std::span<const uint8_t> block) {
+    size_t i = 0;
+    while (i < block.size()) {
+        if (s_.inPayload) {
+            shiftIn(block[i]);
+            i += takePiece(block, i);  // 0 for an empty piece: the byte is examined again
+        } else if (s_.skipRemaining > 0) {
+            i += skipBytes(block, i);
+        } else if (hunting() && (s_.startCodeRegister & 0xFFu) != 0x01u) {
+            i += huntForStartCode(block, i);
+        } else {
+            shiftIn(block[i]);
+            stepByte(block[i]);
+            ++i;
+        }
+    }
+}
+
+void StreamParser::shiftInRun(const uint8_t* bytes, size_t n) {
+    if (n >= 4) {
+        const uint8_t* last = bytes + n - 4;
+        s_.startCodeRegister = (uint32_t{last[0]} << 24) | (uint32_t{last[1]} << 16) |
+                               (uint32_t{last[2]} << 8) | last[3];
+        return;
+    }
+    for (size_t k = 0; k < n; ++k)
+        shiftIn(bytes[k]);
+}
+
+// No header field is being read: a byte can only matter by completing a start code.
+bool StreamParser::hunting() const {
+    return s_.lengthPhase == 0 && s_.fixedHeaderRemaining == 0 && s_.ptsRemaining <= 0 &&
+           s_.ptsDtsRemaining <= 0 && s_.extFlagsRemaining <= 0 && s_.pstdRemaining <= 0 &&
+           s_.ext2Remaining <= 0 && s_.headerDataRemaining == 0 && s_.substreamRemaining == 0 &&
+           s_.lpcmHeaderRemaining == 0 && s_.mlpHeaderRemaining <= 0;
+}
+
+// While hunting, only the byte after a 0x01 can complete a start code, so everything up to
+// and including the next 0x01 passes through the register in one step.
+size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) {
+    const uint8_t* from = block.data() + i;
+    size_t available = block.size() - i;
+    const void* found = std::memchr(from, 0x01, available);
+    size_t n =
+        found ? static_cast<size_t>(static_cast<const uint8_t*>(found) - from) + 1 : available;
+    shiftInRun(from, n);
+    return n;
+}
+
+// A packet skipped whole: as many of its bytes as the block holds, in one step.
+size_t StreamParser::skipBytes(std::span<const uint8_t> block, size_t i) {
+    size_t n = std::min(static_cast<size_t>(s_.skipRemaining), block.size() - i);
+    shiftInRun(block.data() + i, n);
+    s_.pesRemaining -= static_cast<int32_t>(n);
+    s_.skipRemaining -= static_cast<int32_t>(n);
+    return n;
+}
+
+// A payload piece: the rest of the packet or of the block, whichever ends first. Only its
+// first byte has entered the register.
+size_t StreamParser::takePiece(std::span<const uint8_t> block, size_t i) {
+    if (s_.pesRemaining < 0) {  // the header overran PES_packet_length: no payload
+        s_.inPayload = false;
+        return 0;
+    }
+    size_t length = std::min(static_cast<size_t>(s_.pesRemaining), block.size() - i);
+    s_.pieceLength = static_cast<int32_t>(length);
+    if (handsOn(s_.packetTarget)) {
+        pieces_.onPiece(s_, Piece{block.subspan(i, length), !s_.packetPieceTaken});
+    }
+    s_.packetPieceTaken = true;
+    s_.pesRemaining -= static_cast<int32_t>(length);
+    if (s_.pesRemaining == 0) s_.inPayload = false;
+    return length;
+}
+
+// The header rules, in their order; the first whose condition holds applies.
+void StreamParser::stepByte(uint8_t b) {
+    if (startCodeAction(s_.startCodeRegister) != StartCodeAction::None) {
+        startCode(static_cast<uint8_t>(s_.startCodeRegister));
+    } else if (s_.lengthPhase == 2) {
+        s_.lengthPhase = 1;  // the high byte of PES_packet_length
+    } else if (s_.lengthPhase == 1) {
+        lengthLowByte();
+    } else if (s_.fixedHeaderRemaining > 0) {
+        fixedHeaderByte(b);
+    } else if (s_.ptsRemaining > 0) {
+        ptsByte(b);
+    } else if (s_.ptsDtsRemaining > 0) {
+        ptsDtsByte(b);
+    } else if (s_.extFlagsRemaining > 0) {
+        extFlagsByte(b);
+    } else if (s_.pstdRemaining > 0) {
+        pstdByte();
+    } else if (s_.ext2Remaining > 0) {
+        ext2Byte(b);
+    } else if (s_.headerDataRemaining > 0) {
+        headerDataByte();
+    } else if (s_.substreamRemaining > 0) {
+        substreamByte(b);
+    } else if (s_.lpcmHeaderRemaining > 0) {
+        lpcmHeaderByte();
+    } else if (s_.mlpHeaderRemaining > 0) {
+        mlpHeaderByte();
+    }
+    // Otherwise the byte lies between packets or in a packet not parsed.
+}
+
+// A start code of the table begins a packet. The other counters are not reset, so a start
+// code inside a header starts the new packet with what is left of the old one's counters.
+void StreamParser::startCode(uint8_t streamId) {
+    s_.lengthPhase = 2;
+    s_.packetStreamId = -1;
+    s_.packetHasPts = false;
+    s_.packetPieceTaken = false;
+    switch (kStartCodeActions[streamId]) {
+        case StartCodeAction::Video:
+            videoStartCode(streamId);
+            break;
+        case StartCodeAction::ExtendedStreamId:
+            // The slot follows from the stream_id_extension in the header.
+            s_.videoKind = VideoKind::VideoVc1;
+            s_.packetTarget = PacketTarget::TargetVideo;
+            s_.packetStreamId = s_.lastVc1StreamId;
+            break;
+        case StartCodeAction::MpegAudio:
+            s_.packetTarget = PacketTarget::TargetMpegAudio;
+            break;
+        case StartCodeAction::PrivateStream1:
+            s_.packetTarget = PacketTarget::TargetPrivate1;
+            break;
+        case StartCodeAction::SkipPacket:
+            s_.packetTarget = PacketTarget::TargetSkipPacket;
+            break;
+        case StartCodeAction::None:
+            break;
+    }
+}
+
+void StreamParser::videoStartCode(uint8_t streamId) {
+    const SlotAssignment slot = *slotFor(IdCarrier::PesStreamId, streamId);
+    s_.videoSlot = slot.slot;
+    if (tables_.videoStreamIds[slot.slot] == -1) {
+        tables_.videoStreamIds[slot.slot] = streamId;
+        announce(slot.format, slot.slot);
+        // The packet's own header is read afterwards: an MPEG-2 stream takes the PTS left by
+        // the packets before it, unless its header carries a PTS and a DTS.
+        if (slot.format == StreamFormat::Mpeg2Video) s_.videoPts = s_.packetPts;
+    }
+    s_.videoKind = videoKindOf(slot.format);
+    s_.packetTarget = PacketTarget::TargetVideo;
+    s_.packetStreamId = streamId;
+}
+
+void StreamParser::lengthLowByte() {
+    s_.lengthPhase = 0;
+    s_.pesRemaining = static_cast<int32_t>(s_.startCodeRegister & 0xFFFFu);
+    if (s_.packetTarget == PacketTarget::TargetSkipPacket) {
+        s_.skipRemaining = s_.pesRemaining;
+    } else {
+        s_.fixedHeaderRemaining = 3;
+    }
+}
+
+// The two flag bytes and PES_header_data_length. The first flag byte is not examined:
+// every packet is read with the MPEG-2 PES header syntax.
+void StreamParser::fixedHeaderByte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.fixedHeaderRemaining;
+    if (s_.fixedHeaderRemaining == 1) {
+        s_.pesFlags2 = b;
+    } else if (s_.fixedHeaderRemaining == 0) {
+        s_.headerDataRemaining = b;
+        const uint8_t timestamps = s_.pesFlags2 & 0xC0;
+        if (timestamps == 0x80) s_.ptsRemaining = 5;
+        if (timestamps == 0xC0) s_.ptsDtsRemaining = 10;
+        if ((s_.pesFlags2 & 0xC1) == 0x01) s_.extFlagsRemaining = 1;
+        if (s_.headerDataRemaining == 0) headerEnd();
+    }
+}
+
+void StreamParser::takePts(uint32_t pts) {
+    s_.packetPts = pts;
+    s_.packetHasPts = true;
+    s_.packetOwnPts = pts;
+}
+
+void StreamParser::ptsByte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    --s_.ptsRemaining;
+    s_.timestampAccumulator = assembleTimestamp(s_.timestampAccumulator, s_.ptsRemaining, b);
+    if (s_.ptsRemaining == 0) {
+        takePts(s_.timestampAccumulator);
+        timestampFieldsEnd();
+    }
+}
+
+void StreamParser::ptsDtsByte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    --s_.ptsDtsRemaining;
+    const int step = s_.ptsDtsRemaining >= 5 ? s_.ptsDtsRemaining - 5 : s_.ptsDtsRemaining;
+    s_.timestampAccumulator = assembleTimestamp(s_.timestampAccumulator, step, b);
+    if (s_.ptsDtsRemaining == 5) {
+        takePts(s_.timestampAccumulator);
+        s_.videoPts = s_.timestampAccumulator;
+    } else if (s_.ptsDtsRemaining == 0) {
+        s_.videoDts = s_.timestampAccumulator;
+        timestampFieldsEnd();
+    }
+}
+
+// After the timestamps: the header ends, or a video packet's PES extension follows.
+void StreamParser::timestampFieldsEnd() {
+    if (s_.headerDataRemaining == 0) {
+        headerEnd();
+    } else if (s_.packetTarget == PacketTarget::TargetVideo && (s_.pesFlags2 & 0x01)) {
+        s_.extFlagsRemaining = 1;
+    }
+}
+
+void StreamParser::extFlagsByte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    --s_.extFlagsRemaining;
+    if (s_.extFlagsRemaining != 0) return;
+    s_.extFlags = b;
+    if (s_.extFlags & 0x10) {  // P-STD_buffer_flag
+        s_.pstdRemaining = 2;
+    } else if (s_.extFlags & 0x01) {  // PES_extension_flag_2
+        s_.ext2Remaining = 2;
+    } else if (s_.headerDataRemaining == 0) {
+        headerEnd();
+    }
+}
+
+void StreamParser::pstdByte() {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    --s_.pstdRemaining;
+    if (s_.pstdRemaining != 0) return;
+    if (s_.extFlags & 0x01) {
+        s_.ext2Remaining = 2;
+    } else if (s_.headerDataRemaining == 0) {
+        // The header ends like any other, so a private stream 1 packet whose header ends
+        // with a P-STD buffer field still has its sub-stream header read.
+        headerEnd();
+    }
+}
+
+// The PES extension-2 field: marker and field length, then the stream_id_extension.
+void StreamParser::ext2Byte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    --s_.ext2Remaining;
+    if (s_.ext2Remaining != 0) return;
+    const uint8_t id = b & 0x7F;
+    const auto slot = slotFor(IdCarrier::StreamIdExtension, id);
+    if (slot) {
+        s_.videoSlot = slot->slot;
+        if (tables_.videoStreamIds[slot->slot] == -1) {
+            tables_.videoStreamIds[slot->slot] = id;
+            announce(slot->format, slot->slot);
+            s_.videoPts = s_.packetPts;
+        }
+        s_.packetTarget = PacketTarget::TargetVideo;
+        s_.packetStreamId = id;
+        s_.lastVc1StreamId = id;
+    } else {
+        s_.packetTarget = PacketTarget::TargetDiscard;
+    }
+    if (s_.headerDataRemaining == 0) s_.inPayload = true;
+}
+
+// Header fields not used and stuffing bytes.
+void StreamParser::headerDataByte() {
+    --s_.pesRemaining;
+    --s_.headerDataRemaining;
+    if (s_.headerDataRemaining == 0) headerEnd();
+}
+
+void StreamParser::headerEnd() {
+    if (s_.packetTarget == PacketTarget::TargetPrivate1) {
+        s_.substreamRemaining = 4;
+    } else {
+        s_.inPayload = true;
+    }
+}
+
+// The first bytes of a private stream 1 packet: sub_stream_id and, for audio, the number of
+// frame headers and the first access unit pointer.
+void StreamParser::substreamByte(uint8_t b) {
+    --s_.pesRemaining;
+    --s_.substreamRemaining;
+    if (s_.substreamRemaining == 3) {
+        const auto slot = slotFor(IdCarrier::SubStreamId, b);
+        if (slot && slot->kind == SlotKind::Subpicture) subpictureStart(b, *slot);
+    } else if (s_.substreamRemaining == 0) {
+        audioDecision(static_cast<uint8_t>(s_.startCodeRegister >> 24));
+    }
+}
+
+void StreamParser::subpictureStart(uint8_t subStreamId, const SlotAssignment& slot) {
+    const bool plain = slot.format == StreamFormat::Subpicture;
+    s_.subpictureSlot = slot.slot;
+    if (tables_.subpictureStreamIds[slot.slot] == -1) {
+        tables_.subpictureStreamIds[slot.slot] = subStreamId;
+        announce(slot.format, slot.slot);
+        if (plain && mode_ == EngineMode::Scan && host_.details()) {
+            host_.log(firstPtsLine(s_.packetPts));
+        }
+    }
+    if (plain && mode_ == EngineMode::Scan) s_.packetPts = 0;
+    s_.substreamRemaining = 0;
+    s_.inPayload = true;
+    s_.packetTarget = PacketTarget::TargetSubpicture;
+    s_.packetStreamId = subStreamId;
+}
+
+void StreamParser::audioDecision(uint8_t r) {
+    s_.audioSlot = r & 0x0F;
+    const auto slot = slotFor(IdCarrier::SubStreamId, r);
+    if (slot && slot->kind == SlotKind::Audio) {
+        s_.audioSlot = slot->slot;
+        s_.audioKind = audioKindOf(slot->format);
+        s_.lastAudioSubstreamId = r;
+        if (tables_.audioStreamIds[slot->slot] < 0) {
+            tables_.audioStreamIds[slot->slot] = r;
+            announce(slot->format, slot->slot);
+            s_.audioPts = s_.packetPts;
+        }
+    }
+    s_.packetStreamId = r;
+    // The kind may be the one of an earlier packet when r matched no row.
+    switch (s_.audioKind) {
+        case AudioKind::AudioMlp:
+            if (r == (s_.audioSlot | 0xB0)) {
+                s_.mlpHeaderRemaining = 1;  // payload after 5 bytes
+            } else {
+                discardPayload();
+            }
+            break;
+        case AudioKind::AudioLpcm:
+            if (r == (s_.audioSlot | 0xA0)) {
+                s_.lpcmHeaderRemaining = 3;  // payload after 7 bytes
+            } else {
+                discardPayload();
+            }
+            break;
+        default:
+            s_.packetTarget = r == (s_.audioSlot | s_.lastAudioSubstreamId)
+                                  ? PacketTarget::TargetAudio
+                                  : PacketTarget::TargetDiscard;
+            s_.inPayload = true;  // payload after 4 bytes
+            break;
+    }
+    s_.packetPts = 0;
+}
+
+void StreamParser::discardPayload() {
+    s_.packetTarget = PacketTarget::TargetDiscard;
+    s_.inPayload = true;
+}
+
+void StreamParser::lpcmHeaderByte() {
+    --s_.pesRemaining;
+    --s_.lpcmHeaderRemaining;
+    if (s_.lpcmHeaderRemaining == 0) {
+        s_.inPayload = true;
+        s_.packetTarget = PacketTarget::TargetAudio;
+    }
+}
+
+void StreamParser::mlpHeaderByte() {
+    --s_.pesRemaining;
+    --s_.mlpHeaderRemaining;
+    if (s_.mlpHeaderRemaining == 0) {
+        s_.inPayload = true;
+        s_.packetTarget = PacketTarget::TargetAudio;
+    }
+}
+
+void StreamParser::announce(StreamFormat format, int slot) {
+    if (mode_ != EngineMode::Scan) return;
+    std::string line = kFoundMessages[static_cast<size_t>(format)];
+    line += std::to_string(slot);
+    line += " found!";
+    host_.log(line);
+}
+
+}  // namespace morvale

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/engine_host.h"
+
+namespace morvale::testing {
+
+// An EngineHost that records what the engine shows and lets the test set what it reads:
+// options, ticks, the clock, and what happens when events are pumped (a Cancel click).
+class RecordingEngineHost : public EngineHost {
+  public:
+    // What the engine did.
+    std::vector<std::string> lines;          // log lines in order
+    std::vector<std::string> progressTexts;  // texts of status panel 1 in order
+    std::vector<bool> cancelEnabledChanges;  // every setCancelEnabled in order
+    int pumpCount = 0;
+    int repaintCount = 0;
+
+    // What the engine reads.
+    bool countFramesOption = false;
+    bool detailsOption = false;
+    bool fastCheckOption = false;
+    std::array<bool, 2> videoTicks{};
+    std::array<bool, 16> audioTicks{};
+    std::array<bool, 16> subpictureTicks{};
+    char separator = '.';
+    // The clock, in days since 1899-12-30; a fixed time unless the test sets another.
+    std::function<double()> clock = [] { return 45000.5; };
+    // Runs at every event pump, after pumpCount is raised (e.g. to request Cancel).
+    std::function<void()> onPump;
+
+    void tickAll();
+
+    void log(std::string_view line) override { lines.emplace_back(line); }
+    void progress(std::string_view text) override { progressTexts.emplace_back(text); }
+    void pumpEvents() override;
+    void repaint() override { ++repaintCount; }
+    void setCancelEnabled(bool enabled) override { cancelEnabledChanges.push_back(enabled); }
+
+    bool countFrames() const override { return countFramesOption; }
+    bool details() const override { return detailsOption; }
+    bool fastCheck() const override { return fastCheckOption; }
+
+    bool videoTicked(int slot) const override { return ticked(videoTicks, slot); }
+    bool audioTicked(int slot) const override { return ticked(audioTicks, slot); }
+    bool subpictureTicked(int slot) const override { return ticked(subpictureTicks, slot); }
+
+    double now() override { return clock(); }
+    // h:mm:ss, the long time format of the C locale.
+    std::string formatLongTime(double days) override;
+    char decimalSeparator() const override { return separator; }
+
+  private:
+    template <size_t N>
+    static bool ticked(const std::array<bool, N>& ticks, int slot) {
+        return slot >= 0 && static_cast<size_t>(slot) < N && ticks[static_cast<size_t>(slot)];
+    }
+};
+
+}  // namespace morvale::testing
