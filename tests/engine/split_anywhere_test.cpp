@@ -1,0 +1,145 @@
+// The parser keeps its whole state between blocks, so where the file is cut into blocks
+// must not change what it finds.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "engine/payload_handler.h"
+#include "mixed_stream.h"
+#include "parser_harness.h"
+
+namespace morvale::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+struct Outcome {
+    std::vector<std::string> lines;
+    std::vector<RecordedPiece> pieces;  // pieces of one packet joined
+    EngineState tables;
+};
+
+Outcome parseCut(const Bytes& stream, const std::vector<size_t>& cuts) {
+    ParseRun run;
+    run.host.detailsOption = true;
+    runParser(run, stream, EngineMode::Scan, cuts);
+    return {run.host.lines, run.joinedPieces(), std::move(run.tables)};
+}
+
+void expectSameOutcome(const Outcome& cut, const Outcome& whole) {
+    EXPECT_EQ(cut.lines, whole.lines);
+    EXPECT_EQ(cut.pieces, whole.pieces);
+    EXPECT_EQ(cut.tables.videoStreamIds, whole.tables.videoStreamIds);
+    EXPECT_EQ(cut.tables.audioStreamIds, whole.tables.audioStreamIds);
+    EXPECT_EQ(cut.tables.subpictureStreamIds, whole.tables.subpictureStreamIds);
+}
+
+// Offsets of every start code 00 00 01 xx of the stream.
+std::vector<size_t> startCodeOffsets(const Bytes& stream) {
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i + 3 < stream.size(); ++i) {
+        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1) offsets.push_back(i);
+    }
+    return offsets;
+}
+
+TEST(SplitAnywhere, TheMixedStreamParsesAsExpected) {
+    // Identifications, and the first timestamps of subpictures, which the parser logs itself.
+    EXPECT_THAT(parseCut(mixedProgramStream(), {}).lines,
+                ElementsAre("VC-1 video stream 0 found!", "Dolby Digital audio stream 0 found!",
+                            "Subpicture stream 1 found!", "   First PTS = 00016378",
+                            "MPEG-2 video stream 1 found!", "LPCM audio stream 1 found!",
+                            "Dolby TrueHD (MLP) audio stream 2 found!",
+                            "Dolby Digital Plus audio stream 10 found!",
+                            "Subpicture stream 2 found!", "   First PTS = 000182B8"));
+}
+
+TEST(SplitAnywhere, EveryCutInsideEveryHeaderGivesTheSameResult) {
+    const Bytes stream = mixedProgramStream();
+    const Outcome whole = parseCut(stream, {});
+    int cuts = 0;
+    for (size_t start : startCodeOffsets(stream)) {
+        // The start code, the length, the longest PES header and the sub-stream header.
+        for (size_t cut = start + 1; cut < std::min(stream.size(), start + 40); ++cut) {
+            SCOPED_TRACE(cut);
+            expectSameOutcome(parseCut(stream, {cut}), whole);
+            ++cuts;
+        }
+    }
+    EXPECT_GT(cuts, 1000);
+}
+
+TEST(SplitAnywhere, HundredsOfRandomCutsAtOnceGiveTheSameResult) {
+    const Bytes stream = mixedProgramStream();
+    const Outcome whole = parseCut(stream, {});
+    std::mt19937 random(20240611);
+    for (int round = 0; round < 20; ++round) {
+        std::uniform_int_distribution<size_t> offset(1, stream.size() - 1);
+        std::vector<size_t> cuts(300);
+        for (size_t& c : cuts)
+            c = offset(random);
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+        SCOPED_TRACE(round);
+        expectSameOutcome(parseCut(stream, cuts), whole);
+    }
+}
+
+TEST(SplitAnywhere, OneByteBlocksGiveTheSameResult) {
+    const Bytes stream = mixedProgramStream();
+    std::vector<size_t> everyByte(stream.size() - 1);
+    for (size_t i = 0; i < everyByte.size(); ++i)
+        everyByte[i] = i + 1;
+    expectSameOutcome(parseCut(stream, everyByte), parseCut(stream, {}));
+}
+
+// Frame counts and first timestamps go through the piece path: cut anywhere but inside a
+// picture start code, they come out the same.
+TEST(SplitAnywhere, CountsAndFirstTimestampsDoNotDependOnTheCuts) {
+    const Bytes stream = mixedProgramStream();
+    auto scan = [&](const std::vector<size_t>& cuts) {
+        ParseRun run;
+        run.host.countFramesOption = true;
+        run.host.detailsOption = true;
+        run.tables.minFirstPts = 0xFFFFFFFF;
+        PayloadHandler handler(run.tables, run.host, EngineMode::Scan, nullptr, ReportSet{});
+        StreamParser parser(run.tables, run.host, EngineMode::Scan, handler);
+        size_t from = 0;
+        for (size_t cut : cuts) {
+            parser.feed(std::span<const uint8_t>(stream).subspan(from, cut - from));
+            from = cut;
+        }
+        parser.feed(std::span<const uint8_t>(stream).subspan(from));
+        return std::make_tuple(run.host.lines, run.tables.frameCounts, run.tables.minFirstPts);
+    };
+    const auto whole = scan({});
+    EXPECT_EQ(std::get<0>(whole), mixedStreamScanLines());
+    EXPECT_EQ(std::get<1>(whole), (std::array<int32_t, 2>{5, 6}));
+    EXPECT_EQ(std::get<2>(whole), 90000u);
+
+    // Inside a start code a cut may split a picture code between two pieces.
+    std::vector<bool> insideStartCode(stream.size(), false);
+    for (size_t start : startCodeOffsets(stream)) {
+        for (size_t k = 1; k <= 3; ++k)
+            insideStartCode[start + k] = true;
+    }
+    std::mt19937 random(7);
+    std::uniform_int_distribution<size_t> offset(1, stream.size() - 1);
+    for (int round = 0; round < 20; ++round) {
+        std::vector<size_t> cuts;
+        while (cuts.size() < 300) {
+            const size_t c = offset(random);
+            if (!insideStartCode[c]) cuts.push_back(c);
+        }
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+        SCOPED_TRACE(round);
+        EXPECT_EQ(scan(cuts), whole);
+    }
+}
+
+}  // namespace
+}  // namespace morvale::testing
