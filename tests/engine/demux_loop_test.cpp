@@ -212,6 +212,39 @@ TEST_F(DemuxLoop, ProgressEveryFourMegabytesRepaintEverySixtyFour) {
     EXPECT_THAT(host.progressTexts, IsEmpty());
 }
 
+// ---- Pieces at the block boundary ----
+
+// Each piece is counted with a fresh register, as if three zero bytes preceded it: a frame
+// start code cut by the block boundary is counted when 01 and the code byte begin the next
+// piece, and missed when only the code byte does.
+TEST_F(DemuxLoop, PictureCodesCutByTheBlockBoundaryCountAsTheRegisterSays) {
+    struct Case {
+        Bytes beforeCut;
+        Bytes afterCut;
+        int expected;
+    };
+    const Case cases[] = {
+        {{0x00}, {0x00, 0x01, 0x0D}, 1},
+        {{0x00, 0x00}, {0x01, 0x0D}, 1},
+        {{0x00, 0x00, 0x01}, {0x0D}, 0},
+        {{0x55, 0x66}, {0x01, 0x0D}, 1},  // no start code in the file, yet one is counted
+        {{0x55, 0x66}, {0x00, 0x01, 0x0D}, 1},
+    };
+    host.countFramesOption = true;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.expected);
+        const Bytes payload = concat({filler(300), c.beforeCut, c.afterCut, filler(300)});
+        const Bytes packet = pesPacket(0xFD, PesHeader().streamIdExtension(0x55), payload);
+        const size_t cutInPacket = packet.size() - payload.size() + 300 + c.beforeCut.size();
+        const std::string path = dir.file("cut.evo");
+        writeSparseFile(path, 2 * kBlockSize,
+                        {{static_cast<uint64_t>(kBlockSize - cutInPacket), packet}});
+        state.frameCounts = {0, 0};
+        run(path, EngineMode::Scan);
+        EXPECT_EQ(state.frameCounts[0], c.expected);
+    }
+}
+
 // ---- Fast checking ----
 
 TEST_F(DemuxLoop, FastCheckingStopsAScanAfterTheBlockThatPassesTheLimit) {
