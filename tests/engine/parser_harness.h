@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "engine/payload_handler.h"
 #include "engine/stream_parser.h"
 #include "support/program_stream_builder.h"
 #include "support/recording_engine_host.h"
@@ -38,6 +39,16 @@ class PieceRecorder : public PieceHandler {
                           s.packetOwnPts, Bytes(piece.bytes.begin(), piece.bytes.end())});
     }
 };
+
+// Reports that write nothing, for tests about the engine's own lines.
+inline const ReportSet kSilentReports = [] {
+    ReportSet set;
+    set.ac3 = [](std::span<const uint8_t>, int, const EngineState&, MessageLog&) {};
+    set.vc1 = [](std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) {};
+    set.mpeg2Video = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};
+    set.h264 = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};
+    return set;
+}();
 
 // One parse of a byte stream, fed in blocks cut at the given offsets (ascending).
 struct ParseRun {

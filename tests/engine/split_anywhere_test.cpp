@@ -105,7 +105,7 @@ TEST(SplitAnywhere, CountsAndFirstTimestampsDoNotDependOnTheCuts) {
         run.host.countFramesOption = true;
         run.host.detailsOption = true;
         run.tables.minFirstPts = 0xFFFFFFFF;
-        PayloadHandler handler(run.tables, run.host, EngineMode::Scan, nullptr, ReportSet{});
+        PayloadHandler handler(run.tables, run.host, EngineMode::Scan, nullptr, kSilentReports);
         StreamParser parser(run.tables, run.host, EngineMode::Scan, handler);
         size_t from = 0;
         for (size_t cut : cuts) {
