@@ -19,7 +19,11 @@ int openLocked(const std::string& path, int flags, bool exclusive, int& err) {
         err = errno;
         return -1;
     }
-    if (exclusive && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Only regular files are locked: a device (an output linked to /dev/null or /dev/full)
+    // is shared by every program on the machine.
+    struct stat st {};
+    bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (exclusive && regular && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         err = errno;
         ::close(fd);
         return -1;

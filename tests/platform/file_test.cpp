@@ -131,3 +131,23 @@ TEST(FileExistsTest, FoldersAreNotFiles) {
 
 }  // namespace
 }  // namespace morvale
+
+namespace morvale {
+namespace {
+
+TEST(OutputFileTest, DevicesAreNotLockedSoTwoOutputsCanShareOne) {
+    testing::TempDir dir;
+    std::filesystem::create_symlink("/dev/null", dir.file("a"));
+    std::filesystem::create_symlink("/dev/null", dir.file("b"));
+    OutputFile first = OutputFile::create(dir.file("a"));
+    EXPECT_NO_THROW(OutputFile::create(dir.file("b")));
+}
+
+TEST(OutputFileTest, ASecondExclusiveCreateOfTheSameFileIsRefused) {
+    testing::TempDir dir;
+    OutputFile first = OutputFile::create(dir.file("o.bin"));
+    EXPECT_THROW(OutputFile::create(dir.file("o.bin")), FileError);
+}
+
+}  // namespace
+}  // namespace morvale
