@@ -1,0 +1,32 @@
+#include "commands/feature_files.h"
+
+#include "platform/file.h"
+#include "platform/paths.h"
+
+namespace morvale {
+
+SecondPart secondPartOf(const Form& form, const Selection& selection) {
+    SecondPart part;
+    if (!form.isTicked(Option::Continue)) return part;
+    part.continues = endsWith(selection.sourceFileName, "_1.EVO");
+    std::string source = form.text(Edit::EvoFile);
+    part.path = source.substr(0, source.size() >= 5 ? source.size() - 5 : 0) + "2.EVO";
+    return part;
+}
+
+bool goesOnToSecondPart(const Form& form, const SecondPart& part, bool cancelRequested) {
+    return form.isTicked(Option::Continue) && !cancelRequested && part.continues &&
+           fileExists(part.path);
+}
+
+std::string outputBaseOf(const Form& form, const Selection& selection, const SecondPart& part) {
+    std::string base = withTrailingSeparator(form.text(Edit::Workdir)) + selection.sourceBaseName;
+    if (part.continues && fileExists(part.path)) base += "_2";
+    return base;
+}
+
+std::string fileSizeLine(int64_t bytes) {
+    return "File size: " + std::to_string(bytes / 0x100000) + " Mbytes.";
+}
+
+}  // namespace morvale
