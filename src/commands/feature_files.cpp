@@ -1,5 +1,6 @@
 #include "commands/feature_files.h"
 
+#include "engine/demux.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 
@@ -26,7 +27,7 @@ std::string outputBaseOf(const Form& form, const Selection& selection, const Sec
 }
 
 std::string fileSizeLine(int64_t bytes) {
-    return "File size: " + std::to_string(bytes / 0x100000) + " Mbytes.";
+    return "File size: " + std::to_string(bytes / kMegabyte) + " Mbytes.";
 }
 
 }  // namespace morvale

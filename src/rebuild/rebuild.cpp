@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/demux.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 
@@ -12,10 +13,9 @@ namespace morvale {
 
 namespace {
 
-constexpr int64_t kProgressInterval = 0x400000;  // every 2,048 packs
-constexpr int64_t kMegabyte = 0x100000;
-// Packs read and written per system call; the rules still run pack by pack.
-constexpr int kPacksPerChunk = (kBlockSize - kPackSize) / kPackSize;
+// Packs read per system call (the block buffer less the pack buffer at its start); the
+// rules still run pack by pack.
+constexpr int64_t kPacksPerChunk = (kBlockSize - kPackSize) / kPackSize;
 
 // Offsets in a pack whose 14-byte pack header is followed directly by its first packet.
 constexpr int kStreamIdOffset = 17;
@@ -157,13 +157,23 @@ void rewriteSystemHeaderBounds(uint8_t* pack, const EngineHost& ticks) {
 
 void showProgress(EngineHost& host, const std::string& name, int64_t position, int64_t size,
                   double start) {
-    double elapsed = host.now() - start;
-    long double total = static_cast<long double>(elapsed) * static_cast<long double>(size) /
-                        static_cast<long double>(position);
-    double remaining = static_cast<double>(total - elapsed) + kOneSecond;
+    const double elapsed = host.now() - start;
+    const long double total = static_cast<long double>(elapsed) * static_cast<long double>(size) /
+                              static_cast<long double>(position);
+    const double remaining = static_cast<double>(total - elapsed) + kOneSecond;
     host.progress("Rebuilding " + name + " " + std::to_string(position / kMegabyte) + "/" +
                   std::to_string(size / kMegabyte) +
                   " Mbytes, Remaining time: " + host.formatLongTime(remaining));
+}
+
+// How much to read from position: whole packs, at most a chunk, and never past the pack that
+// reaches the next progress point. So the events pumped there run after the last read and
+// before the next one, as they would with one read per pack (a Cancel leaves nothing read
+// ahead, and a file changed meanwhile is read as it is then).
+int64_t chunkLength(int64_t position) {
+    const int64_t toProgressPoint = kProgressInterval - position % kProgressInterval;
+    const int64_t packs = std::min(kPacksPerChunk, (toProgressPoint + kPackSize - 1) / kPackSize);
+    return packs * kPackSize;
 }
 
 }  // namespace
@@ -212,22 +222,24 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
     const double start = host.now();
     const std::string name = fileNameOf(source.path());
 
-    // The first 2,048 bytes of the block buffer hold the pack last handled (a short final pack
-    // is laid over it); the rest takes the chunk being read.
+    // The first 2,048 bytes of the block buffer hold the pack handled last (a short final
+    // pack is laid over it, so its tests see that pack's bytes behind its own); the rest takes
+    // the chunk being read.
     uint8_t* packBuffer = state.blockBuffer.get();
     uint8_t* chunk = packBuffer + kPackSize;
     int64_t position = source.position();
     int64_t size = source.size();
 
+    // An empty source, or one already read to its end, is not read at all: there is no pack
+    // and no progress to show.
     while (position != size && !state.cancelRequested) {
-        int64_t got = source.read(chunk, static_cast<int64_t>(kPacksPerChunk) * kPackSize);
-        if (got == 0) throw FileError(kStreamReadError);
+        const int64_t got = source.read(chunk, chunkLength(position));
+        if (got == 0) throw FileError(kStreamReadError);  // nothing before the end
         const uint8_t* lastPack = nullptr;
         for (int64_t offset = 0; offset < got && !state.cancelRequested; offset += kPackSize) {
-            int n = static_cast<int>(std::min<int64_t>(kPackSize, got - offset));
+            const int n = static_cast<int>(std::min<int64_t>(kPackSize, got - offset));
             uint8_t* pack = chunk + offset;
             if (n < kPackSize) {
-                // A short final pack lies over what is left of the pack before it.
                 if (lastPack) std::memcpy(packBuffer, lastPack, kPackSize);
                 std::memcpy(packBuffer, pack, static_cast<size_t>(n));
                 pack = packBuffer;
@@ -243,8 +255,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
             lastPack = pack;
         }
         if (lastPack && lastPack != packBuffer) std::memcpy(packBuffer, lastPack, kPackSize);
-        // A cancel stops after the pack in hand; the source is left where that pack ended.
-        source.seek(position);
+        source.seek(position);  // where the pack handled last ended
         size = source.size();
     }
     host.setCancelEnabled(false);
