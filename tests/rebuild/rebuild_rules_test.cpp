@@ -159,8 +159,9 @@ TEST_F(RebuildRules, MpegAudioStreamIdsAreAudioAndShareItsNumbering) {
 
 TEST_F(RebuildRules, StreamsTheScanDidNotListAreKeptAndNumbered) {
     // Slot 0 holds 0xC0; 0x88 maps to slot 0 as well but is not its stream. Subpicture 0x35
-    // lies in slot 21, which has no box.
+    // lies in slot 21, which has no box: only slots 0-15 are looked at.
     audio(0, 0xC0, false);
+    state.subpictureStreamIds[21] = 0x35;
     const Bytes out = run(joined({subStreamPack(0xC0, 1), subStreamPack(0x88, 2),
                                   subStreamPack(0x35, 3), subStreamPack(0xC0, 4)}));
     EXPECT_EQ(out, joined({subStreamPack(0x88, 2),
