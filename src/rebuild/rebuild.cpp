@@ -149,8 +149,8 @@ int tickedCount(const EngineHost& ticks, SlotKind kind, int slots) {
 // A system header's bounds become the numbers of ticked video and audio boxes; the flag
 // bits beside them are kept.
 void rewriteSystemHeaderBounds(uint8_t* pack, const EngineHost& ticks) {
-    pack[kVideoBoundOffset] = static_cast<uint8_t>((pack[kVideoBoundOffset] & 0xE0) +
-                                                   tickedCount(ticks, SlotKind::Video, 2));
+    pack[kVideoBoundOffset] = static_cast<uint8_t>(
+        (pack[kVideoBoundOffset] & 0xE0) + tickedCount(ticks, SlotKind::Video, kVideoSlots));
     pack[kAudioBoundOffset] = static_cast<uint8_t>(
         (pack[kAudioBoundOffset] & 0x03) + 4 * tickedCount(ticks, SlotKind::Audio, kAudioSlots));
 }
