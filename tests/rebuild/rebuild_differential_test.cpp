@@ -1,6 +1,6 @@
-// The chunked pack loop against a plain one-pack-at-a-time rebuild written here from the
-// description of the command: random tables and ticks, random mixes of real and damaged
-// packs, sizes that are not a multiple of 2,048, two parts, and Cancel at a progress point.
+// The chunked pack loop against a plain rebuild that reads one pack at a time, written here on
+// its own: random tables and ticks, random mixes of real and damaged packs, sizes that are not
+// a multiple of 2,048, two parts, and Cancel at a progress point.
 
 #include <gtest/gtest.h>
 
@@ -32,8 +32,8 @@ bool inRanges(uint8_t id, const IdRange (&ranges)[N]) {
 
 enum Kind { kVideo, kAudio, kSubpicture };
 
-// One pack at a time, as the rebuild is described: read 2,048 bytes (fewer at the end) into a
-// pack buffer that keeps what the previous pack left behind them, apply the rules, write.
+// One pack at a time: read 2,048 bytes (fewer at the end) into a pack buffer that keeps what
+// the previous pack left behind them, apply the rules, write.
 class ReferenceRebuild {
   public:
     ReferenceRebuild(const EngineState& tables, const RecordingEngineHost& ticks)
