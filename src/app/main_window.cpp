@@ -22,6 +22,11 @@
 
 #include "app/locale_format.h"
 #include "app/settings_store.h"
+#include "commands/cancel_command.h"
+#include "commands/demux_command.h"
+#include "commands/read_evo.h"
+#include "commands/read_xpl.h"
+#include "commands/rebuild_command.h"
 #include "commands/selection.h"
 #include "commands/stream_lists.h"
 #include "platform/clock.h"
@@ -29,8 +34,6 @@
 namespace morvale {
 
 namespace {
-
-constexpr char kStopQuestion[] = "Are you sure to stop demuxing?";
 
 QString fromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -56,6 +59,11 @@ void TfMain::wireControls() {
     connect(bbEVO, &QPushButton::clicked, this, &TfMain::bbEVOClick);
     connect(bbXPL, &QPushButton::clicked, this, &TfMain::bbXPLClick);
     connect(bClear, &QPushButton::clicked, this, &TfMain::bClearClick);
+    connect(bCheck, &QPushButton::clicked, this, &TfMain::bCheckClick);
+    connect(bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
+    connect(bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
+    connect(bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
+    connect(bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
 }
 
 // Window events.
@@ -115,12 +123,34 @@ void TfMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfMain::askToStopRun() {
-    return !session_.engine.confirmCancel || askYesNo("Confirm", kStopQuestion);
+    return stopConfirmed(session_.engine, *this);
 }
 
 void TfMain::runCommand(const std::function<void(Session&, Form&)>& command) {
     command(session_, *this);
     if (closePending_ && !session_.running) close();
+}
+
+// Commands.
+
+void TfMain::bCheckClick() {
+    runCommand(morvale::bCheckClick);
+}
+
+void TfMain::bDemuxClick() {
+    runCommand(morvale::bDemuxClick);
+}
+
+void TfMain::bRebuildClick() {
+    runCommand(morvale::bRebuildClick);
+}
+
+void TfMain::bReadXPLClick() {
+    runCommand(morvale::bReadXPLClick);
+}
+
+void TfMain::bCancelClick() {
+    morvale::bCancelClick(session_, *this);
 }
 
 void TfMain::keyPressEvent(QKeyEvent* event) {

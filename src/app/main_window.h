@@ -116,6 +116,14 @@ class TfMain : public QWidget, public Form {
 
     void bClearClick();
 
+    // Commands. Each runs a command of src/commands through runCommand; Cancel runs inside
+    // a running command's event pump and so goes straight to its handler.
+    void bCheckClick();
+    void bDemuxClick();
+    void bRebuildClick();
+    void bReadXPLClick();
+    void bCancelClick();
+
     // Runs a command of src/commands on this window. A close asked for during the run is
     // carried out once the outermost command has returned. A button handler is one line:
     //   void bDemuxClick() { runCommand(morvale::bDemuxClick); }

@@ -3,28 +3,114 @@
 #include <CLI/CLI.hpp>
 #include <ostream>
 
+#include "cli/cli_commands.h"
+
 namespace morvale {
 
-int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"morvale-cli: the headless twin of the Morvale window. It lists the video,\n"
-                 "audio and subpicture streams of HD DVD EVO and DVD VOB files and writes them\n"
-                 "out as elementary streams.",
-                 "morvale-cli"};
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: morvale-cli scan    [OPTIONS] SOURCE\n"
+    "       morvale-cli demux   [OPTIONS] SOURCE\n"
+    "       morvale-cli rebuild [OPTIONS] SOURCE\n"
+    "       morvale-cli xpl [--source SOURCE] [--outline] [--tree] PLAYLIST\n"
+    "       morvale-cli --help | --version\n";
+
+constexpr size_t kMaxExtension = 5;  // as the window's extension edits
+
+// The options every source command shares: the window's Options page and the stream boxes.
+void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& streamList) {
+    command.add_option("SOURCE", options.source, "The EVO or VOB file")->required();
+    command.add_option("-o,--output-dir", options.outputDir,
+                       "Output folder (default: the current directory)");
+    command.add_flag("--no-continue", options.noContinue,
+                     "Do not continue with FEATURE_2.EVO after FEATURE_1.EVO");
+    command.add_flag("--no-fast-check", options.noFastCheck,
+                     "Read the whole file, not only its first ~300 MB");
+    command.add_flag("--no-count-frames", options.noCountFrames, "Do not count frames");
+    command.add_flag("--no-details", options.noDetails,
+                     "No first timestamps and stream header details");
+    command.add_option("--streams", streamList,
+                       "Comma-separated streams to keep, by name (VC-1.stream.0,DD+.stream.00) "
+                       "or slot (v0 v1 a00..a15 s00..s15); default: all found");
+    auto extension = CLI::Validator(
+        [](std::string& text) {
+            return text.size() > kMaxExtension ? std::string("at most 5 characters")
+                                               : std::string();
+        },
+        "EXT");
+    command.add_option("--video-ext", options.videoExt, "Video extension (default mpv)")
+        ->check(extension);
+    command.add_option("--audio-ext", options.audioExt, "Audio extension (default mpa)")
+        ->check(extension);
+    command.add_option("--sub-ext", options.subExt, "Subpicture extension (default sup)")
+        ->check(extension);
+}
+
+// An unknown stream name is a usage error, found before anything runs.
+void parseStreams(const CLI::App& command, const std::string& list, SourceOptions& options) {
+    if (command.count("--streams") == 0) return;
+    std::string unknown;
+    options.streams = parseStreamList(list, unknown);
+    if (!unknown.empty()) {
+        throw CLI::ValidationError("--streams", "unknown stream \"" + unknown + "\"");
+    }
+}
+
+}  // namespace
+
+int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           bool showStatus) {
+    CLI::App app{
+        "morvale-cli: the headless twin of the Morvale window. It lists the video,\n"
+        "audio and subpicture streams of HD DVD EVO and DVD VOB files, writes them\n"
+        "out as elementary streams, rebuilds an EVO with the chosen streams only\n"
+        "and reads the disc's XPL playlist. Exit status: 0 done, 1 file error,\n"
+        "2 usage error, 130 stopped by SIGINT or SIGTERM.",
+        "morvale-cli"};
     app.set_version_flag("-V,--version", std::string("morvale-cli ") + MORVALE_VERSION);
+    app.require_subcommand(1);
+
+    SourceOptions sourceOptions;
+    std::string streamList;
+    CLI::App* scan = app.add_subcommand("scan", "Read EVO: list the streams of SOURCE");
+    CLI::App* demux =
+        app.add_subcommand("demux", "Read EVO, then write the chosen streams of SOURCE");
+    CLI::App* rebuild = app.add_subcommand(
+        "rebuild", "Read EVO, then write SOURCE with the chosen streams only (.rebuilt.EVO)");
+    for (CLI::App* command : {scan, demux, rebuild})
+        addSourceOptions(*command, sourceOptions, streamList);
+
+    XplOptions xplOptions;
+    CLI::App* xpl = app.add_subcommand("xpl",
+                                       "Read XPL: the title of the playlist that plays "
+                                       "SOURCE, its tracks and chapters");
+    xpl->add_option("PLAYLIST", xplOptions.playlist, "The VPLST000.XPL file")->required();
+    xpl->add_option("--source", xplOptions.source, "The EVO whose title is shown");
+    xpl->add_flag("--outline", xplOptions.outline, "Print the playlist outline after the log");
+    xpl->add_flag("--tree", xplOptions.tree, "Print the playlist tree after the log");
+
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
+        for (CLI::App* command : {scan, demux, rebuild}) {
+            if (command->parsed()) parseStreams(*command, streamList, sourceOptions);
+        }
+    } catch (const CLI::CallForHelp&) {
         out << app.help();
-        return 0;
+        return kExitDone;
     } catch (const CLI::CallForVersion& e) {
         out << e.what() << "\n";
-        return 0;
+        return kExitDone;
     } catch (const CLI::ParseError& e) {
-        err << e.what() << "\n" << "Usage: morvale-cli [--help] [--version]\n";
-        return 2;
+        err << "morvale-cli: " << e.what() << "\n" << kUsage;
+        return kExitUsage;
     }
-    out << app.help();
-    return 0;
+
+    const CliStreams streams{out, err, showStatus};
+    if (scan->parsed()) return runScan(sourceOptions, streams);
+    if (demux->parsed()) return runDemux(sourceOptions, streams);
+    if (rebuild->parsed()) return runRebuild(sourceOptions, streams);
+    return runXpl(xplOptions, streams);
 }
 
 }  // namespace morvale

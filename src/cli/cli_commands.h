@@ -1,0 +1,53 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/stream_choice.h"
+
+namespace morvale {
+
+enum ExitStatus : int {
+    kExitDone = 0,       // the command ended with "Done."
+    kExitFileError = 1,  // a file could not be opened, created, read or written
+    kExitUsage = 2,
+    kExitStopped = 130,  // SIGINT or SIGTERM stopped the run
+};
+
+// The window's controls as options, with the window's defaults.
+struct SourceOptions {
+    std::string source;
+    std::string outputDir;  // empty: the current directory
+    bool noContinue = false;
+    bool noFastCheck = false;
+    bool noCountFrames = false;
+    bool noDetails = false;
+    // Nothing: every stream the scan found.
+    std::optional<std::vector<StreamChoice>> streams;
+    std::string videoExt = "mpv";
+    std::string audioExt = "mpa";
+    std::string subExt = "sup";
+};
+
+struct XplOptions {
+    std::string playlist;
+    std::string source;  // gives the base name the title is looked up by
+    bool outline = false;
+    bool tree = false;
+};
+
+// Where a subcommand writes: stdout gets the message log, stderr the rest.
+struct CliStreams {
+    std::ostream& out;
+    std::ostream& err;
+    bool showStatus;  // stderr is a terminal: show the status panels there
+};
+
+int runScan(const SourceOptions& options, const CliStreams& streams);
+int runDemux(const SourceOptions& options, const CliStreams& streams);
+int runRebuild(const SourceOptions& options, const CliStreams& streams);
+int runXpl(const XplOptions& options, const CliStreams& streams);
+
+}  // namespace morvale

@@ -1,0 +1,133 @@
+#include "commands/demux_command.h"
+
+#include <array>
+
+#include "commands/command_run.h"
+#include "commands/feature_files.h"
+#include "commands/form_engine_host.h"
+#include "commands/frame_summary.h"
+#include "commands/stream_lists.h"
+#include "engine/demux.h"
+#include "platform/paths.h"
+
+namespace morvale {
+
+namespace {
+
+Edit extensionEdit(BoxPage page) {
+    switch (page) {
+        case BoxPage::Video:
+            return Edit::VideoExt;
+        case BoxPage::Audio:
+            return Edit::AudioExt;
+        case BoxPage::Subpicture:
+            return Edit::SubExt;
+    }
+    return Edit::VideoExt;
+}
+
+// The outputs of one run, one per ticked box in box order. They close (flushed, with what
+// was written) when the run ends, however it ends.
+class RunOutputs {
+  public:
+    // Creates the output of every ticked box, in box order, replacing files of that name.
+    void create(Form& form, const std::string& outputBase) {
+        for (int order = 0; order < kSlotBoxCount; ++order) {
+            const StreamBox box = slotBoxAt(order);
+            if (!form.boxTicked(box)) continue;
+            const std::string name = demuxOutputName(form, outputBase, box);
+            files_[order] = OutputFile::create(name);
+            slotOf(box) = &files_[order];
+            form.log("Creating " + name);
+        }
+    }
+
+    const DemuxOutputs& slots() const { return slots_; }
+
+    // Flushes and closes every output; a failing flush throws "Stream write error" after
+    // the others are closed too (by their destructors).
+    void close() {
+        for (OutputFile& file : files_)
+            file.close();
+    }
+
+  private:
+    OutputFile*& slotOf(StreamBox box) {
+        switch (box.page) {
+            case BoxPage::Video:
+                return slots_.video[box.index];
+            case BoxPage::Audio:
+                return slots_.audio[box.index];
+            case BoxPage::Subpicture:
+                return slots_.subpicture[box.index];
+        }
+        return slots_.video[0];
+    }
+
+    std::array<OutputFile, kSlotBoxCount> files_;
+    DemuxOutputs slots_;
+};
+
+// Steps from opening the source to closing the outputs. Throws FileError.
+void demuxFeature(Session& session, Form& form, const SecondPart& part,
+                  const std::string& outputBase) {
+    form.log("Opening file " + session.selection.sourceFileName);
+    form.slog("Opening", 0);
+    SourceFile source = SourceFile::open(form.text(Edit::EvoFile), ShareMode::Exclusive);
+    form.log(fileSizeLine(source.size()));
+    RunOutputs outputs;
+    outputs.create(form, outputBase);
+
+    FormEngineHost host(form);
+    form.slog("Demuxing " + fileNameOf(source.path()), 0);
+    demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
+
+    if (goesOnToSecondPart(form, part, session.engine.cancelRequested)) {
+        source.close();
+        source = SourceFile::open(part.path, ShareMode::Exclusive);
+        form.log("Continue on " + fileNameOf(part.path));
+        form.slog("Demuxing " + fileNameOf(part.path), 0);
+        demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
+    }
+    outputs.close();
+}
+
+}  // namespace
+
+std::string demuxOutputName(const Form& form, const std::string& outputBase, StreamBox box) {
+    return outputBase + "." + form.boxCaption(box) + "." + form.text(extensionEdit(box.page));
+}
+
+void bDemuxClick(Session& session, Form& form) {
+    CommandRun run(session, form);
+    if (!run.started()) return;
+    form.setEnabled(Button::Demux, false);
+    form.setEnabled(Button::Rebuild, false);
+    form.showPage(Page::Status);
+
+    EngineState& engine = session.engine;
+    engine.frameCounts = {0, 0};
+    const SecondPart part = secondPartOf(form, session.selection);
+    const std::string outputBase = outputBaseOf(form, session.selection, part);
+    try {
+        demuxFeature(session, form, part, outputBase);
+    } catch (const FileError& error) {
+        // Nothing runs any more, so Cancel has nothing to stop.
+        form.setEnabled(Button::Cancel, false);
+        form.showError(error.what());
+        return;
+    }
+
+    form.log("Done.");
+    form.log("");
+    form.slog("Ready", 0);
+    form.slog("", 1);
+    for (int slot = 0; slot < kVideoSlots; ++slot) {
+        const int32_t count = engine.frameCounts[slot];
+        if (count > 0) form.log(frameCountLine(form, slot, count, demuxRunningDays(count)));
+    }
+    form.setEnabled(Button::Demux, true);
+    form.setEnabled(Button::Rebuild, true);
+}
+
+}  // namespace morvale
