@@ -254,6 +254,47 @@ class CommandButtonsTest : public QObject {
         QCOMPARE(log.mid(log.size() - 2), QStringList({QStringLiteral("Done."), QString()}));
     }
 
+    // Closing the window during a Demux asks like Cancel; on Yes the run ends as cancelled
+    // and the window closes once the command has returned.
+    void closingDuringADemuxStopsItThenCloses() {
+        writeFeature(true, 16 * kMiB);
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        choose(window, "FEATURE_1.EVO");
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QTest::mouseClick(window.bClear, Qt::LeftButton);
+        QString question;
+        bool asked = false;
+        QTimer pump;
+        pump.setInterval(0);
+        connect(&pump, &QTimer::timeout, &window, [&] {
+            if (asked || !window.locked()) return;
+            asked = true;
+            apptest::onNextModal([&](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                if (box == nullptr) {
+                    modal->close();
+                    return;
+                }
+                question = box->text();
+                box->button(QMessageBox::Yes)->click();
+            });
+            window.close();
+            QVERIFY(window.isVisible());  // not while the command runs
+        });
+        pump.start();
+        QTest::mouseClick(window.bDemux, Qt::LeftButton);
+        pump.stop();
+        QCOMPARE(question, QStringLiteral("Are you sure to stop demuxing?"));
+        const QStringList log = window.logLines();
+        QCOMPARE(log.mid(log.size() - 2), QStringList({QStringLiteral("Done."), QString()}));
+        QVERIFY(!log.contains(QStringLiteral("Continue on FEATURE_2.EVO")));
+        QVERIFY(testing::readFileBytes(out() + "/FEATURE_1_2.VC-1.stream.0.mpv") == first_.video);
+        QVERIFY(!window.isVisible());
+        QVERIFY(QFile::exists(settings_.file()));
+    }
+
     void aSourceThatCannotBeOpenedShowsTheErrorBox() {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
