@@ -461,6 +461,13 @@ class WindowControlsTest : public QObject {
     void enterPressesReadEvoOnlyWhenItIsEnabled() {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
+        // The buttons run their commands: give them an (empty) source to read.
+        testing::TempDir dir;
+        testing::writeFileBytes(dir.file("EMPTY.EVO"), {});
+        w.window.eEVOfile->setText(QString::fromStdString(dir.file("EMPTY.EVO")));
+        w.window.EVOadj();
+        w.window.eWorkdir->setText(QString::fromStdString(dir.path()));
+        w.window.setEnabled(Button::Check, false);
         QSignalSpy readEvo(w.window.bCheck, &QPushButton::clicked);
         QSignalSpy demux(w.window.bDemux, &QPushButton::clicked);
         w.window.showPage(Page::Options);
