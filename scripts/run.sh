@@ -1,11 +1,31 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the Morvale window.
+# Installs what is missing, builds, writes the sample disc into sample/ (once) and opens it
+# in the Morvale window. Without a display, runs the same Read EVO headless with morvale-cli.
+# Arguments are passed to the window (or to `morvale-cli scan`) instead of the sample.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: showing what the command-line twin can do instead."
-    exec build/morvale-cli --help
+
+sample_dir=sample
+sample="$sample_dir/HVDVD_TS/FEATURE_1.EVO"
+if [ ! -f "$sample" ] || [ ! -f "$sample_dir/HVDVD_TS/FEATURE_2.EVO" ] ||
+    [ ! -f "$sample_dir/ADV_OBJ/VPLST000.XPL" ]; then
+    build/morvale-sample-disc "$sample_dir"
 fi
-exec build/src/app/morvale "$@"
+if [ $# -eq 0 ]; then
+    set -- "$sample"
+fi
+
+window=build/src/app/morvale
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -x "$window" ]; then
+    exec "$window" "$@"
+fi
+
+if [ -x "$window" ]; then
+    echo "No display found: running Read EVO headless with morvale-cli scan instead."
+else
+    echo "The window was not built: running Read EVO headless with morvale-cli scan instead."
+fi
+echo
+exec build/morvale-cli scan "$@"
