@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/file_faults.h"
+
 namespace morvale {
 
 namespace {
@@ -103,7 +105,8 @@ int64_t SourceFile::read(void* buffer, int64_t n) {
     auto* out = static_cast<uint8_t*>(buffer);
     int64_t total = 0;
     while (total < n) {
-        ssize_t got = ::pread(fd_, out + total, static_cast<size_t>(n - total), position_ + total);
+        ssize_t got =
+            preadWithFaults(fd_, out + total, static_cast<size_t>(n - total), position_ + total);
         if (got < 0) {
             if (errno == EINTR) continue;
             throw FileError(kStreamReadError);
@@ -176,7 +179,7 @@ OutputFile OutputFile::create(const std::string& path) {
 
 void OutputFile::writeThrough(const uint8_t* data, size_t n) {
     while (n > 0) {
-        ssize_t put = ::write(fd_, data, n);
+        ssize_t put = writeWithFaults(fd_, data, n);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) throw FileError(kStreamWriteError);
         data += put;

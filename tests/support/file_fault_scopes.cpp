@@ -1,0 +1,35 @@
+#include "support/file_fault_scopes.h"
+
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace morvale::testing {
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+}  // namespace
+
+PermissionsApply::PermissionsApply() {
+    if (::geteuid() != 0) {
+        active_ = true;
+        return;
+    }
+    previousUser_ = ::setfsuid(kNobody);
+    // setfsuid tells nothing of failure: ask again, which returns the user now in force.
+    active_ = ::setfsuid(kNobody) == static_cast<int>(kNobody);
+}
+
+PermissionsApply::~PermissionsApply() {
+    if (previousUser_ >= 0) ::setfsuid(static_cast<uid_t>(previousUser_));
+}
+
+void openToEveryone(const std::string& path) {
+    if (::chmod(path.c_str(), 0777) != 0) throw std::runtime_error("cannot chmod " + path);
+}
+
+}  // namespace morvale::testing

@@ -1,0 +1,48 @@
+#pragma once
+
+// Scopes that make files fail for the tests of the commands' failure endings: faults of the
+// file layer at a chosen byte, and permission bits that hold even for root.
+
+#include <string>
+#include <utility>
+
+#include "platform/file_faults.h"
+
+namespace morvale::testing {
+
+// Puts faults of the file layer in force for as long as it lives.
+class InjectedFileFaults {
+  public:
+    explicit InjectedFileFaults(FileFaults faults) : faults_(std::move(faults)) {
+        injectFileFaults(&faults_);
+    }
+    ~InjectedFileFaults() { injectFileFaults(nullptr); }
+    InjectedFileFaults(const InjectedFileFaults&) = delete;
+    InjectedFileFaults& operator=(const InjectedFileFaults&) = delete;
+
+  private:
+    FileFaults faults_;
+};
+
+// Permission bits refuse opens for as long as it lives. Root passes every permission check
+// (tests run as root in CI), so for root this thread's file-system user becomes "nobody"
+// meanwhile: the folders it must reach have to be open to everyone (openToEveryone).
+// active() is false when the switch was refused; the caller then skips.
+class PermissionsApply {
+  public:
+    PermissionsApply();
+    ~PermissionsApply();
+    PermissionsApply(const PermissionsApply&) = delete;
+    PermissionsApply& operator=(const PermissionsApply&) = delete;
+
+    bool active() const { return active_; }
+
+  private:
+    bool active_ = false;
+    int previousUser_ = -1;
+};
+
+// chmod 0777: a temporary folder (created 0700) becomes reachable and writable by "nobody".
+void openToEveryone(const std::string& path);
+
+}  // namespace morvale::testing
