@@ -1,7 +1,12 @@
 #include "commands/read_xpl.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <filesystem>
 
 #include <functional>
 
@@ -9,7 +14,10 @@
 #include <vector>
 
 #include "commands/plain_form.h"
+#include "commands/selection.h"
 #include "commands/stream_lists.h"
+#include "platform/file_faults.h"
+#include "support/file_fault_scopes.h"
 #include "support/temp_dir.h"
 
 namespace morvale {
@@ -70,6 +78,33 @@ class ReadXplTest : public ::testing::Test {
     }
 
     Lines treeLines() const { return xplTreeLines(form.xplTree()); }
+
+    // After a failure: the playlist chosen again (which enables Read XPL) and read in full.
+    void expectReadingWorks() {
+        SCOPED_TRACE("the next Read XPL");
+        XPLadj(form, session.selection);
+        ASSERT_TRUE(form.isEnabled(Button::ReadXpl));
+        const size_t errors = form.errors().size();
+        form.clearLog();
+        bReadXPLClick(session, form);
+        EXPECT_EQ(form.errors().size(), errors);
+        ASSERT_GE(form.logLines().size(), 2u);
+        EXPECT_EQ(form.logLines()[form.logLines().size() - 2], "Done.");
+        EXPECT_EQ(tickedBoxes(), (Lines{"VC-1.stream.0", "DD+.6ch.stream.01.English"}));
+        EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
+    }
+
+    // The failure endings: the message, no log line, boxes emptied, Read XPL off.
+    void expectFailedReading(const std::string& message) {
+        EXPECT_EQ(form.errors(), Lines{message});
+        EXPECT_TRUE(form.logLines().empty());
+        EXPECT_FALSE(form.boxEnabled(kVideo0));
+        EXPECT_EQ(form.boxCaption(kVideo0), "No video stream");
+        EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
+        EXPECT_EQ(form.page(), Page::Xpl);
+        EXPECT_FALSE(form.locked());
+        EXPECT_FALSE(session.running);
+    }
 
     Lines tickedBoxes() const {
         Lines ticked;
@@ -301,9 +336,9 @@ TEST_F(ReadXplTest, BadPlaylistsAreReadToTheEnd) {
     bReadXPLClick(session, form);
     EXPECT_TRUE(form.errors().empty());
     EXPECT_EQ(treeLines(), (Lines{"Info", "  Title: Disc", "  Name: Main", "  Duration: ", "Video",
-                                  "  .stream.-1", "  .stream.0", "Audio",
-                                  "  DTS.stream.00.English", "  .stream.39.English", "Subtitle",
-                                  "  .stream.-1.None", "Chapter", "  00:00:00:00: Late"}));
+                                  "  .stream.-1", "  .stream.0", "Audio", "  DTS.stream.00.English",
+                                  "  .stream.39.English", "Subtitle", "  .stream.-1.None",
+                                  "Chapter", "  00:00:00:00: Late"}));
     EXPECT_EQ(tickedBoxes(), (Lines{".stream.0", "DTS.stream.00.English"}));
     EXPECT_EQ(session.xplCodecs.video[1], "VC-1");
     EXPECT_EQ(form.logLines()[form.logLines().size() - 2], "Done.");
@@ -383,6 +418,72 @@ TEST_F(ReadXplTest, Latin1TextReachesTheFormAsUtf8AndTheSourceIsFoundInLatin1) {
               ".stream.00.Fran\xC3\xA7"
               "ais found!");
     EXPECT_EQ(form.xplOutline()[1], "    <Clip src=\"FILM_\xC3\x89T\xC3\x89.MAP\"/>");
+}
+
+// ---- Failing files ----
+
+TEST_F(ReadXplTest, AnUnreadablePlaylistOrAFolderInItsPlace) {
+    usePlaylist(kExample);
+    const std::string path = form.text(Edit::XplFile);
+    testing::openToEveryone(dir.path());
+    ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+    {
+        // Root reads whatever the permission bits say; as "nobody" they hold.
+        testing::PermissionsApply permissions;
+        if (!permissions.active()) GTEST_SKIP() << "root may not change its file-system user";
+        bReadXPLClick(session, form);
+    }
+    expectFailedReading("Cannot open file \"" + path + "\". Permission denied");
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    expectReadingWorks();
+
+    // Replaced by a folder after it was chosen.
+    std::filesystem::rename(path, dir.file("moved.XPL"));
+    std::filesystem::create_directory(path);
+    form.clearLog();
+    bReadXPLClick(session, form);
+    ASSERT_EQ(form.errors().size(), 2u);
+    EXPECT_EQ(form.errors()[1], "Cannot open file \"" + path + "\". Is a directory");
+    EXPECT_TRUE(form.logLines().empty());
+    EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
+    std::filesystem::remove(path);
+    std::filesystem::rename(dir.file("moved.XPL"), path);
+    expectReadingWorks();
+}
+
+// The disk fails in the second block: what the first block gave stays on show.
+TEST_F(ReadXplTest, AReadErrorInTheMiddleOfThePlaylist) {
+    const std::string example = kExample;
+    const size_t titleSet = example.find("  <TitleSet>");
+    usePlaylist(example.substr(0, titleSet) + std::string(400000, '\n') + example.substr(titleSet));
+    {
+        testing::InjectedFileFaults faults(
+            {.readPath = form.text(Edit::XplFile), .readFailsAt = 300000});
+        bReadXPLClick(session, form);
+    }
+    EXPECT_EQ(form.errors(), Lines{"Stream read error"});
+    EXPECT_EQ(form.logLines().size(), 2u) << "no closing lines";
+    EXPECT_EQ(form.statusTexts,
+              Lines{"1:262144/" + std::to_string(titleSet + 400000 + example.size() - titleSet) +
+                    " bytes"});
+    ASSERT_EQ(form.xplOutline().size(), 6u);
+    EXPECT_EQ(form.xplOutline().back(), "  </MediaAttributeList>");
+    EXPECT_TRUE(form.xplOutlineVisible());
+    EXPECT_TRUE(tickedBoxes().empty());
+    EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
+    EXPECT_FALSE(session.running);
+    expectReadingWorks();
+}
+
+// The playlist is opened shared: a lock another program holds on it does not matter.
+TEST_F(ReadXplTest, APlaylistHeldByAnotherProgramIsReadAllTheSame) {
+    usePlaylist(kExample);
+    const int holder = ::open(form.text(Edit::XplFile).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    form.setEnabled(Button::ReadXpl, true);
+    expectReadingWorks();
+    EXPECT_TRUE(form.errors().empty());
+    ::close(holder);
 }
 
 }  // namespace
