@@ -16,11 +16,15 @@ namespace morvale {
 namespace {
 
 int openLocked(const std::string& path, int flags, bool exclusive, int& err) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    // Opening never waits: a named pipe in place of a file would otherwise hold the window
+    // until another program opened its other end (one without a reader refuses a writer with
+    // ENXIO). Reads and writes wait as usual.
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         err = errno;
         return -1;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // Only regular files are locked: a device (an output linked to /dev/null or /dev/full)
     // is shared by every program on the machine.
     struct stat st {};

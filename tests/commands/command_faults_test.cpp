@@ -5,6 +5,7 @@
 // their stated states, every file closed with what was written before the failure, and the
 // next command working.
 
+#include <csignal>
 #include <filesystem>
 
 #include "feature_faults.h"
@@ -483,6 +484,45 @@ TEST_F(CommandFaults, RebuildMeetingAReadError) {
     }
     EXPECT_EQ(form.errors().size(), 2u);
     expectRebuildWorks(whole);
+}
+
+// ---- Named pipes ----
+
+// Opening a named pipe waits for a program at its other end; the window would hang there for
+// good. Opening never waits: a pipe in place of the source holds no bytes, one in place of an
+// output that no program reads cannot be created.
+class NamedPipes : public CommandFaults {
+  protected:
+    // A hang ends the test program (SIGALRM) instead of blocking the suite.
+    NamedPipes() { ::alarm(20); }
+    ~NamedPipes() override { ::alarm(0); }
+};
+
+TEST_F(NamedPipes, APipeInPlaceOfTheSourceIsReadAsEmpty) {
+    std::filesystem::remove(firstPart());
+    ASSERT_EQ(::mkfifo(firstPart().c_str(), 0644), 0);
+    bCheckClick(session, form);
+    EXPECT_TRUE(form.errors().empty());
+    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
+                                     "Continue on FEATURE_2.EVO",
+                                     "It contains 1 video stream and 2 audio streams.",
+                                     "VC-1 video stream 0 found!", ::testing::_,
+                                     "Dolby Digital Plus audio stream 0 found!", ::testing::_,
+                                     "Dolby Digital Plus audio stream 1 found!", ::testing::_,
+                                     "Subpicture stream 0 found!", ::testing::_, "Done.", "",
+                                     "2400 frames (0:01:40 s) count in video stream 0.", ""));
+}
+
+TEST_F(NamedPipes, APipeInPlaceOfAnOutputThatNoProgramReads) {
+    scan();
+    ASSERT_EQ(::mkfifo(rebuilt().c_str(), 0644), 0);
+    bRebuildClick(session, form);
+    expectFailedWriteRun(cannotCreate(rebuilt(), "No such device or address"));
+    std::filesystem::remove(rebuilt());
+    tickAgain();
+    bRebuildClick(session, form);
+    EXPECT_EQ(form.errors().size(), 1u);
+    EXPECT_EQ(readFileBytes(rebuilt()).size(), rebuiltSize(kChunkCount));
 }
 
 }  // namespace
