@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include <fcntl.h>
