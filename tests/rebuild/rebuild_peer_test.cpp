@@ -6,49 +6,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 
 #include "engine/demux.h"
 #include "rebuild_packs.h"
 #include "rebuild_run.h"
+#include "support/peer_tools.h"
 
 namespace morvale::testing {
 namespace {
 
 using ::testing::ElementsAre;
-
-bool shell(const std::string& command) {
-    return std::system((command + " 2>/dev/null").c_str()) == 0;
-}
-
-std::string output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[256];
-        while (fgets(buffer, sizeof buffer, pipe))
-            text += buffer;
-        pclose(pipe);
-    }
-    return text;
-}
-
-// The lines of ffprobe's stream list, "codec,id", sorted.
-std::vector<std::string> probedStreams(const std::string& path) {
-    std::istringstream lines(
-        output("ffprobe -v error -show_entries stream=codec_name,id -of "
-               "csv=p=0 " +
-               path));
-    std::vector<std::string> streams;
-    for (std::string line; std::getline(lines, line);) {
-        while (!line.empty() && line.back() == ',')  // empty fields of some versions
-            line.pop_back();
-        if (!line.empty()) streams.push_back(line);
-    }
-    std::sort(streams.begin(), streams.end());
-    return streams;
-}
 
 // A DVD subpicture unit of one 16x2 picture shown at once: the size, the offset of the
 // control sequence, one run-length line per field, and the control sequence.
@@ -76,15 +43,13 @@ std::vector<Bytes> packsOf(const Bytes& stream) {
 class RebuildPeer : public ::testing::Test, public RebuildRun {
   protected:
     void SetUp() override {
-        if (!shell("ffmpeg -version >/dev/null") || !shell("ffprobe -version >/dev/null")) {
-            GTEST_SKIP() << "ffmpeg is not installed";
-        }
+        if (!havePeerTools()) GTEST_SKIP() << "ffmpeg is not installed";
     }
 
     Bytes encoded(const std::string& input, const std::string& codec, const std::string& name) {
         const std::string path = dir.file(name);
-        EXPECT_TRUE(
-            shell("ffmpeg -v error -y -f lavfi -i " + input + " -t 3 " + codec + " " + path));
+        EXPECT_TRUE(shellSucceeds("ffmpeg -v error -y -f lavfi -i " + input + " -t 3 " + codec +
+                                  " " + path));
         return readFileBytes(path);
     }
 };
@@ -143,7 +108,7 @@ TEST_F(RebuildPeer, FfprobeAndAScanSeeExactlyTheKeptStreamsUnderTheirNewIds) {
         host.audioTicks[slot] = true;
     for (int slot : {0, 2})
         host.subpictureTicks[slot] = true;
-    EXPECT_THAT(probedStreams(source),
+    EXPECT_THAT(probedStreamNames(source),
                 ElementsAre("ac3,0x80", "ac3,0x82", "dvd_subtitle,0x20", "dvd_subtitle,0x22",
                             "eac3,0xc1", "eac3,0xc3", "mpeg2video,0x1e0"));
 
@@ -160,12 +125,12 @@ TEST_F(RebuildPeer, FfprobeAndAScanSeeExactlyTheKeptStreamsUnderTheirNewIds) {
     }
 
     // 0xC3 comes first of the kept audio streams: 0xC0; then 0x82: 0x80 OR 1.
-    EXPECT_THAT(probedStreams(rebuilt),
+    EXPECT_THAT(probedStreamNames(rebuilt),
                 ElementsAre("ac3,0x81", "dvd_subtitle,0x20", "eac3,0xc0", "mpeg2video,0x1e0"));
-    ASSERT_TRUE(shell("ffmpeg -v error -y -i " + rebuilt +
-                      " -map 0:i:0x1e0 -c copy -f mpeg2video " + dir.file("out.m2v") +
-                      " -map 0:i:0xc0 -c copy -f eac3 " + dir.file("out.eac3") +
-                      " -map 0:i:0x81 -c copy -f ac3 " + dir.file("out.ac3")));
+    ASSERT_TRUE(shellSucceeds("ffmpeg -v error -y -i " + rebuilt +
+                              " -map 0:i:0x1e0 -c copy -f mpeg2video " + dir.file("out.m2v") +
+                              " -map 0:i:0xc0 -c copy -f eac3 " + dir.file("out.eac3") +
+                              " -map 0:i:0x81 -c copy -f ac3 " + dir.file("out.ac3")));
     EXPECT_EQ(readFileBytes(dir.file("out.m2v")), video);
     EXPECT_EQ(readFileBytes(dir.file("out.eac3")), eac3b);
     EXPECT_EQ(readFileBytes(dir.file("out.ac3")), ac3b);

@@ -16,10 +16,12 @@
 #include "commands/selection.h"
 #include "commands/stream_lists.h"
 #include "engine/demux_run.h"
+#include "generated_disc.h"
 #include "sample_disc/dolby_audio.h"
 #include "sample_disc/sample_disc.h"
 #include "sample_disc/subpicture_unit.h"
 #include "sample_disc/vc1_stream.h"
+#include "support/peer_tools.h"
 #include "support/temp_dir.h"
 
 namespace morvale::testing {
@@ -27,63 +29,6 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
-using Lines = std::vector<std::string>;
-
-int run(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string output(const std::string& command) {
-    std::string text;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (fgets(buffer, sizeof buffer, pipe))
-            text += buffer;
-        pclose(pipe);
-    }
-    return text;
-}
-
-Lines splitLines(const std::string& text) {
-    Lines lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        const size_t end = text.find('\n', at);
-        lines.push_back(text.substr(at, end - at));
-        if (end == std::string::npos) break;
-        at = end + 1;
-    }
-    return lines;
-}
-
-bool haveFfmpeg() {
-    return run("ffmpeg -version >/dev/null 2>&1") == 0 &&
-           run("ffprobe -version >/dev/null 2>&1") == 0;
-}
-
-// The generator run once into a temporary folder.
-struct Disc {
-    TempDir dir;
-    std::string report;
-    int status;
-
-    explicit Disc(const std::string& options = "", const std::string& environment = "") {
-        status = run(environment + " " MORVALE_SAMPLE_DISC_PATH " " + options + " " + root() +
-                     " >" + dir.file("report.txt") + " 2>&1");
-        report = readText(dir.file("report.txt"));
-    }
-    std::string root() const { return dir.file("disc"); }
-    std::string part(int n) const {
-        return root() + "/HVDVD_TS/FEATURE_" + std::to_string(n) + ".EVO";
-    }
-    std::string playlist() const { return root() + "/ADV_OBJ/VPLST000.XPL"; }
-
-    static std::string readText(const std::string& path) {
-        const Bytes bytes = readFileBytes(path);
-        return std::string(bytes.begin(), bytes.end());
-    }
-};
 
 // What the packs of one part carry, read field by field as a check independent of the
 // engine: every pack holds its first packet right after a plain 14-byte pack header.
@@ -344,24 +289,27 @@ TEST_F(SampleDiscTest, PlaylistShowsTheTitleOfTheFeature) {
     EXPECT_EQ(form.xplOutline().back(), "    </Title>");
 }
 
-// An independent reader of the program stream lists the same streams in both parts.
-TEST_F(SampleDiscTest, FfprobeListsTheStreams) {
-    if (!haveFfmpeg()) GTEST_SKIP() << "ffprobe is not installed";
+// An independent reader of the program stream lists the same streams in both parts, and
+// exactly those that a scan of each part announces.
+TEST_F(SampleDiscTest, FfprobeListsTheStreamsTheScanAnnounces) {
+    if (!havePeerTools()) GTEST_SKIP() << "ffprobe is not installed";
     for (int part = 1; part <= 2; ++part) {
-        EXPECT_THAT(splitLines(output("ffprobe -v error -show_entries "
-                                      "stream=id,codec_name,width,height,channels "
-                                      "-of csv=p=0 " +
-                                      disc().part(part))),
+        EXPECT_THAT(shellLines("ffprobe -v error -show_entries "
+                               "stream=id,codec_name,width,height,channels -of csv=p=0 " +
+                               disc().part(part)),
                     ElementsAre("dvd_nav_packet,0x1bf", "vc1,1920,1080,0xfd55", "eac3,6,0xc0",
                                 "eac3,6,0xc1", "ac3,2,0x82", "dvd_subtitle,N/A,N/A,0x20",
                                 "dvd_subtitle,N/A,N/A,0x21"))
             << "part " << part;
+        DemuxRun scan;
+        scan.runFile(disc().part(part), EngineMode::Scan);
+        EXPECT_EQ(foundLines(scan.host.lines), announcementsOf(disc().part(part)))
+            << "part " << part;
     }
     // The subpictures decode: three units in the first part, each shown for 1.5 s.
-    EXPECT_THAT(splitLines(output("ffprobe -v error -select_streams s:1 -show_entries "
-                                  "subtitle=start_display_time,end_display_time,num_rects "
-                                  "-of csv=p=0 " +
-                                  disc().part(1))),
+    EXPECT_THAT(shellLines("ffprobe -v error -select_streams s:1 -show_entries "
+                           "subtitle=start_display_time,end_display_time,num_rects -of csv=p=0 " +
+                           disc().part(1)),
                 ElementsAre("0,1501,1", "0,1501,1", "0,1501,1"));
 }
 
@@ -385,10 +333,10 @@ TEST(SampleDiscAudio, SynthesisedFramesAreValidWithOrWithoutFfmpegOnPath) {
                                          "   bitrate = 384000, sampling rate = 48000",
                                          "   mode = 3/2, bsid = 16, lfe on =1"}));
 
-    if (!haveFfmpeg()) GTEST_SKIP() << "ffmpeg is not installed";
+    if (!havePeerTools()) GTEST_SKIP() << "ffmpeg is not installed";
     for (int part = 1; part <= 2; ++part) {
-        EXPECT_EQ(output("ffmpeg -nostdin -v error -err_detect crccheck+explode -i " +
-                         asked.part(part) + " -map 0:a -f null - 2>&1"),
+        EXPECT_EQ(shellOutput("ffmpeg -nostdin -v error -err_detect crccheck+explode -i " +
+                              asked.part(part) + " -map 0:a -f null - 2>&1"),
                   "")
             << "part " << part;
     }
@@ -402,8 +350,8 @@ TEST(SampleDiscAudio, SynthesisedFramesAreValidWithOrWithoutFfmpegOnPath) {
     ac3[768 + 100] ^= 0x01;
     writeFileBytes(demux.dir.file("bad.ac3"), ac3);
     const std::string decode = "ffmpeg -nostdin -v error -err_detect crccheck+explode -f ac3 -i ";
-    EXPECT_EQ(output(decode + demux.dir.file("good.ac3") + " -f null - 2>&1"), "");
-    EXPECT_THAT(output(decode + demux.dir.file("bad.ac3") + " -f null - 2>&1"),
+    EXPECT_EQ(shellOutput(decode + demux.dir.file("good.ac3") + " -f null - 2>&1"), "");
+    EXPECT_THAT(shellOutput(decode + demux.dir.file("bad.ac3") + " -f null - 2>&1"),
                 ::testing::HasSubstr("CRC"));
 }
 
@@ -418,13 +366,13 @@ TEST(SampleDiscProgram, IsDeterministicAndReportsItsErrors) {
 
     TempDir dir;
     writeFileBytes(dir.file("file"), {1});
-    EXPECT_EQ(run(MORVALE_SAMPLE_DISC_PATH " " + dir.file("file") + "/disc >" + dir.file("out") +
-                  " 2>&1"),
+    EXPECT_EQ(runStatus(MORVALE_SAMPLE_DISC_PATH " " + dir.file("file") + "/disc >" +
+                        dir.file("out") + " 2>&1"),
               1);
     EXPECT_THAT(Disc::readText(dir.file("out")),
                 ::testing::StartsWith("morvale-sample-disc: cannot create"));
-    EXPECT_EQ(run(MORVALE_SAMPLE_DISC_PATH " >/dev/null 2>&1"), 2);
-    EXPECT_EQ(run(MORVALE_SAMPLE_DISC_PATH " --bogus x >/dev/null 2>&1"), 2);
+    EXPECT_EQ(runStatus(MORVALE_SAMPLE_DISC_PATH " >/dev/null 2>&1"), 2);
+    EXPECT_EQ(runStatus(MORVALE_SAMPLE_DISC_PATH " --bogus x >/dev/null 2>&1"), 2);
 }
 
 }  // namespace

@@ -1,0 +1,178 @@
+#include "support/peer_tools.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <sstream>
+
+#include "support/temp_dir.h"
+
+namespace morvale::testing {
+
+namespace {
+
+// What ffprobe must name each id range, and the announcement of the program's scan. The
+// slot is the id masked as the program's slot mapping masks it (MPEG-2 systems: 0xE0-0xEF
+// video PES ids; DVD/HD DVD private stream 1 sub-stream ids).
+struct PeerKind {
+    uint32_t first, last;
+    const char* codec;
+    const char* announcement;  // nullptr: the program does not announce it
+    uint32_t slotMask;
+    uint32_t slotBase;
+};
+
+constexpr PeerKind kPeerKinds[] = {
+    {0x1E0, 0x1E1, "mpeg2video", "MPEG-2 video stream ", 0x1, 0},
+    {0x1E2, 0x1E3, "h264", "H.264 video stream ", 0x1, 0},
+    {0xFD55, 0xFD56, "vc1", "VC-1 video stream ", 0xFFFF, 0xFD55},
+    {0x80, 0x87, "ac3", "Dolby Digital audio stream ", 0x7, 0},
+    {0x88, 0x8F, "dts", "DTS HD (DTS) audio stream ", 0x7, 0},
+    {0xA0, 0xA7, "pcm_dvd", "LPCM audio stream ", 0xF, 0},
+    {0xB0, 0xB7, "truehd", "Dolby TrueHD (MLP) audio stream ", 0x7, 0},
+    {0xC0, 0xCF, "eac3", "Dolby Digital Plus audio stream ", 0xF, 0},
+    {0x20, 0x3F, "dvd_subtitle", "Subpicture stream ", 0x1F, 0},
+    {0x60, 0x7F, "dvd_subtitle", "Extended subpicture stream ", 0x1F, 0},
+    // Navigation packets (private stream 2) and MPEG audio are passed over.
+    {0x1BF, 0x1BF, "dvd_nav_packet", nullptr, 0, 0},
+    {0x1C0, 0x1DF, "mp2", nullptr, 0, 0},
+};
+
+std::string hexId(uint32_t id) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%x", id);
+    return text;
+}
+
+// ffprobe's csv lines, with the empty fields some versions add at their ends and the
+// empty lines of side data dropped.
+Lines csvLines(const std::string& command) {
+    Lines lines;
+    for (std::string line : shellLines(command)) {
+        while (!line.empty() && line.back() == ',')
+            line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+bool shellSucceeds(const std::string& command) {
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool havePeerTools() {
+    return shellSucceeds("ffmpeg -version") && shellSucceeds("ffprobe -version");
+}
+
+std::string shellOutput(const std::string& command) {
+    std::string text;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            text.append(buffer, got);
+        pclose(pipe);
+    }
+    return text;
+}
+
+Lines shellLines(const std::string& command) {
+    Lines lines;
+    std::istringstream text(shellOutput(command));
+    for (std::string line; std::getline(text, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::string quoted(const std::string& path) {
+    std::string text = "'";
+    for (char c : path)
+        text += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return text + "'";
+}
+
+std::vector<ProbedStream> probeStreams(const std::string& path) {
+    std::vector<ProbedStream> streams;
+    // codec_name first, id last: the order ffprobe writes them in whatever the order asked.
+    for (const std::string& line :
+         csvLines("ffprobe -v error -show_entries stream=codec_name,id -of csv=p=0 " +
+                  quoted(path) + " 2>/dev/null")) {
+        const size_t comma = line.rfind(',');
+        if (comma == std::string::npos) continue;
+        streams.push_back({line.substr(0, comma),
+                           static_cast<uint32_t>(std::stoul(line.substr(comma + 1), nullptr, 0))});
+    }
+    return streams;
+}
+
+Lines probedStreamNames(const std::string& path) {
+    Lines names;
+    for (const ProbedStream& stream : probeStreams(path))
+        names.push_back(stream.codec + "," + hexId(stream.id));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<std::string> announcementOf(const ProbedStream& stream) {
+    for (const PeerKind& kind : kPeerKinds) {
+        if (stream.id < kind.first || stream.id > kind.last) continue;
+        if (stream.codec != kind.codec) {
+            return "unexpected " + stream.codec + " at " + hexId(stream.id);
+        }
+        if (kind.announcement == nullptr) return std::nullopt;
+        return kind.announcement + std::to_string((stream.id - kind.slotBase) & kind.slotMask) +
+               " found!";
+    }
+    return "unexpected " + stream.codec + " at " + hexId(stream.id);
+}
+
+Lines announcementsOf(const std::string& path) {
+    Lines lines;
+    for (const ProbedStream& stream : probeStreams(path)) {
+        if (const auto line = announcementOf(stream)) lines.push_back(*line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+Lines foundLines(const Lines& log) {
+    Lines lines;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(lines), [](const std::string& line) {
+        return line.size() > 7 && line.compare(line.size() - 7, 7, " found!") == 0 &&
+               line.rfind("   ", 0) != 0;
+    });
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+std::vector<uint8_t> ffmpegCopy(const std::string& input, uint32_t id, const std::string& format,
+                                const std::string& path) {
+    if (!shellSucceeds("ffmpeg -nostdin -v error -y -i " + quoted(input) + " -map 0:i:" +
+                       hexId(id) + " -c copy -copyinkf -f " + format + " " + quoted(path))) {
+        return {};
+    }
+    return readFileBytes(path);
+}
+
+std::vector<ProbedPacket> probePackets(const std::string& input, uint32_t id) {
+    std::vector<ProbedPacket> packets;
+    for (const std::string& line :
+         csvLines("ffprobe -v error -select_streams i:" + hexId(id) +
+                  " -show_entries packet=pts,size -of csv=p=0 " + quoted(input) + " 2>/dev/null")) {
+        const size_t comma = line.find(',');
+        if (comma == std::string::npos) continue;
+        const std::string pts = line.substr(0, comma);
+        packets.push_back({pts == "N/A" ? -1 : std::stoll(pts),
+                           static_cast<size_t>(std::stoul(line.substr(comma + 1)))});
+    }
+    return packets;
+}
+
+std::string concatInput(const std::string& firstPart, const std::string& secondPart) {
+    return "concat:" + firstPart + "|" + secondPart;
+}
+
+}  // namespace morvale::testing
