@@ -5,14 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
-
-sample_dir=sample
-sample="$sample_dir/HVDVD_TS/FEATURE_1.EVO"
-if [ ! -f "$sample" ] || [ ! -f "$sample_dir/HVDVD_TS/FEATURE_2.EVO" ] ||
-    [ ! -f "$sample_dir/ADV_OBJ/VPLST000.XPL" ]; then
-    build/morvale-sample-disc "$sample_dir"
-fi
+# Only the programs this needs; scripts/test.sh builds the rest.
+MORVALE_TARGETS="morvale morvale-cli morvale-sample-disc" scripts/build.sh
+scripts/sample-disc.sh
+sample=sample/HVDVD_TS/FEATURE_1.EVO
 if [ $# -eq 0 ]; then
     set -- "$sample"
 fi
