@@ -102,8 +102,10 @@ std::vector<ProbedStream> probeStreams(const std::string& path) {
                   quoted(path) + " 2>/dev/null")) {
         const size_t comma = line.rfind(',');
         if (comma == std::string::npos) continue;
-        streams.push_back({line.substr(0, comma),
-                           static_cast<uint32_t>(std::stoul(line.substr(comma + 1), nullptr, 0))});
+        // An id that is not a number (N/A) stays 0, which no kind accepts.
+        const std::string id = line.substr(comma + 1);
+        streams.push_back(
+            {line.substr(0, comma), static_cast<uint32_t>(std::strtoul(id.c_str(), nullptr, 0))});
     }
     return streams;
 }
