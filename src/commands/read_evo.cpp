@@ -63,6 +63,7 @@ void bCheckClick(Session& session, Form& form) {
         return;
     }
 
+    session.lastScan = ScannedStreams::of(engine);
     ListFoundStreams(form, engine);
     form.log("Done.");
     form.log("");

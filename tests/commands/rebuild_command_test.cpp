@@ -13,7 +13,10 @@
 #include <vector>
 
 #include "commands/plain_form.h"
+#include "commands/read_evo.h"
+#include "commands/read_xpl.h"
 #include "commands/selection.h"
+#include "commands/stream_lists.h"
 #include "platform/file.h"
 #include "rebuild/rebuild_packs.h"
 #include "support/temp_dir.h"
@@ -128,6 +131,32 @@ TEST_F(RebuildCommand, TwoPartFeatureWithWindowsStylePaths) {
     EXPECT_EQ(form.statusTexts, (Lines{"0:Opening", "0:Rebuilding FEATURE_1.EVO",
                                        "0:Rebuilding FEATURE_2.EVO", "0:Ready", "1:"}));
     EXPECT_EQ(readFileBytes("E:\\out\\FEATURE_1_2.rebuilt.EVO"), featureRebuilt());
+    expectSuccessfulEnd();
+}
+
+// Read XPL uses the identifier tables as marks of the tracks it lists; the rebuild still
+// drops by what the last scan found.
+TEST_F(RebuildCommand, AfterReadXplTheScannedStreamsStillDecide) {
+    writeFileBytes("movie.EVO", part1);
+    const std::string playlist =
+        "<Playlist><AudioAttributeItem index=\"1\" codec=\"DD+\"/>"
+        "<Title displayName=\"Main\"><Clip src=\"movie.MAP\"/>"
+        "<Audio streamNumber=\"4\" mediaAttr=\"1\" description=\"English\"/></Title></Playlist>";
+    writeFileBytes("VPLST000.XPL", Bytes(playlist.begin(), playlist.end()));
+    chooseSource("movie.EVO");
+    bCheckClick(session, form);
+    form.setText(Edit::XplFile, "VPLST000.XPL");
+    XPLadj(form, session.selection);
+    bReadXPLClick(session, form);
+    ASSERT_EQ(form.boxCaption({BoxPage::Audio, 3}), "DD+.stream.03.English");
+    setBoxTickedAndNotify(form, {BoxPage::Audio, 1}, false);
+
+    bRebuildClick(session, form);
+
+    const Bytes c3New = patched(c3, kSubStreamIdAt, 0xC0);
+    EXPECT_EQ(
+        readFileBytes("movie.rebuilt.EVO"),
+        joined({patched(patched(nav, kAudioBoundAt, 1 << 2), kVideoBoundAt, 0xE0), c3New, c3New}));
     expectSuccessfulEnd();
 }
 
