@@ -81,7 +81,9 @@ SourceFile& SourceFile::operator=(SourceFile&& other) noexcept {
     return *this;
 }
 
-SourceFile::~SourceFile() { close(); }
+SourceFile::~SourceFile() {
+    close();
+}
 
 SourceFile SourceFile::open(const std::string& path, ShareMode mode) {
     int err = 0;
@@ -165,8 +167,11 @@ OutputFile OutputFile::create(const std::string& path) {
     int fd = openLocked(path, O_WRONLY | O_CREAT, true, err);
     if (fd < 0) throw FileError(cannotCreateMessage(path, err));
     // Empty the file only once we hold the lock, so a file another program holds is untouched.
-    if (::ftruncate(fd, 0) != 0) {
-        struct stat st {};
+    // A file that is empty already is left alone: truncating it would make some file systems
+    // (ext4) write all of it out at close, as they do for a file replaced by truncation.
+    struct stat st {};
+    const bool empty = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+    if (!empty && ::ftruncate(fd, 0) != 0) {
         // Character devices (a link to /dev/null or /dev/full) cannot be truncated.
         if (::fstat(fd, &st) != 0 || S_ISREG(st.st_mode)) {
             err = errno;
@@ -177,7 +182,7 @@ OutputFile OutputFile::create(const std::string& path) {
     OutputFile file;
     file.fd_ = fd;
     file.path_ = path;
-    file.buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+    file.buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
     return file;
 }
 
