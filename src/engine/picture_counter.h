@@ -26,7 +26,18 @@ constexpr uint32_t pictureStartCode(VideoKind kind) {
 // This is the plain byte-by-byte definition, kept as the reference for the fast version.
 int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind);
 
-// The same count, found by searching for the 0x01 byte of each start code.
+// The same count, found by the fastest search this processor runs.
 int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind);
+
+// The searches behind countPictureStartCodes: a memchr for the 0x01 of each start code, and
+// on x86-64 SSE2 and AVX2 comparisons of 16 or 32 four-byte windows at once.
+enum class PictureSearch : uint8_t { Memchr, Sse2, Avx2 };
+
+// Whether this processor (and build) runs the search.
+bool pictureSearchAvailable(PictureSearch search);
+
+// The count with the given search, which must be available (tests compare them all).
+int countPictureStartCodesWith(PictureSearch search, std::span<const uint8_t> piece,
+                               VideoKind kind);
 
 }  // namespace morvale

@@ -2,16 +2,45 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
+#include <algorithm>
 
+#include <random>
+#include <vector>
+
+#include "engine/payload_handler.h"
+#include "engine/stream_parser.h"
 #include "support/program_stream_builder.h"
+#include "support/recording_engine_host.h"
 
 namespace morvale::testing {
 namespace {
 
+constexpr VideoKind kKinds[] = {VideoKind::VideoMpeg2, VideoKind::VideoH264, VideoKind::VideoVc1};
+constexpr PictureSearch kSearches[] = {PictureSearch::Memchr, PictureSearch::Sse2,
+                                       PictureSearch::Avx2};
+
+std::vector<PictureSearch> availableSearches() {
+    std::vector<PictureSearch> out;
+    for (PictureSearch search : kSearches) {
+        if (pictureSearchAvailable(search)) out.push_back(search);
+    }
+    return out;
+}
+
+// Every search on a copy of exactly the piece's size, so that a read past its end is caught
+// by AddressSanitizer; each must give the plain count.
+void expectEverySearchCounts(const Bytes& piece, VideoKind kind, int expected) {
+    const Bytes exact(piece);
+    EXPECT_EQ(countPictureStartCodes(exact, kind), expected);
+    for (PictureSearch search : availableSearches()) {
+        EXPECT_EQ(countPictureStartCodesWith(search, exact, kind), expected)
+            << "search " << static_cast<int>(search) << ", " << piece.size() << " bytes";
+    }
+}
+
 int count(const Bytes& bytes, VideoKind kind) {
     const int simple = countPictureStartCodesSimple(bytes, kind);
-    EXPECT_EQ(countPictureStartCodes(bytes, kind), simple) << "fast and simple differ";
+    expectEverySearchCounts(bytes, kind, simple);
     return simple;
 }
 
@@ -45,22 +74,149 @@ TEST(PictureCounter, OverlappingAndNearMissCodes) {
     EXPECT_EQ(count({0x00, 0x02, 0x01, 0x09}, VideoKind::VideoH264), 0);
 }
 
-// The fast count must equal the plain one on every input; random data dense in the bytes
-// that make up start codes finds the corner cases.
-TEST(PictureCounter, FastCountEqualsThePlainOneOnRandomInput) {
+TEST(PictureCounter, TheMemchrSearchRunsEverywhere) {
+    EXPECT_TRUE(pictureSearchAvailable(PictureSearch::Memchr));
+#if defined(__x86_64__)
+    EXPECT_TRUE(pictureSearchAvailable(PictureSearch::Sse2));  // part of x86-64
+#endif
+}
+
+// The fast counts must equal the plain one on every input. Random data dense in the bytes
+// that make up start codes finds the corner cases; lengths up to a few vectors cross every
+// vector boundary and leave every possible tail.
+TEST(PictureCounter, EverySearchEqualsThePlainCountOnRandomInput) {
     std::mt19937 random(1234);
     const uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x01, 0x09, 0x0D, 0x42};
     std::uniform_int_distribution<int> pick(0, 7);
-    std::uniform_int_distribution<int> length(0, 64);
-    for (int round = 0; round < 20000; ++round) {
+    std::uniform_int_distribution<int> length(0, 300);
+    for (int round = 0; round < 6000; ++round) {
         Bytes bytes(static_cast<size_t>(length(random)));
         for (uint8_t& b : bytes)
             b = alphabet[pick(random)];
-        for (VideoKind kind : {VideoKind::VideoMpeg2, VideoKind::VideoH264, VideoKind::VideoVc1}) {
-            ASSERT_EQ(countPictureStartCodes(bytes, kind),
-                      countPictureStartCodesSimple(bytes, kind))
-                << "round " << round;
+        for (VideoKind kind : kKinds) {
+            expectEverySearchCounts(bytes, kind, countPictureStartCodesSimple(bytes, kind));
         }
+        if (::testing::Test::HasFailure()) FAIL() << "round " << round;
+    }
+}
+
+// A start code at every offset of pieces of every length up to three 32-byte vectors and a
+// bit, whole or cut by the piece's end, in filler without zeros and in zeros.
+TEST(PictureCounter, AStartCodeAtEveryOffsetOfAPiece) {
+    for (uint8_t background : {uint8_t{0x5A}, uint8_t{0x00}}) {
+        for (size_t n = 1; n <= 100; ++n) {
+            for (size_t at = 0; at < n; ++at) {
+                Bytes piece(n, background);
+                const uint8_t code[] = {0x00, 0x00, 0x01, 0x0D};
+                for (size_t k = 0; k < 4 && at + k < n; ++k)
+                    piece[at + k] = code[k];
+                // Whole, it counts once; cut, only when the zeros before it (the piece's own
+                // or the register's initial ones) complete it, which the plain rule decides.
+                const int expected = countPictureStartCodesSimple(piece, VideoKind::VideoVc1);
+                if (at + 4 <= n) {
+                    ASSERT_EQ(expected, 1) << n << " " << at;
+                }
+                expectEverySearchCounts(piece, VideoKind::VideoVc1, expected);
+                if (::testing::Test::HasFailure()) FAIL() << n << " bytes, code at " << at;
+            }
+        }
+    }
+}
+
+// Runs of zeros of every length before 01 0D, and before a near miss (01 0C), at every
+// place in a piece: the zeros must neither hide nor invent a start code.
+TEST(PictureCounter, RunsOfZerosBeforeStartCodesAndNearMisses) {
+    for (uint8_t last : {uint8_t{0x0D}, uint8_t{0x0C}}) {
+        for (size_t zeros = 0; zeros <= 70; ++zeros) {
+            for (size_t before = 0; before <= 40; ++before) {
+                Bytes piece(before, 0x77);
+                piece.insert(piece.end(), zeros, 0x00);
+                piece.push_back(0x01);
+                piece.push_back(last);
+                piece.insert(piece.end(), 37, 0x77);
+                const bool starts = last == 0x0D && (zeros >= 2 || zeros == before + zeros);
+                EXPECT_EQ(count(piece, VideoKind::VideoVc1), starts ? 1 : 0)
+                    << zeros << " zeros after " << before << " bytes";
+            }
+        }
+    }
+}
+
+// Long pieces of all zeros, all 01 0D pairs and back-to-back start codes.
+TEST(PictureCounter, DegenerateLongPieces) {
+    EXPECT_EQ(count(Bytes(4096, 0x00), VideoKind::VideoMpeg2), 0);
+    Bytes pairs;
+    for (int k = 0; k < 1000; ++k)
+        pairs.insert(pairs.end(), {0x01, 0x0D});
+    EXPECT_EQ(count(pairs, VideoKind::VideoVc1), 1);  // only the first has the initial zeros
+    Bytes codes;
+    for (int k = 0; k < 1000; ++k)
+        codes.insert(codes.end(), {0x00, 0x00, 0x01, 0x0D});
+    EXPECT_EQ(count(codes, VideoKind::VideoVc1), 1000);
+    // 00 00 01 00 00 01 00 00 ...: each code byte is also the first zero of the next code.
+    Bytes chained = {0x00, 0x00};
+    for (int k = 0; k < 1000; ++k)
+        chained.insert(chained.end(), {0x01, 0x00, 0x00});
+    EXPECT_EQ(count(chained, VideoKind::VideoMpeg2), 1000);
+}
+
+// ---- Counting in the engine ----
+
+// Passes every piece to the payload handler and adds up the plain count of each video piece.
+class PlainCountTee : public PieceHandler {
+  public:
+    explicit PlainCountTee(PieceHandler& next) : next_(next) {}
+    void onPiece(const ParserState& s, const Piece& piece) override {
+        next_.onPiece(s, piece);
+        if (s.packetTarget == PacketTarget::TargetVideo) {
+            plainCount += countPictureStartCodesSimple(piece.bytes, s.videoKind);
+        }
+    }
+    int plainCount = 0;
+
+  private:
+    PieceHandler& next_;
+};
+
+// Wherever the blocks cut the packets, and so the pieces, the scan's count is the sum of the
+// plain counts of the pieces it was handed: start codes split across pieces and blocks are
+// counted as the fresh register of each piece says, by whichever search runs.
+TEST(PictureCounter, TheEngineCountsEachPieceAsThePlainRuleDoes) {
+    std::mt19937 random(77);
+    const uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x0D, 0x0D, 0x42, 0xFF};
+    std::uniform_int_distribution<int> pick(0, 7);
+    std::uniform_int_distribution<size_t> size(1, 1900);
+    ProgramStream ps;
+    for (int k = 0; k < 60; ++k) {
+        Bytes payload(size(random));
+        for (uint8_t& b : payload)
+            b = alphabet[pick(random)];
+        ps.addPack({pesPacket(0xFD, PesHeader().streamIdExtension(0x55), payload)});
+        if (k % 7 == 0) ps.addPack({privateStream1Packet(0x80, PesHeader().pts(9), filler(300))});
+    }
+    const Bytes& stream = ps.bytes();
+    std::uniform_int_distribution<size_t> offset(1, stream.size() - 1);
+    for (int round = 0; round < 200; ++round) {
+        std::vector<size_t> cuts(static_cast<size_t>(round % 50));
+        for (size_t& cut : cuts)
+            cut = offset(random);
+        std::sort(cuts.begin(), cuts.end());
+        cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+
+        EngineState tables;
+        RecordingEngineHost host;
+        host.countFramesOption = true;
+        PayloadHandler payload(tables, host, EngineMode::Scan, nullptr, ReportSet{});
+        PlainCountTee tee(payload);
+        StreamParser parser(tables, host, EngineMode::Scan, tee);
+        size_t from = 0;
+        for (size_t cut : cuts) {
+            parser.feed(std::span<const uint8_t>(stream).subspan(from, cut - from));
+            from = cut;
+        }
+        parser.feed(std::span<const uint8_t>(stream).subspan(from));
+        ASSERT_GT(tee.plainCount, 0);
+        ASSERT_EQ(tables.frameCounts[0], tee.plainCount) << "round " << round;
     }
 }
 
