@@ -28,6 +28,18 @@ constexpr std::array<const char*, 10> kFoundMessages = {
     "Extended subpicture stream ",       // ExtendedSubpicture
 };
 
+// The next 0x01 in [p, end), or nullptr. The gaps between packets are short (a pack header,
+// a system header), so a plain loop looks first and memchr takes over for longer stretches.
+const uint8_t* nextOne(const uint8_t* p, const uint8_t* end) {
+    constexpr ptrdiff_t kShortStretch = 64;
+    const uint8_t* shortEnd = end - p > kShortStretch ? p + kShortStretch : end;
+    for (; p < shortEnd; ++p) {
+        if (*p == 0x01) return p;
+    }
+    if (p == end) return nullptr;
+    return static_cast<const uint8_t*>(std::memchr(p, 0x01, static_cast<size_t>(end - p)));
+}
+
 constexpr bool handsOn(PacketTarget target) {
     return target == PacketTarget::TargetVideo || target == PacketTarget::TargetAudio ||
            target == PacketTarget::TargetMpegAudio || target == PacketTarget::TargetSubpicture;
@@ -68,24 +80,40 @@ void StreamParser::shiftInRun(const uint8_t* bytes, size_t n) {
         shiftIn(bytes[k]);
 }
 
-// No header field is being read: a byte can only matter by completing a start code.
+// No header field is being read: a byte can only matter by completing a start code. The
+// counters never go below zero (each is counted down only while it is above zero), so one
+// test of all of them together, without a branch per counter, says so.
 bool StreamParser::hunting() const {
-    return s_.lengthPhase == 0 && s_.fixedHeaderRemaining == 0 && s_.ptsRemaining <= 0 &&
-           s_.ptsDtsRemaining <= 0 && s_.extFlagsRemaining <= 0 && s_.pstdRemaining <= 0 &&
-           s_.ext2Remaining <= 0 && s_.headerDataRemaining == 0 && s_.substreamRemaining == 0 &&
-           s_.lpcmHeaderRemaining == 0 && s_.mlpHeaderRemaining <= 0;
+    const uint32_t bytes = s_.lengthPhase | s_.fixedHeaderRemaining | s_.headerDataRemaining |
+                           s_.substreamRemaining | s_.lpcmHeaderRemaining;
+    const int32_t counters = s_.ptsRemaining | s_.ptsDtsRemaining | s_.extFlagsRemaining |
+                             s_.pstdRemaining | s_.ext2Remaining | s_.mlpHeaderRemaining;
+    return (bytes | static_cast<uint32_t>(counters)) == 0;
 }
 
-// While hunting, only the byte after a 0x01 can complete a start code, so everything up to
-// and including the next 0x01 passes through the register in one step.
+// While hunting, a byte does nothing unless it completes a start code of the table: the
+// bytes before it pass through the register in one step. Candidates are the bytes after a
+// 0x01; the two bytes before the 0x01 come from the block or, at its start, the register.
 size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) {
-    const uint8_t* from = block.data() + i;
-    size_t available = block.size() - i;
-    const void* found = std::memchr(from, 0x01, available);
-    size_t n =
-        found ? static_cast<size_t>(static_cast<const uint8_t*>(found) - from) + 1 : available;
-    shiftInRun(from, n);
-    return n;
+    const uint8_t* data = block.data();
+    const size_t end = block.size();
+    size_t from = i;
+    while (from < end) {
+        const uint8_t* found = nextOne(data + from, data + end);
+        if (found == nullptr) break;
+        const size_t one = static_cast<size_t>(found - data);
+        if (one + 1 == end) break;  // the byte after it is in the next block
+        const uint32_t before = one >= i + 2   ? (uint32_t{data[one - 2]} << 8) | data[one - 1]
+                                : one == i + 1 ? ((s_.startCodeRegister & 0xFFu) << 8) | data[i]
+                                               : s_.startCodeRegister & 0xFFFFu;
+        if (before == 0 && kStartCodeActions[data[one + 1]] != StartCodeAction::None) {
+            shiftInRun(data + i, one + 1 - i);  // the start code's last byte is stepped
+            return one + 1 - i;
+        }
+        from = one + 1;
+    }
+    shiftInRun(data + i, end - i);
+    return end - i;
 }
 
 // A packet skipped whole: as many of its bytes as the block holds, in one step.
