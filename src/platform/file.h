@@ -54,7 +54,11 @@ private:
 // FileError("Stream write error"). Closing flushes; the destructor closes without throwing.
 class OutputFile {
 public:
-    static constexpr size_t kBufferSize = 1 << 20;
+    // A page short of 1 MiB, so that the buffer's writes do not all start at 1 MiB
+    // boundaries: the page cache takes such writes into 1 MiB folios, which a virtual
+    // machine that hands its free memory back to the host is slow to provide (rebuilding
+    // 1 GiB took 0.35 s with this size, and 0.35 to 2.1 s with exactly 1 MiB).
+    static constexpr size_t kBufferSize = (1 << 20) - 4096;
 
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
