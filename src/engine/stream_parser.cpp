@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/start_code_table.h"
 #include "engine/timestamp_text.h"
 
@@ -29,9 +33,18 @@ constexpr std::array<const char*, 10> kFoundMessages = {
 };
 
 // The next 0x01 in [p, end), or nullptr. The gaps between packets are short (a pack header,
-// a system header), so a plain loop looks first and memchr takes over for longer stretches.
+// a system header), so 16 bytes are looked at in one compare (SSE2 is part of x86-64) or
+// a plain loop looks first, and memchr takes over for longer stretches.
 const uint8_t* nextOne(const uint8_t* p, const uint8_t* end) {
-    constexpr ptrdiff_t kShortStretch = 64;
+#if defined(__x86_64__)
+    if (end - p >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(1)));
+        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+        p += 16;
+    }
+#endif
+    constexpr ptrdiff_t kShortStretch = 48;
     const uint8_t* shortEnd = end - p > kShortStretch ? p + kShortStretch : end;
     for (; p < shortEnd; ++p) {
         if (*p == 0x01) return p;
@@ -61,12 +74,43 @@ void StreamParser::feed(std::span<const uint8_t> block) {
             i += skipBytes(block, i);
         } else if (hunting() && (s_.startCodeRegister & 0xFFu) != 0x01u) {
             i += huntForStartCode(block, i);
+        } else if (s_.lengthPhase == 2 && block.size() - i >= kLengthAndFixedHeader &&
+                   !startCodeWithin(block.data() + i, kLengthAndFixedHeader)) {
+            i += stepLengthAndFixedHeader(block.data() + i);
         } else {
             shiftIn(block[i]);
             stepByte(block[i]);
             ++i;
         }
     }
+}
+
+// Whether a start code of the table ends at one of the n bytes, were they shifted in.
+bool StreamParser::startCodeWithin(const uint8_t* bytes, size_t n) const {
+    uint32_t reg = s_.startCodeRegister;
+    for (size_t k = 0; k < n; ++k) {
+        reg = (reg << 8) | bytes[k];
+        if (startCodeAction(reg) != StartCodeAction::None) return true;
+    }
+    return false;
+}
+
+// PES_packet_length and the fixed part of the header (flag bytes, PES_header_data_length)
+// of a packet whose start code was just read, when no start code ends among them: the
+// handlers the per-byte rules would pick, called in their order (the length phase comes
+// first in the rules, and the fixed part right after it). A packet skipped whole takes only
+// the two length bytes.
+size_t StreamParser::stepLengthAndFixedHeader(const uint8_t* bytes) {
+    shiftIn(bytes[0]);
+    s_.lengthPhase = 1;
+    shiftIn(bytes[1]);
+    lengthLowByte();
+    if (s_.packetTarget == PacketTarget::TargetSkipPacket) return 2;
+    for (size_t k = 2; k < kLengthAndFixedHeader; ++k) {
+        shiftIn(bytes[k]);
+        fixedHeaderByte(bytes[k]);
+    }
+    return kLengthAndFixedHeader;
 }
 
 void StreamParser::shiftInRun(const uint8_t* bytes, size_t n) {

@@ -47,6 +47,10 @@ class StreamParser {
     void shiftInRun(const uint8_t* bytes, size_t n);
     bool hunting() const;
 
+    static constexpr size_t kLengthAndFixedHeader = 5;
+    bool startCodeWithin(const uint8_t* bytes, size_t n) const;
+    size_t stepLengthAndFixedHeader(const uint8_t* bytes);
+
     size_t takePiece(std::span<const uint8_t> block, size_t i);
     size_t skipBytes(std::span<const uint8_t> block, size_t i);
     size_t huntForStartCode(std::span<const uint8_t> block, size_t i);

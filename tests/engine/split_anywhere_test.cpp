@@ -96,6 +96,27 @@ TEST(SplitAnywhere, OneByteBlocksGiveTheSameResult) {
     expectSameOutcome(parseCut(stream, everyByte), parseCut(stream, {}));
 }
 
+// A start code can end inside the length and flag bytes of a PES header only as its fourth
+// or fifth byte (00 00 01 xx needs three bytes of the header itself). Whole blocks step
+// those five bytes at once when no start code ends among them; one-byte blocks step every
+// byte alone: both must find the private stream 1 packet that starts inside the header.
+TEST(SplitAnywhere, StartCodesInsideTheLengthAndFlagBytesOfAHeader) {
+    const Bytes audio = privateStream1Packet(0x80, PesHeader().pts(9000), filler(100));
+    const Bytes video = pesPacket(0xE0, PesHeader().pts(18000).dts(17000), mpeg2Pictures(2, 80));
+    const Bytes fourthByte = concat({Bytes{0x00, 0x00, 0x01, 0xE0, 0x00, 0x00}, audio, video});
+    const Bytes fifthByte = concat({Bytes{0x00, 0x00, 0x01, 0xE0, 0x07}, audio, video});
+    for (const Bytes& body : {fourthByte, fifthByte}) {
+        const Bytes stream = concat({packHeader(), body, packHeader(), video});
+        std::vector<size_t> everyByte(stream.size() - 1);
+        for (size_t i = 0; i < everyByte.size(); ++i)
+            everyByte[i] = i + 1;
+        const Outcome whole = parseCut(stream, {});
+        EXPECT_THAT(whole.lines, ElementsAre("MPEG-2 video stream 0 found!",
+                                             "Dolby Digital audio stream 0 found!"));
+        expectSameOutcome(parseCut(stream, everyByte), whole);
+    }
+}
+
 // Frame counts and first timestamps go through the piece path: cut anywhere but inside a
 // picture start code, they come out the same.
 TEST(SplitAnywhere, CountsAndFirstTimestampsDoNotDependOnTheCuts) {
