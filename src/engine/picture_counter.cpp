@@ -113,7 +113,7 @@ __attribute__((target("avx2"))) int countWithAvx2(const uint8_t* data, size_t n,
     return count;
 }
 
-// Also asked from static initialisation, so the processor's features are read first.
+// The processor's features are read first, in case this runs before they are known.
 bool avx2Available() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -142,8 +142,6 @@ Search fastestSearch() {
 #endif
 }
 
-const Search kFastestSearch = fastestSearch();
-
 uint8_t codeByteOf(VideoKind kind) {
     return static_cast<uint8_t>(pictureStartCode(kind));
 }
@@ -162,7 +160,8 @@ int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind)
 }
 
 int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind) {
-    return kFastestSearch(piece.data(), piece.size(), codeByteOf(kind));
+    static const Search fastest = fastestSearch();  // chosen once, on first use
+    return fastest(piece.data(), piece.size(), codeByteOf(kind));
 }
 
 bool pictureSearchAvailable(PictureSearch search) {
