@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -66,7 +67,8 @@ struct SlotAssignment {
     int slot;
 };
 
-constexpr std::optional<SlotAssignment> slotFor(IdCarrier carrier, uint8_t id) {
+// The mapping by a search of the rules.
+constexpr std::optional<SlotAssignment> slotByRules(IdCarrier carrier, uint8_t id) {
     for (const SlotRule& rule : kSlotRules) {
         if (rule.carrier == carrier && id >= rule.first && id <= rule.last) {
             return SlotAssignment{rule.format, rule.kind, id - rule.first};
@@ -75,21 +77,46 @@ constexpr std::optional<SlotAssignment> slotFor(IdCarrier carrier, uint8_t id) {
     return std::nullopt;
 }
 
+// The same mapping as a table per carrier, built from the rules at compile time: the parser
+// asks for every packet.
+inline constexpr auto kSlotTables = [] {
+    std::array<std::array<std::optional<SlotAssignment>, 256>, 3> tables{};
+    for (int carrier = 0; carrier < 3; ++carrier) {
+        for (int id = 0; id < 256; ++id) {
+            tables[carrier][id] =
+                slotByRules(static_cast<IdCarrier>(carrier), static_cast<uint8_t>(id));
+        }
+    }
+    return tables;
+}();
+
+constexpr std::optional<SlotAssignment> slotFor(IdCarrier carrier, uint8_t id) {
+    return kSlotTables[static_cast<size_t>(carrier)][id];
+}
+
 constexpr VideoKind videoKindOf(StreamFormat format) {
     switch (format) {
-        case StreamFormat::H264Video: return VideoKind::VideoH264;
-        case StreamFormat::Vc1Video: return VideoKind::VideoVc1;
-        default: return VideoKind::VideoMpeg2;
+        case StreamFormat::H264Video:
+            return VideoKind::VideoH264;
+        case StreamFormat::Vc1Video:
+            return VideoKind::VideoVc1;
+        default:
+            return VideoKind::VideoMpeg2;
     }
 }
 
 constexpr AudioKind audioKindOf(StreamFormat format) {
     switch (format) {
-        case StreamFormat::Dts: return AudioKind::AudioDts;
-        case StreamFormat::DolbyDigitalPlus: return AudioKind::AudioDdPlus;
-        case StreamFormat::Lpcm: return AudioKind::AudioLpcm;
-        case StreamFormat::TrueHd: return AudioKind::AudioMlp;
-        default: return AudioKind::AudioAc3;
+        case StreamFormat::Dts:
+            return AudioKind::AudioDts;
+        case StreamFormat::DolbyDigitalPlus:
+            return AudioKind::AudioDdPlus;
+        case StreamFormat::Lpcm:
+            return AudioKind::AudioLpcm;
+        case StreamFormat::TrueHd:
+            return AudioKind::AudioMlp;
+        default:
+            return AudioKind::AudioAc3;
     }
 }
 

@@ -32,25 +32,17 @@ constexpr std::array<const char*, 10> kFoundMessages = {
     "Extended subpicture stream ",       // ExtendedSubpicture
 };
 
-// The next 0x01 in [p, end), or nullptr. The gaps between packets are short (a pack header,
-// a system header), so 16 bytes are looked at in one compare (SSE2 is part of x86-64) or
-// a plain loop looks first, and memchr takes over for longer stretches.
-const uint8_t* nextOne(const uint8_t* p, const uint8_t* end) {
+// One bit for each 0x01 among the 16 bytes at p (SSE2 is part of x86-64).
+uint32_t onesIn16(const uint8_t* p) {
 #if defined(__x86_64__)
-    if (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(1)));
-        if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
-        p += 16;
-    }
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(1))));
+#else
+    uint32_t mask = 0;
+    for (int k = 0; k < 16; ++k)
+        mask |= uint32_t{p[k] == 0x01} << k;
+    return mask;
 #endif
-    constexpr ptrdiff_t kShortStretch = 48;
-    const uint8_t* shortEnd = end - p > kShortStretch ? p + kShortStretch : end;
-    for (; p < shortEnd; ++p) {
-        if (*p == 0x01) return p;
-    }
-    if (p == end) return nullptr;
-    return static_cast<const uint8_t*>(std::memchr(p, 0x01, static_cast<size_t>(end - p)));
 }
 
 constexpr bool handsOn(PacketTarget target) {
@@ -72,7 +64,7 @@ void StreamParser::feed(std::span<const uint8_t> block) {
             i += takePiece(block, i);  // 0 for an empty piece: the byte is examined again
         } else if (s_.skipRemaining > 0) {
             i += skipBytes(block, i);
-        } else if (hunting() && (s_.startCodeRegister & 0xFFu) != 0x01u) {
+        } else if (!readingHeaderBytes() && hunting() && (s_.startCodeRegister & 0xFFu) != 0x01u) {
             i += huntForStartCode(block, i);
         } else if (s_.lengthPhase == 2 && block.size() - i >= kLengthAndFixedHeader &&
                    !startCodeWithin(block.data() + i, kLengthAndFixedHeader)) {
@@ -138,24 +130,41 @@ bool StreamParser::hunting() const {
 // While hunting, a byte does nothing unless it completes a start code of the table: the
 // bytes before it pass through the register in one step. Candidates are the bytes after a
 // 0x01; the two bytes before the 0x01 come from the block or, at its start, the register.
+// The gaps between packets are short (a pack header, a system header), so the 0x01 bytes
+// are looked for 16 bytes at a time first and by memchr in longer stretches.
 size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) {
     const uint8_t* data = block.data();
     const size_t end = block.size();
-    size_t from = i;
-    while (from < end) {
-        const uint8_t* found = nextOne(data + from, data + end);
-        if (found == nullptr) break;
-        const size_t one = static_cast<size_t>(found - data);
-        if (one + 1 == end) break;  // the byte after it is in the next block
+    // Whether the 0x01 at `one` and the byte after it end a start code of the table.
+    auto endsStartCode = [&](size_t one) {
         const uint32_t before = one >= i + 2   ? (uint32_t{data[one - 2]} << 8) | data[one - 1]
                                 : one == i + 1 ? ((s_.startCodeRegister & 0xFFu) << 8) | data[i]
                                                : s_.startCodeRegister & 0xFFFFu;
-        if (before == 0 && kStartCodeActions[data[one + 1]] != StartCodeAction::None) {
-            shiftInRun(data + i, one + 1 - i);  // the start code's last byte is stepped
-            return one + 1 - i;
+        return before == 0 && kStartCodeActions[data[one + 1]] != StartCodeAction::None;
+    };
+    // The start code's last byte is left for the per-byte rules.
+    auto upTo = [&](size_t one) {
+        shiftInRun(data + i, one + 1 - i);
+        return one + 1 - i;
+    };
+    constexpr size_t kWindow = 16;
+    constexpr size_t kWindowedStretch = 64;
+    size_t from = i;
+    // Whole windows that leave the byte after their last one in the block.
+    for (; from + kWindow < end && from - i < kWindowedStretch; from += kWindow) {
+        for (uint32_t ones = onesIn16(data + from); ones != 0; ones &= ones - 1) {
+            const size_t one = from + static_cast<size_t>(__builtin_ctz(ones));
+            if (endsStartCode(one)) return upTo(one);
         }
+    }
+    while (from + 1 < end) {
+        const void* found = std::memchr(data + from, 0x01, end - 1 - from);
+        if (found == nullptr) break;
+        const size_t one = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
+        if (endsStartCode(one)) return upTo(one);
         from = one + 1;
     }
+    // A 0x01 in the last byte waits for the next block's first byte.
     shiftInRun(data + i, end - i);
     return end - i;
 }

@@ -46,6 +46,12 @@ class StreamParser {
     void shiftIn(uint8_t b) { s_.startCodeRegister = (s_.startCodeRegister << 8) | b; }
     void shiftInRun(const uint8_t* bytes, size_t n);
     bool hunting() const;
+    // The counters that most header bytes run on: when one is set, hunting() is false,
+    // and this cheaper test says so.
+    bool readingHeaderBytes() const {
+        return (s_.lengthPhase | s_.fixedHeaderRemaining | s_.headerDataRemaining |
+                s_.substreamRemaining) != 0;
+    }
 
     static constexpr size_t kLengthAndFixedHeader = 5;
     bool startCodeWithin(const uint8_t* bytes, size_t n) const;
