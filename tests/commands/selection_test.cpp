@@ -1,5 +1,7 @@
 #include "commands/selection.h"
 
+#include <string>
+
 #include <gtest/gtest.h>
 
 #include "commands/plain_form.h"
@@ -27,6 +29,13 @@ struct DiscPaths {
     const char* evoFolder;
     const char* xplFolder;
 };
+void PrintTo(const DiscPaths& paths, std::ostream* os) {
+    *os << paths.source;
+}
+std::string discPathsName(const ::testing::TestParamInfo<DiscPaths>& info) {
+    static const char* const kNames[] = {"DriveBackslashes", "Slashes", "DriveRelative"};
+    return kNames[info.index];
+}
 class SourceOnDisc : public SelectionFixture, public ::testing::WithParamInterface<DiscPaths> {};
 
 TEST_P(SourceOnDisc, DerivesNamesAndThePlaylistBesideIt) {
@@ -47,7 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(DiscPaths{"D:\\HVDVD_TS\\FEATURE_1.EVO", "D:\\HVDVD_TS\\", "D:\\ADV_OBJ\\"},
                       DiscPaths{"/media/disc/HVDVD_TS/FEATURE_1.EVO", "/media/disc/HVDVD_TS/",
                                 "/media/disc/ADV_OBJ/"},
-                      DiscPaths{"D:HVDVD_TS\\FEATURE_1.EVO", "D:HVDVD_TS\\", "D:ADV_OBJ\\"}));
+                      DiscPaths{"D:HVDVD_TS\\FEATURE_1.EVO", "D:HVDVD_TS\\", "D:ADV_OBJ\\"}),
+    discPathsName);
 
 TEST_F(SelectionFixture, SourceOutsideTheDiscFolderShowsOnlyThePlaylistName) {
     chooseSource("C:\\movies\\clip.evo");

@@ -1,5 +1,8 @@
 #include "engine/stream_parser.h"
 
+#include <cstdio>
+#include <string>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -234,6 +237,10 @@ struct AudioCase {
     const char* message;
 };
 
+void PrintTo(const AudioCase& c, std::ostream* os) {
+    *os << c.message;
+}
+
 class AudioKinds : public ::testing::TestWithParam<AudioCase> {};
 
 TEST_P(AudioKinds, HeaderLengthSlotAndMessage) {
@@ -263,7 +270,12 @@ INSTANTIATE_TEST_SUITE_P(
         AudioCase{0xA1, 7, 1, AudioKind::AudioLpcm, "LPCM audio stream 1 found!"},
         AudioCase{0xB2, 5, 2, AudioKind::AudioMlp, "Dolby TrueHD (MLP) audio stream 2 found!"},
         AudioCase{0xCA, 4, 10, AudioKind::AudioDdPlus,
-                  "Dolby Digital Plus audio stream 10 found!"}));
+                  "Dolby Digital Plus audio stream 10 found!"}),
+    [](const ::testing::TestParamInfo<AudioCase>& info) {
+        char name[16];
+        std::snprintf(name, sizeof name, "SubStream%02X", info.param.id);
+        return std::string(name);
+    });
 
 TEST(PrivateStream1, UnknownSubStreamAfterDolbyDigitalIsPassedOver) {
     ParseRun run;
