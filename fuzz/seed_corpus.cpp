@@ -280,7 +280,7 @@ void writeReportSeeds(const fs::path& folder) {
 
     const Bytes vc1Tail = concat({kVc1EntryPoint, kVc1Frame});
     write(folder, "vc1_report", "vc1", reportInput(concat({vc1SequenceHeader(), vc1Tail})));
-    write(folder, "vc1_report", "vc1-aspect15-comma",
+    write(folder, "vc1_report", "vc1-ratio-code15-comma",
           reportInput(concat({vc1SequenceHeader(15), vc1Tail}), 0x01));
     write(folder, "vc1_report", "vc1-explicit-rate",
           reportInput(vc1SequenceHeader(3, true), 0x00, 0x20));

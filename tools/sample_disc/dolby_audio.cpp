@@ -179,11 +179,11 @@ void putWord(Bytes& frame, size_t at, uint16_t word) {
     frame[at + 1] = static_cast<uint8_t>(word);
 }
 
-Bytes ac3SilentFrame(const AudioSpec& spec) {
-    const ChannelLayout layout = layoutOf(spec.channels);
+Bytes ac3SilentFrame(const AudioFormat& format) {
+    const ChannelLayout layout = layoutOf(format.channels);
     BitWriter w;
     w.bits(0x0B77, 16).bits(0, 16);                             // syncword, crc1 (set below)
-    w.bits(0, 2).bits(frameSizeCode(spec.bitRateKbps), 6);      // fscod 48 kHz, frmsizecod
+    w.bits(0, 2).bits(frameSizeCode(format.bitRateKbps), 6);      // fscod 48 kHz, frmsizecod
     w.bits(8, 5).bits(0, 3).bits(layout.acmod, 3);              // bsid, bsmod, acmod
     if ((layout.acmod & 1) && layout.acmod != 1) w.bits(0, 2);  // cmixlev -3 dB
     if (layout.acmod & 4) w.bits(0, 2);                         // surmixlev -3 dB
@@ -194,7 +194,7 @@ Bytes ac3SilentFrame(const AudioSpec& spec) {
     w.flag(false).flag(false).flag(false);                      // timecod1e, timecod2e, addbsie
     ac3SilentBlocks(w, layout);
     Bytes frame = w.data();
-    const size_t size = frameBytes(spec.bitRateKbps);
+    const size_t size = frameBytes(format.bitRateKbps);
     frame.resize(size, 0);
     // crc1 covers the first five eighths of the frame after the syncword, crc2 the rest.
     const size_t words = size / 2;
@@ -205,9 +205,9 @@ Bytes ac3SilentFrame(const AudioSpec& spec) {
     return frame;
 }
 
-Bytes eac3SilentFrame(const AudioSpec& spec) {
-    const ChannelLayout layout = layoutOf(spec.channels);
-    const size_t size = frameBytes(spec.bitRateKbps);
+Bytes eac3SilentFrame(const AudioFormat& format) {
+    const ChannelLayout layout = layoutOf(format.channels);
+    const size_t size = frameBytes(format.bitRateKbps);
     BitWriter w;
     w.bits(0x0B77, 16);
     w.bits(0, 2).bits(0, 3).bits(size / 2 - 1, 11);  // strmtyp independent, substreamid, frmsiz
@@ -222,7 +222,7 @@ Bytes eac3SilentFrame(const AudioSpec& spec) {
     return frame;
 }
 
-std::string ffmpegCommand(const AudioSpec& spec, int frames) {
+std::string ffmpegCommand(const AudioFormat& format, int frames) {
     // A little more than asked: the encoder's delay costs a frame at the end.
     const double seconds = (frames + 2) * 1536.0 / 48000.0;
     char command[512];
@@ -230,8 +230,8 @@ std::string ffmpegCommand(const AudioSpec& spec, int frames) {
                   "ffmpeg -nostdin -v error -f lavfi -i sine=frequency=%d:sample_rate=48000:"
                   "duration=%.3f -ac %d -c:a %s -b:a %dk -fflags +bitexact -flags:a +bitexact "
                   "-f %s pipe:1 2>/dev/null",
-                  spec.toneHz, seconds, spec.channels, spec.enhanced ? "eac3" : "ac3",
-                  spec.bitRateKbps, spec.enhanced ? "eac3" : "ac3");
+                  format.toneHz, seconds, format.channels, format.enhanced ? "eac3" : "ac3",
+                  format.bitRateKbps, format.enhanced ? "eac3" : "ac3");
     return command;
 }
 
@@ -267,8 +267,8 @@ std::vector<Bytes> splitSyncframes(std::span<const uint8_t> stream) {
     return frames;
 }
 
-std::optional<std::vector<Bytes>> encodeWithFfmpeg(const AudioSpec& spec, int frames) {
-    FILE* pipe = popen(ffmpegCommand(spec, frames).c_str(), "r");
+std::optional<std::vector<Bytes>> encodeWithFfmpeg(const AudioFormat& format, int frames) {
+    FILE* pipe = popen(ffmpegCommand(format, frames).c_str(), "r");
     if (!pipe) return std::nullopt;
     Bytes stream;
     uint8_t buffer[65536];
@@ -282,8 +282,8 @@ std::optional<std::vector<Bytes>> encodeWithFfmpeg(const AudioSpec& spec, int fr
     return split;
 }
 
-std::vector<Bytes> synthesiseSyncframes(const AudioSpec& spec, int frames) {
-    const Bytes frame = spec.enhanced ? eac3SilentFrame(spec) : ac3SilentFrame(spec);
+std::vector<Bytes> synthesiseSyncframes(const AudioFormat& format, int frames) {
+    const Bytes frame = format.enhanced ? eac3SilentFrame(format) : ac3SilentFrame(format);
     return std::vector<Bytes>(static_cast<size_t>(frames), frame);
 }
 

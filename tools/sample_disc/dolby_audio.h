@@ -15,7 +15,7 @@ namespace morvale::sample {
 // 1,536 samples at 48 kHz: one syncframe of six audio blocks, in 90 kHz units.
 inline constexpr uint64_t kSyncframeTicks = 2880;
 
-struct AudioSpec {
+struct AudioFormat {
     bool enhanced;    // E-AC-3 (Dolby Digital Plus) rather than AC-3
     int channels;     // 2 (2/0) or 6 (3/2 with LFE)
     int bitRateKbps;  // an AC-3 rate: 192, 384, 448, 640...
@@ -24,12 +24,12 @@ struct AudioSpec {
 
 enum class AudioOrigin { Ffmpeg, Synthesised };
 
-// Encodes `frames` syncframes of the spec's tone with the ffmpeg found on PATH. Returns
+// Encodes `frames` syncframes of the format's tone with the ffmpeg found on PATH. Returns
 // nothing when ffmpeg cannot be run or delivers fewer frames than asked.
-std::optional<std::vector<Bytes>> encodeWithFfmpeg(const AudioSpec& spec, int frames);
+std::optional<std::vector<Bytes>> encodeWithFfmpeg(const AudioFormat& format, int frames);
 
 // `frames` silent syncframes (all alike).
-std::vector<Bytes> synthesiseSyncframes(const AudioSpec& spec, int frames);
+std::vector<Bytes> synthesiseSyncframes(const AudioFormat& format, int frames);
 
 // Cuts an AC-3 / E-AC-3 elementary stream into its syncframes by the sizes their headers
 // give (48 kHz streams); stops at the first byte that does not start a whole syncframe.

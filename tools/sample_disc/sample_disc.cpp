@@ -16,7 +16,7 @@ namespace {
 
 struct AudioStream {
     uint8_t subStreamId;
-    AudioSpec spec;
+    AudioFormat format;
 };
 
 constexpr AudioStream kAudio[] = {
@@ -45,7 +45,7 @@ std::vector<std::vector<Bytes>> audioFrames(int count, const SampleDiscOptions& 
     std::vector<std::vector<Bytes>> frames;
     if (!options.synthesiseAudio) {
         for (const AudioStream& stream : kAudio) {
-            std::optional<std::vector<Bytes>> encoded = encodeWithFfmpeg(stream.spec, count);
+            std::optional<std::vector<Bytes>> encoded = encodeWithFfmpeg(stream.format, count);
             if (!encoded) break;
             frames.push_back(std::move(*encoded));
         }
@@ -54,7 +54,7 @@ std::vector<std::vector<Bytes>> audioFrames(int count, const SampleDiscOptions& 
     if (frames.size() != std::size(kAudio)) {
         frames.clear();
         for (const AudioStream& stream : kAudio)
-            frames.push_back(synthesiseSyncframes(stream.spec, count));
+            frames.push_back(synthesiseSyncframes(stream.format, count));
         origin = AudioOrigin::Synthesised;
     }
     return frames;
