@@ -1,7 +1,10 @@
 #pragma once
 
+#include <utility>
+
 #include "commands/form.h"
 #include "commands/session.h"
+#include "platform/file.h"
 
 namespace morvale {
 
@@ -33,5 +36,27 @@ private:
     Form& form_;
     bool owns_ = false;
 };
+
+// Runs a command's file work. A file error ends it: the message is shown, and Cancel goes
+// off since nothing runs any more. False when the work ended that way.
+template <class Work>
+bool runFileWork(Form& form, Work&& work) {
+    try {
+        std::forward<Work>(work)();
+        return true;
+    } catch (const FileError& error) {
+        form.setEnabled(Button::Cancel, false);
+        form.showError(error.what());
+        return false;
+    }
+}
+
+// The closing lines of a command that ran to its end.
+inline void logDone(Form& form) {
+    form.log("Done.");
+    form.log("");
+    form.slog("Ready", 0);
+    form.slog("", 1);
+}
 
 }  // namespace morvale

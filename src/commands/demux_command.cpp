@@ -109,19 +109,9 @@ void bDemuxClick(Session& session, Form& form) {
     engine.frameCounts = {0, 0};
     const SecondPart part = secondPartOf(form, session.selection);
     const std::string outputBase = outputBaseOf(form, session.selection, part);
-    try {
-        demuxFeature(session, form, part, outputBase);
-    } catch (const FileError& error) {
-        // Nothing runs any more, so Cancel has nothing to stop.
-        form.setEnabled(Button::Cancel, false);
-        form.showError(error.what());
-        return;
-    }
+    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase); })) return;
 
-    form.log("Done.");
-    form.log("");
-    form.slog("Ready", 0);
-    form.slog("", 1);
+    logDone(form);
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         const int32_t count = engine.frameCounts[slot];
         if (count > 0) form.log(frameCountLine(form, slot, count, demuxRunningDays(count)));

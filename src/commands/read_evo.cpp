@@ -54,21 +54,11 @@ void bCheckClick(Session& session, Form& form) {
     engine.frameCounts = {0, 0};
     engine.minFirstPts = 0xFFFFFFFF;
     const SecondPart part = secondPartOf(form, session.selection);
-    try {
-        scanFeature(session, form, part);
-    } catch (const FileError& error) {
-        // Nothing runs any more, so Cancel has nothing to stop.
-        form.setEnabled(Button::Cancel, false);
-        form.showError(error.what());
-        return;
-    }
+    if (!runFileWork(form, [&] { scanFeature(session, form, part); })) return;
 
     session.lastScan = ScannedStreams::of(engine);
     ListFoundStreams(form, engine);
-    form.log("Done.");
-    form.log("");
-    form.slog("Ready", 0);
-    form.slog("", 1);
+    logDone(form);
     logFrameCounts(form, engine);
     form.setEnabled(Button::Check, true);
     cbVideoClick(form);

@@ -110,10 +110,7 @@ void readPlaylist(Session& session, Form& form) {
 
     form.setXplOutline(toUtf8(lines));
     form.setXplOutlineVisible(true);
-    form.log("Done.");
-    form.log("");
-    form.slog("Ready", 0);
-    form.slog("", 1);
+    logDone(form);
     form.setEnabled(Button::ReadXpl, true);
 }
 

@@ -51,18 +51,8 @@ void bRebuildClick(Session& session, Form& form) {
     if (session.lastScan) session.lastScan->restoreInto(session.engine);
     SecondPart part = secondPartOf(form, session.selection);
     std::string outputName = outputBaseOf(form, session.selection, part) + ".rebuilt.EVO";
-    try {
-        rebuildFeature(session, form, part, outputName);
-    } catch (const FileError& error) {
-        // Nothing runs any more, so Cancel has nothing to stop.
-        form.setEnabled(Button::Cancel, false);
-        form.showError(error.what());
-        return;
-    }
-    form.log("Done.");
-    form.log("");
-    form.slog("Ready", 0);
-    form.slog("", 1);
+    if (!runFileWork(form, [&] { rebuildFeature(session, form, part, outputName); })) return;
+    logDone(form);
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);
 }
