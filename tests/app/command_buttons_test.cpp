@@ -21,11 +21,9 @@ namespace {
 using testing::Bytes;
 using testing::FeaturePart;
 
-constexpr uint64_t kMiB = 0x100000;
+using apptest::q;
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+constexpr uint64_t kMiB = 0x100000;
 
 QString ptsLine(uint32_t value) {
     return QString::asprintf("   First PTS = %08X", value);
@@ -186,12 +184,7 @@ class CommandButtonsTest : public QObject {
             views << viewOf(window);
             progressAtClick << window.panelText(1);
             const auto answer = progressAtClick.size() == 1 ? QMessageBox::No : QMessageBox::Yes;
-            apptest::onNextModal([&, answer](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                if (box == nullptr) {
-                    modal->close();
-                    return;
-                }
+            apptest::onNextMessageBox([&, answer](QMessageBox* box) {
                 titles << box->windowTitle();
                 texts << box->text();
                 noIsDefault = noIsDefault && box->defaultButton() == box->button(QMessageBox::No);
@@ -271,12 +264,7 @@ class CommandButtonsTest : public QObject {
         connect(&pump, &QTimer::timeout, &window, [&] {
             if (asked || !window.locked()) return;
             asked = true;
-            apptest::onNextModal([&](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                if (box == nullptr) {
-                    modal->close();
-                    return;
-                }
+            apptest::onNextMessageBox([&](QMessageBox* box) {
                 question = box->text();
                 box->button(QMessageBox::Yes)->click();
             });
@@ -301,12 +289,7 @@ class CommandButtonsTest : public QObject {
         TfMain& window = w.window;
         choose(window, "MISSING.EVO");
         QString title, text;
-        apptest::onNextModal([&](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            if (box == nullptr) {
-                modal->close();
-                return;
-            }
+        apptest::onNextMessageBox([&](QMessageBox* box) {
             title = box->windowTitle();
             text = box->text();
             box->accept();

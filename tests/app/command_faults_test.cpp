@@ -25,11 +25,9 @@ namespace {
 using testing::Bytes;
 using testing::FeaturePart;
 
-constexpr uint64_t kMiB = 0x100000;
+using apptest::q;
 
-QString q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+constexpr uint64_t kMiB = 0x100000;
 
 // Closes the next error box and keeps its title and text.
 struct ErrorBox {
@@ -38,12 +36,7 @@ struct ErrorBox {
     bool shown = false;
 
     void expectNext() {
-        apptest::onNextModal([this](QWidget* modal) {
-            auto* box = qobject_cast<QMessageBox*>(modal);
-            if (box == nullptr) {
-                modal->close();
-                return;
-            }
+        apptest::onNextMessageBox([this](QMessageBox* box) {
             shown = true;
             title = box->windowTitle();
             text = box->text();
@@ -251,12 +244,7 @@ class CommandFaultsTest : public QObject {
             if (clicked || !window.locked() || QApplication::activeModalWidget() != nullptr) return;
             if (!window.panelText(1).startsWith(QStringLiteral(" 8/8 Mbytes"))) return;
             clicked = true;
-            apptest::onNextModal([&](QWidget* modal) {
-                auto* box = qobject_cast<QMessageBox*>(modal);
-                if (box == nullptr) {
-                    modal->close();
-                    return;
-                }
+            apptest::onNextMessageBox([&](QMessageBox* box) {
                 question = box->text();
                 box->button(QMessageBox::Yes)->click();
             });

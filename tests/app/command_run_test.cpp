@@ -17,12 +17,7 @@ constexpr StreamBox kAudio00{BoxPage::Audio, 0};
 
 // Answers the next question box with `answer` and keeps its title and text.
 void answerQuestion(QMessageBox::StandardButton answer, QString* title, QString* text) {
-    apptest::onNextModal([=](QWidget* modal) {
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        if (box == nullptr) {
-            modal->close();
-            return;
-        }
+    apptest::onNextMessageBox([=](QMessageBox* box) {
         *title = box->windowTitle();
         *text = box->text();
         box->button(answer)->click();

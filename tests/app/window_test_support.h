@@ -5,11 +5,13 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
 #include <QSettings>
@@ -91,6 +93,22 @@ inline QPointer<QTimer> onNextModal(std::function<void(QWidget*)> handle) {
     });
     timer->start(10);
     return timer;
+}
+
+// Hands the next message box to `handle`, which must close it; any other modal window
+// (a dialog the test did not expect) is closed unanswered.
+inline QPointer<QTimer> onNextMessageBox(std::function<void(QMessageBox*)> handle) {
+    return onNextModal([handle](QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            handle(box);
+        } else {
+            modal->close();
+        }
+    });
+}
+
+inline QString q(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 // Drops files on `target` as the desktop would: a drag entering, then the drop. Returns
