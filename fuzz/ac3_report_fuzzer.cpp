@@ -1,17 +1,11 @@
 // The AC-3 / E-AC-3 report over arbitrary pieces (see report_fuzzing.h for the input).
 
-#include "engine/engine_state.h"
 #include "report_fuzzing.h"
 #include "reports/reports.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace morvale;
-    static const EngineState tables = [] {
-        EngineState state;
-        state.fillAc3Tables();
-        return state;
-    }();
     return fuzzing::fuzzReport(data, size,
                                [](std::span<const uint8_t> piece, const fuzzing::ReportArguments& a,
-                                  MessageLog& log) { ReportAc3(piece, a.slot, tables, log); });
+                                  MessageLog& log) { ReportAc3(piece, a.slot, log); });
 }

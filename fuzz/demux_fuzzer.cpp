@@ -202,7 +202,6 @@ void runFile(Run& run, const MemoryFile& file, EngineMode mode, const DemuxOutpu
 // The start of a call of demux, for the parser driven directly.
 void startCall(EngineState& state) {
     state.cancelRequested = false;
-    state.fillAc3Tables();
     state.clearStreamIds();
     state.audioPtsReported.fill(false);
     state.videoPtsReported.fill(false);

@@ -30,8 +30,6 @@ void resetEngineState(EngineState& state) {
     state.minFirstPts = 0;
     state.cancelRequested = false;
     state.confirmCancel = false;
-    state.ac3SampleRates.fill(0);
-    state.ac3BitRates.fill(0);
     std::memset(state.blockBuffer.get(), 0, kPackSize);
 }
 

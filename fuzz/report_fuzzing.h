@@ -21,7 +21,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/message_log.h"
+#include "reports/message_log.h"
 #include "fuzz_support.h"
 
 namespace morvale::fuzzing {

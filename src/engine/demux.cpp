@@ -14,7 +14,6 @@ void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
     host.setCancelEnabled(true);
     state.cancelRequested = false;
     state.confirmCancel = mode == EngineMode::Demux;
-    state.fillAc3Tables();
     state.clearStreamIds();
     state.audioPtsReported.fill(false);
     state.videoPtsReported.fill(false);

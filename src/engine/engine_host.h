@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/message_log.h"
+#include "reports/message_log.h"
 
 namespace morvale {
 

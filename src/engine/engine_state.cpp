@@ -12,9 +12,4 @@ void EngineState::clearStreamIds() {
     subpictureStreamIds.fill(-1);
 }
 
-void EngineState::fillAc3Tables() {
-    ac3SampleRates = kAc3SampleRates;
-    ac3BitRates = kAc3BitRates;
-}
-
 }  // namespace morvale

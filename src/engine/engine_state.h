@@ -10,11 +10,6 @@ namespace morvale {
 
 inline constexpr int kBlockSize = 0x40000;  // 262,144 bytes per read
 
-inline constexpr std::array<int32_t, 4> kAc3SampleRates = {48000, 44100, 32000, 0};
-inline constexpr std::array<int32_t, 19> kAc3BitRates = {
-    32000,  40000,  48000,  56000,  64000,  80000,  96000,  112000, 128000, 160000,
-    192000, 224000, 256000, 320000, 384000, 448000, 512000, 576000, 640000};
-
 // Program-wide engine state: it outlives a call of demux and is shared with the commands,
 // the playlist reader and the reports. One instance lives as long as the application.
 struct EngineState {
@@ -37,16 +32,11 @@ struct EngineState {
     // The running operation writes files, so Cancel asks first.
     bool confirmCancel = false;
 
-    std::array<int32_t, 4> ac3SampleRates{};
-    std::array<int32_t, 19> ac3BitRates{};
-
     // The block of the source read last; the rebuild uses its first 2,048 bytes for packs.
     std::unique_ptr<uint8_t[]> blockBuffer;
 
     // Sets every entry of the three identifier tables to -1.
     void clearStreamIds();
-    // Fills the AC-3 sample-rate and bit-rate tables.
-    void fillAc3Tables();
 };
 
 }  // namespace morvale

@@ -67,7 +67,7 @@ void PayloadHandler::firstAudioPiece(const ParserState& s, std::span<const uint8
     state_.audioPtsReported[s.audioSlot] = true;
     takeFirstTimestamp(s.audioPts);
     if (host_.details() && s.audioKind == AudioKind::AudioDdPlus) {
-        reports_.ac3(bytes, s.audioSlot, state_, host_);
+        reports_.ac3(bytes, s.audioSlot, host_);
     }
 }
 

@@ -22,7 +22,7 @@ struct DemuxOutputs {
 
 // The header reports a detailed scan calls on a slot's first payload piece.
 struct ReportSet {
-    void (*ac3)(std::span<const uint8_t>, int, const EngineState&, MessageLog&) = &ReportAc3;
+    void (*ac3)(std::span<const uint8_t>, int, MessageLog&) = &ReportAc3;
     void (*vc1)(std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) = &ReportVc1;
     void (*mpeg2Video)(std::span<const uint8_t>, uint32_t, uint32_t,
                        MessageLog&) = &ReportMpeg2Video;

@@ -14,6 +14,13 @@ namespace {
 constexpr uint16_t kSyncword = 0x0B77;
 constexpr int kHeaderBytes = 5;
 
+// fscod -> sampling rate (3: a reduced rate, given in fscod2 by Annex E).
+constexpr std::array<int32_t, 4> kSampleRates = {48000, 44100, 32000, 0};
+// frmsizecod / 2 -> nominal bit rate.
+constexpr std::array<int32_t, 19> kBitRates = {
+    32000,  40000,  48000,  56000,  64000,  80000,  96000,  112000, 128000, 160000,
+    192000, 224000, 256000, 320000, 384000, 448000, 512000, 576000, 640000};
+
 // Annex E numblkscod -> audio blocks per syncframe.
 constexpr std::array<int32_t, 4> kBlocksPerFrame = {1, 2, 3, 6};
 // acmod -> channel arrangement (front/rear).
@@ -28,8 +35,7 @@ bool isEnhancedBsid(int bsid) {
 
 class Ac3HeaderReader {
   public:
-    Ac3HeaderReader(int slot, const EngineState& tables, MessageLog& log)
-        : slot_(slot), tables_(tables), log_(log) {}
+    Ac3HeaderReader(int slot, MessageLog& log) : slot_(slot), log_(log) {}
 
     void read(uint8_t byte) {
         shift_ = (shift_ << 8) | byte;
@@ -75,11 +81,11 @@ class Ac3HeaderReader {
     }
 
     void takeRatesAndMode(uint8_t byte) {
-        sampleRate_ = tables_.ac3SampleRates[byte >> 6];
+        sampleRate_ = kSampleRates[byte >> 6];
         // frmsizecod / 2 runs to 31 but the table ends at 18 (640 kbit/s); frame size codes
         // beyond it are not A/52 rates, and such a frame reports a bit rate of 0.
         const size_t rateIndex = (byte & 0x3F) >> 1;
-        bitRate_ = rateIndex < tables_.ac3BitRates.size() ? tables_.ac3BitRates[rateIndex] : 0;
+        bitRate_ = rateIndex < kBitRates.size() ? kBitRates[rateIndex] : 0;
         blocks_ = kBlocksPerFrame[(byte >> 4) & 0x03];
         acmod_ = (byte >> 1) & 0x07;
         lfeon_ = byte & 0x01;
@@ -115,7 +121,6 @@ class Ac3HeaderReader {
     }
 
     const int slot_;
-    const EngineState& tables_;
     MessageLog& log_;
 
     uint32_t shift_ = 0;
@@ -133,9 +138,8 @@ class Ac3HeaderReader {
 
 }  // namespace
 
-void ReportAc3(std::span<const uint8_t> piece, int slot, const EngineState& tables,
-               MessageLog& log) {
-    Ac3HeaderReader reader(slot, tables, log);
+void ReportAc3(std::span<const uint8_t> piece, int slot, MessageLog& log) {
+    Ac3HeaderReader reader(slot, log);
     for (uint8_t byte : piece)
         reader.read(byte);
 }

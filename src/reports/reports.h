@@ -3,8 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/engine_state.h"
-#include "engine/message_log.h"
+#include "reports/message_log.h"
 
 namespace morvale {
 
@@ -13,8 +12,7 @@ namespace morvale {
 // nothing between calls and never reads outside the piece.
 
 // AC-3 / E-AC-3 (A/52 and its Annex E): the first syncframe's size, rates and mode.
-void ReportAc3(std::span<const uint8_t> piece, int slot, const EngineState& tables,
-               MessageLog& log);
+void ReportAc3(std::span<const uint8_t> piece, int slot, MessageLog& log);
 
 // VC-1 advanced profile (SMPTE 421M): the sequence header. The frame rate is written with
 // the given decimal separator.

@@ -25,7 +25,7 @@ std::vector<ReportCall> reportCalls;
 
 const ReportSet kRecordingReports = [] {
     ReportSet set;
-    set.ac3 = [](std::span<const uint8_t> p, int slot, const EngineState&, MessageLog& log) {
+    set.ac3 = [](std::span<const uint8_t> p, int slot, MessageLog& log) {
         reportCalls.push_back({"AC-3", Bytes(p.begin(), p.end()), slot});
         log.log("   (AC-3 report)");
     };

@@ -43,7 +43,7 @@ class PieceRecorder : public PieceHandler {
 // Reports that write nothing, for tests about the engine's own lines.
 inline const ReportSet kSilentReports = [] {
     ReportSet set;
-    set.ac3 = [](std::span<const uint8_t>, int, const EngineState&, MessageLog&) {};
+    set.ac3 = [](std::span<const uint8_t>, int, MessageLog&) {};
     set.vc1 = [](std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) {};
     set.mpeg2Video = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};
     set.h264 = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};

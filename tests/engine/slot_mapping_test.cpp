@@ -72,17 +72,12 @@ TEST(SlotMappingTest, KindsShareTheirSlots) {
     EXPECT_EQ(slotFor(IdCarrier::SubStreamId, 0x21)->slot, slotFor(IdCarrier::SubStreamId, 0x61)->slot);
 }
 
-TEST(EngineStateTest, StartsWithEmptyTablesAndFillsTheAc3Tables) {
+TEST(EngineStateTest, StartsWithEmptyTables) {
     EngineState state;
     for (int id : state.videoStreamIds) EXPECT_EQ(id, -1);
     for (int id : state.audioStreamIds) EXPECT_EQ(id, -1);
     for (int id : state.subpictureStreamIds) EXPECT_EQ(id, -1);
     EXPECT_EQ(state.minFirstPts, 0u);
-    EXPECT_EQ(state.ac3BitRates[0], 0);
-    state.fillAc3Tables();
-    EXPECT_EQ(state.ac3SampleRates[1], 44100);
-    EXPECT_EQ(state.ac3BitRates[15], 448000);
-    EXPECT_EQ(state.ac3BitRates[18], 640000);
     state.audioStreamIds[3] = 0x83;
     state.clearStreamIds();
     EXPECT_EQ(state.audioStreamIds[3], -1);

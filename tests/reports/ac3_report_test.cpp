@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "engine/engine_state.h"
 #include "report_harness.h"
 #include "reports/reports.h"
 #include "support/bit_writer.h"
@@ -59,16 +58,13 @@ std::vector<uint8_t> ac3Frame(const Ac3Header& h, size_t frameBytes = 96) {
 
 class Ac3ReportTest : public ::testing::Test {
   protected:
-    Ac3ReportTest() { state_.fillAc3Tables(); }
-
     ReportCall report() const {
         return [this](std::span<const uint8_t> piece, MessageLog& log) {
-            ReportAc3(piece, kSlot, state_, log);
+            ReportAc3(piece, kSlot, log);
         };
     }
     Lines run(const std::vector<uint8_t>& piece) const { return runReport(report(), piece); }
 
-    EngineState state_;
 };
 
 const Lines kEnhancedLines = {

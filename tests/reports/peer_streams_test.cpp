@@ -25,7 +25,6 @@ class PeerStreamsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!peerToolsAvailable()) GTEST_SKIP() << "ffmpeg/ffprobe are not installed";
-        state_.fillAc3Tables();
     }
 
     // Runs ffmpeg with the given input and output options and returns the file it wrote.
@@ -61,12 +60,11 @@ class PeerStreamsTest : public ::testing::Test {
 
     Lines ac3Lines(const std::vector<uint8_t>& stream) {
         return runReport([this](std::span<const uint8_t> piece,
-                                MessageLog& log) { ReportAc3(piece, 2, state_, log); },
+                                MessageLog& log) { ReportAc3(piece, 2, log); },
                          head(stream));
     }
 
     TempDir dir_;
-    EngineState state_;
 };
 
 const std::string kSine = "-f lavfi -i sine=frequency=440:sample_rate=48000:duration=0.2 ";

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/message_log.h"
+#include "reports/message_log.h"
 
 namespace morvale::testing {
 
