@@ -3,7 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "engine/slot_mapping.h"
+#include "engine/stream_kinds.h"
 #include "fuzz_support.h"
 #include "rebuild/rebuild.h"
 

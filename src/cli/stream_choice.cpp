@@ -9,26 +9,6 @@ namespace morvale {
 
 namespace {
 
-// The name a scan gives a stream of this page, for some identifier.
-bool isStreamName(BoxPage page, const std::string& name) {
-    for (int32_t id = 0; id < 256; ++id) {
-        std::string known;
-        switch (page) {
-            case BoxPage::Video:
-                known = videoStreamName(id);
-                break;
-            case BoxPage::Audio:
-                known = audioStreamName(id);
-                break;
-            case BoxPage::Subpicture:
-                known = subpictureStreamName(id);
-                break;
-        }
-        if (!known.empty() && known == name) return true;
-    }
-    return false;
-}
-
 char keyLetter(BoxPage page) {
     switch (page) {
         case BoxPage::Video:
@@ -54,7 +34,7 @@ std::optional<StreamChoice> parseStreamChoice(const std::string& name) {
         if (name == slotKey(box)) return StreamChoice{name, box, false};
         const std::string suffix = slotSuffix(box);
         if (name.size() > suffix.size() && name.ends_with(suffix) &&
-            isStreamName(box.page, name.substr(0, name.size() - suffix.size()))) {
+            isBoxName(box.page, name.substr(0, name.size() - suffix.size()))) {
             return StreamChoice{name, box, true};
         }
     }

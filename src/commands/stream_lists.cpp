@@ -8,32 +8,35 @@ namespace morvale {
 
 namespace {
 
-struct NameRange {
-    int first;
-    int last;
-    const char* name;
-};
-
-constexpr NameRange kVideoNames[] = {
-    {0x55, 0x56, "VC-1.stream"},
-    {0xE0, 0xE1, "MPEG-2.stream"},
-    {0xE2, 0xE3, "H.264.stream"},
-};
-constexpr NameRange kAudioNames[] = {
-    {0x80, 0x87, "DD.stream"},   {0x88, 0x8F, "DTSHD.stream"}, {0xA0, 0xA7, "LPCM.stream"},
-    {0xB0, 0xB7, "MLP.stream"},  {0xC0, 0xCF, "DD+.stream"},
-};
-constexpr NameRange kSubpictureNames[] = {
-    {0x20, 0x2F, "Subpicture"},
-    {0x60, 0x6F, "Ext.Subpicture"},
-};
-
-template <size_t N>
-std::string nameIn(const NameRange (&table)[N], int32_t id) {
-    for (const NameRange& range : table) {
-        if (id >= range.first && id <= range.last) return range.name;
+SlotKind slotKindOf(BoxPage page) {
+    switch (page) {
+        case BoxPage::Video:
+            return SlotKind::Video;
+        case BoxPage::Audio:
+            return SlotKind::Audio;
+        case BoxPage::Subpicture:
+            return SlotKind::Subpicture;
     }
-    return {};
+    return SlotKind::Video;
+}
+
+int boxCountOf(BoxPage page) {
+    switch (page) {
+        case BoxPage::Video:
+            return kVideoSlots;
+        case BoxPage::Audio:
+            return kAudioSlots;
+        case BoxPage::Subpicture:
+            return kSubpictureOutputSlots;
+    }
+    return 0;
+}
+
+// The name of a stream whose slot has a box; empty for any other identifier.
+std::string boxNameOf(BoxPage page, int32_t id) {
+    const StreamKind* kind = streamKindInSlot(slotKindOf(page), id);
+    if (kind == nullptr || id - kind->first >= boxCountOf(page)) return {};
+    return std::string(kind->boxName);
 }
 
 }  // namespace
@@ -56,22 +59,41 @@ std::string slotSuffix(StreamBox box) {
 
 const char* emptyCaption(BoxPage page) {
     switch (page) {
-        case BoxPage::Video: return "No video stream";
-        case BoxPage::Audio: return "No audio stream";
-        case BoxPage::Subpicture: return "No subpicture";
+        case BoxPage::Video:
+            return "No video stream";
+        case BoxPage::Audio:
+            return "No audio stream";
+        case BoxPage::Subpicture:
+            return "No subpicture";
     }
     return "";
 }
 
-std::string videoStreamName(int32_t id) { return nameIn(kVideoNames, id); }
-std::string audioStreamName(int32_t id) { return nameIn(kAudioNames, id); }
-std::string subpictureStreamName(int32_t id) { return nameIn(kSubpictureNames, id); }
+std::string videoStreamName(int32_t id) {
+    return boxNameOf(BoxPage::Video, id);
+}
+std::string audioStreamName(int32_t id) {
+    return boxNameOf(BoxPage::Audio, id);
+}
+std::string subpictureStreamName(int32_t id) {
+    return boxNameOf(BoxPage::Subpicture, id);
+}
+
+bool isBoxName(BoxPage page, std::string_view name) {
+    for (const StreamKind& kind : kStreamKinds) {
+        if (kind.hasSlot && kind.slotKind == slotKindOf(page) && kind.boxName == name) return true;
+    }
+    return false;
+}
 
 int32_t slotEntry(const EngineState& engine, StreamBox box) {
     switch (box.page) {
-        case BoxPage::Video: return engine.videoStreamIds[box.index];
-        case BoxPage::Audio: return engine.audioStreamIds[box.index];
-        case BoxPage::Subpicture: return engine.subpictureStreamIds[box.index];
+        case BoxPage::Video:
+            return engine.videoStreamIds[box.index];
+        case BoxPage::Audio:
+            return engine.audioStreamIds[box.index];
+        case BoxPage::Subpicture:
+            return engine.subpictureStreamIds[box.index];
     }
     return -1;
 }
@@ -92,19 +114,14 @@ void ListFoundStreams(Form& form, const EngineState& engine) {
         form.setBoxEnabled(box, found);
         setBoxTickedAndNotify(form, box, found);
         if (!found) continue;
-        std::string name;
-        switch (box.page) {
-            case BoxPage::Video: name = videoStreamName(entry); break;
-            case BoxPage::Audio: name = audioStreamName(entry); break;
-            case BoxPage::Subpicture: name = subpictureStreamName(entry); break;
-        }
-        form.setBoxCaption(box, name + slotSuffix(box));
+        form.setBoxCaption(box, boxNameOf(box.page, entry) + slotSuffix(box));
     }
 }
 
 void cbVideoClick(Form& form) {
     bool any = false;
-    for (int n = 0; n < kStreamBoxCount && !any; ++n) any = form.boxTicked(boxAt(n));
+    for (int n = 0; n < kStreamBoxCount && !any; ++n)
+        any = form.boxTicked(boxAt(n));
     form.setEnabled(Button::Demux, any);
     if (upperExtension(form.text(Edit::EvoFile)) == ".EVO") {
         form.setEnabled(Button::Rebuild, form.isEnabled(Button::Demux));

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "commands/form.h"
 #include "engine/engine_state.h"
@@ -22,6 +23,8 @@ const char* emptyCaption(BoxPage page);
 std::string videoStreamName(int32_t id);
 std::string audioStreamName(int32_t id);
 std::string subpictureStreamName(int32_t id);
+// Whether a scan can name a stream of the page so (the caption without its slot suffix).
+bool isBoxName(BoxPage page, std::string_view name);
 
 // The identifier table entry of a box with a slot.
 int32_t slotEntry(const EngineState& engine, StreamBox box);

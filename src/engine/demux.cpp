@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "engine/pack_layout.h"
 #include "engine/stream_parser.h"
 #include "platform/clock.h"
 #include "platform/file_error.h"
@@ -46,9 +47,12 @@ void showProgress(EngineHost& host, SourceFile& source, double startTime) {
 
 // The stream bounds of a system header directly behind the first pack header of the file.
 void reportSystemHeader(EngineHost& host, const uint8_t* block) {
-    if (block[16] != 0x01 || block[17] != 0xBB) return;
-    const int video = block[24] & 0x1F;         // video_bound
-    const int audio = (block[23] >> 2) & 0x3F;  // audio_bound
+    if (block[kFirstStreamIdOffset - 1] != 0x01 ||
+        block[kFirstStreamIdOffset] != kSystemHeaderStartCode) {
+        return;
+    }
+    const int video = block[kVideoBoundOffset] & 0x1F;
+    const int audio = (block[kAudioBoundOffset] >> 2) & 0x3F;
     host.log("It contains " + std::to_string(video) + " video stream" + (video > 1 ? "s" : "") +
              " and " + std::to_string(audio) + " audio stream" + (audio > 1 ? "s." : "."));
 }

@@ -3,7 +3,7 @@
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
 #include "engine/payload_handler.h"
-#include "engine/stream_kinds.h"
+#include "engine/engine_types.h"
 #include "platform/file.h"
 
 namespace morvale {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/slot_mapping.h"
+#include "engine/stream_kinds.h"
 
 namespace morvale {
 

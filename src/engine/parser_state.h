@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "engine/stream_kinds.h"
+#include "engine/engine_types.h"
 
 namespace morvale {
 

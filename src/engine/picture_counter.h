@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/stream_kinds.h"
+#include "engine/engine_types.h"
+#include "reports/picture_start_codes.h"
 
 namespace morvale {
 
@@ -12,11 +13,11 @@ namespace morvale {
 constexpr uint32_t pictureStartCode(VideoKind kind) {
     switch (kind) {
         case VideoKind::VideoH264:
-            return 0x00000109;
+            return kH264AccessUnitDelimiter;
         case VideoKind::VideoVc1:
-            return 0x0000010D;
+            return kVc1FrameStartCode;
         default:
-            return 0x00000100;
+            return kMpeg2PictureStartCode;
     }
 }
 

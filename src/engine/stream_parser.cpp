@@ -10,27 +10,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/start_code_table.h"
 #include "engine/timestamp_text.h"
 
 namespace morvale {
 
 namespace {
-
-// The start of each identification message, by stream format; the slot number and
-// " found!" follow.
-constexpr std::array<const char*, 10> kFoundMessages = {
-    "MPEG-2 video stream ",              // Mpeg2Video
-    "H.264 video stream ",               // H264Video
-    "VC-1 video stream ",                // Vc1Video
-    "Dolby Digital audio stream ",       // DolbyDigital
-    "DTS HD (DTS) audio stream ",        // Dts
-    "Dolby Digital Plus audio stream ",  // DolbyDigitalPlus
-    "LPCM audio stream ",                // Lpcm
-    "Dolby TrueHD (MLP) audio stream ",  // TrueHd
-    "Subpicture stream ",                // Subpicture
-    "Extended subpicture stream ",       // ExtendedSubpicture
-};
 
 // One bit for each 0x01 among the 16 bytes at p (SSE2 is part of x86-64).
 uint32_t onesIn16(const uint8_t* p) {
@@ -505,7 +489,7 @@ void StreamParser::mlpHeaderByte() {
 
 void StreamParser::announce(StreamFormat format, int slot) {
     if (mode_ != EngineMode::Scan) return;
-    std::string line = kFoundMessages[static_cast<size_t>(format)];
+    std::string line(streamKindOf(format).foundMessage);
     line += std::to_string(slot);
     line += " found!";
     host_.log(line);

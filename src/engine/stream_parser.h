@@ -7,8 +7,8 @@
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
 #include "engine/parser_state.h"
-#include "engine/slot_mapping.h"
 #include "engine/stream_kinds.h"
+#include "engine/engine_types.h"
 
 namespace morvale {
 

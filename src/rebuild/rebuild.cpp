@@ -17,50 +17,26 @@ namespace {
 // rules still run pack by pack.
 constexpr int64_t kPacksPerChunk = (kBlockSize - kPackSize) / kPackSize;
 
-// Offsets in a pack whose 14-byte pack header is followed directly by its first packet.
-constexpr int kStreamIdOffset = 17;
-constexpr int kHeaderLengthOffset = 22;
-constexpr int kAudioBoundOffset = 23;
-constexpr int kVideoBoundOffset = 24;
-
-constexpr uint8_t kPrivateStream1 = 0xBD;
-constexpr uint8_t kExtendedStreamId = 0xFD;
-constexpr uint8_t kSystemHeader = 0xBB;
-
-// Where the identifier of a pack's first packet lies.
-enum class IdField { StreamId, SubStreamId, StreamIdExtension };
-
 struct PackStream {
-    SlotKind kind;
-    IdField field;
+    const StreamKind& kind;
     uint8_t id;
 };
 
 bool startsWithPackStartCode(const uint8_t* pack) {
-    return pack[0] == 0x00 && pack[1] == 0x00 && pack[2] == 0x01 && pack[3] == 0xBA;
+    return pack[0] == 0x00 && pack[1] == 0x00 && pack[2] == 0x01 && pack[3] == kPackStartCode;
 }
 
-// The rule that matches a pack's first packet: private stream 1 sub-streams and VC-1 stream
-// id extensions by the program's slot mapping, MPEG video stream ids 0xE0-0xE3 and MPEG
-// audio stream ids 0xC0-0xDF by the stream id itself. At most one rule matches.
-std::optional<PackStream> classify(uint8_t streamId, uint8_t subStreamId, uint8_t extensionId) {
-    if (streamId == kPrivateStream1) {
-        auto slot = slotFor(IdCarrier::SubStreamId, subStreamId);
-        if (slot) return PackStream{slot->kind, IdField::SubStreamId, subStreamId};
-        return std::nullopt;
+// Where the identifier of a pack's first packet lies: the sub-stream id of private stream 1,
+// the stream_id_extension of 0xFD, or the stream id itself.
+IdCarrier carrierOf(uint8_t streamId) {
+    switch (streamId) {
+        case kPrivateStream1:
+            return IdCarrier::SubStreamId;
+        case kExtendedStreamId:
+            return IdCarrier::StreamIdExtension;
+        default:
+            return IdCarrier::PesStreamId;
     }
-    if (streamId == kExtendedStreamId) {
-        auto slot = slotFor(IdCarrier::StreamIdExtension, extensionId);
-        if (slot) return PackStream{slot->kind, IdField::StreamIdExtension, extensionId};
-        return std::nullopt;
-    }
-    if (streamId >= 0xE0 && streamId <= 0xE3) {
-        return PackStream{SlotKind::Video, IdField::StreamId, streamId};
-    }
-    if (streamId >= 0xC0 && streamId <= 0xDF) {
-        return PackStream{SlotKind::Audio, IdField::StreamId, streamId};
-    }
-    return std::nullopt;
 }
 
 bool slotTicked(const EngineHost& ticks, SlotKind kind, int slot) {
@@ -97,21 +73,6 @@ std::optional<int> scannedSlotOf(const EngineState& state, SlotKind kind, uint8_
     return std::nullopt;
 }
 
-// The new id of the kind's next kept stream, numbered by the kind's counter.
-uint8_t renumbered(SlotKind kind, uint8_t id, uint8_t counter) {
-    switch (kind) {
-        case SlotKind::Video:
-            if (id == 0x55 || id == 0x56) return static_cast<uint8_t>(0x55 + counter);
-            return static_cast<uint8_t>((id & 0xFE) | counter);
-        case SlotKind::Audio:
-            if ((id & 0xF0) == 0xC0) return static_cast<uint8_t>(0xC0 | counter);
-            return static_cast<uint8_t>((id & 0xF8) | counter);
-        case SlotKind::Subpicture:
-            return static_cast<uint8_t>((id & 0xE0) | counter);
-    }
-    return id;
-}
-
 uint8_t& keptCounter(RebuildNumbering& numbering, SlotKind kind) {
     switch (kind) {
         case SlotKind::Video:
@@ -128,11 +89,12 @@ uint8_t& keptCounter(RebuildNumbering& numbering, SlotKind kind) {
 // the first time it is met. Streams the scan did not list are kept.
 bool keepStream(const PackStream& stream, const EngineState& state, const EngineHost& ticks,
                 RebuildNumbering& numbering) {
-    auto slot = scannedSlotOf(state, stream.kind, stream.id);
-    if (slot && !slotTicked(ticks, stream.kind, *slot)) return false;
+    const SlotKind slotKind = stream.kind.slotKind;
+    auto slot = scannedSlotOf(state, slotKind, stream.id);
+    if (slot && !slotTicked(ticks, slotKind, *slot)) return false;
     uint8_t& mapped = numbering.streamIdMap[stream.id];
     if (mapped == RebuildNumbering::kUnassigned) {
-        uint8_t& counter = keptCounter(numbering, stream.kind);
+        uint8_t& counter = keptCounter(numbering, slotKind);
         mapped = renumbered(stream.kind, stream.id, counter);
         ++counter;
     }
@@ -185,31 +147,24 @@ void RebuildNumbering::reset() {
 
 bool rebuildPack(uint8_t* pack, const EngineState& state, const EngineHost& ticks,
                  RebuildNumbering& numbering) {
-    uint8_t streamId = pack[kStreamIdOffset];
-    if (streamId == kSystemHeader) rewriteSystemHeaderBounds(pack, ticks);
+    uint8_t streamId = pack[kFirstStreamIdOffset];
+    if (streamId == kSystemHeaderStartCode) rewriteSystemHeaderBounds(pack, ticks);
     if (!startsWithPackStartCode(pack)) return false;
 
-    int headerLength = pack[kHeaderLengthOffset];
-    uint8_t* extensionId = &pack[kHeaderLengthOffset + headerLength];
-    uint8_t* subStreamId = &pack[kHeaderLengthOffset + 1 + headerLength];
-    auto stream = classify(streamId, *subStreamId, *extensionId);
-    if (!stream) return true;
-    bool kept = keepStream(*stream, state, ticks, numbering);
+    const int headerLength = pack[kHeaderDataLengthOffset];
+    const IdCarrier carrier = carrierOf(streamId);
+    uint8_t* idByte = &pack[kFirstStreamIdOffset];
+    if (carrier == IdCarrier::StreamIdExtension)
+        idByte = &pack[kHeaderDataLengthOffset + headerLength];
+    if (carrier == IdCarrier::SubStreamId)
+        idByte = &pack[kHeaderDataLengthOffset + 1 + headerLength];
+    const StreamKind* kind = streamKindOf(carrier, *idByte);
+    if (kind == nullptr) return true;
+    const PackStream stream{*kind, *idByte};
+    bool kept = keepStream(stream, state, ticks, numbering);
 
-    uint8_t* idByte = nullptr;
-    switch (stream->field) {
-        case IdField::StreamId:
-            idByte = &pack[kStreamIdOffset];
-            break;
-        case IdField::SubStreamId:
-            idByte = subStreamId;
-            break;
-        case IdField::StreamIdExtension:
-            idByte = extensionId;
-            break;
-    }
     // An id no kept stream has been numbered for keeps its own byte.
-    uint8_t mapped = numbering.streamIdMap[stream->id];
+    uint8_t mapped = numbering.streamIdMap[stream.id];
     if (mapped != RebuildNumbering::kUnassigned) *idByte = mapped;
     return kept;
 }

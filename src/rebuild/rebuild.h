@@ -5,11 +5,10 @@
 
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
+#include "engine/pack_layout.h"
 #include "platform/file.h"
 
 namespace morvale {
-
-inline constexpr int kPackSize = 2048;
 
 // How a rebuild renumbers the streams it keeps. It lives for one click of "Rebuild" and
 // carries over from the first part of a feature into the second.

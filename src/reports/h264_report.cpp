@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "reports/picture_start_codes.h"
 #include "reports/reports.h"
 
 // Profiles and levels of the sequence parameter sets of an ISO/IEC 14496-10 byte stream, and
@@ -12,9 +13,7 @@
 namespace morvale {
 namespace {
 
-// Start code prefix and NAL header: access unit delimiter (nal_ref_idc 0), sequence parameter
-// set with nal_ref_idc 1 or 3.
-constexpr uint32_t kAccessUnitDelimiter = 0x00000109;
+// Start code prefix and NAL header of a sequence parameter set with nal_ref_idc 1 or 3.
 constexpr std::array<uint32_t, 2> kSequenceParameterSets = {0x00000127, 0x00000167};
 
 constexpr int kParameterSetBytes = 4;  // profile_idc, constraint flags, level_idc, one more
@@ -54,7 +53,7 @@ class H264ParameterReader {
 
     void read(uint8_t byte) {
         shift_ = (shift_ << 8) | byte;
-        if (shift_ == kAccessUnitDelimiter) {
+        if (shift_ == kH264AccessUnitDelimiter) {
             delimiterCountdown_ = 1;
         } else if (delimiterCountdown_ != 0) {
             delimiterCountdown_ = 0;

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "reports/picture_start_codes.h"
 #include "reports/report_text.h"
 #include "reports/reports.h"
 
@@ -13,7 +14,6 @@
 namespace morvale {
 namespace {
 
-constexpr uint32_t kPictureStartCode = 0x00000100;
 constexpr uint32_t kSequenceHeaderCode = 0x000001B3;
 constexpr uint32_t kExtensionStartCode = 0x000001B5;
 
@@ -54,7 +54,7 @@ class Mpeg2SequenceReader {
 
     void read(uint8_t byte) {
         shift_ = (shift_ << 8) | byte;
-        if (shift_ == kPictureStartCode) {
+        if (shift_ == kMpeg2PictureStartCode) {
             pictureCountdown_ = kPictureBytes;
         } else if (shift_ == kSequenceHeaderCode) {
             onSequenceHeader();

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "reports/picture_start_codes.h"
 #include "reports/report_text.h"
 #include "reports/reports.h"
 
@@ -13,7 +14,6 @@
 namespace morvale {
 namespace {
 
-constexpr uint32_t kFrameStartCode = 0x0000010D;
 constexpr uint32_t kSequenceStartCode = 0x0000010F;
 
 constexpr int kFrameHeaderBytes = 4;
@@ -65,7 +65,7 @@ class Vc1SequenceReader {
 
     void read(uint8_t byte) {
         shift_ = (shift_ << 8) | byte;
-        if (shift_ == kFrameStartCode) {
+        if (shift_ == kVc1FrameStartCode) {
             onFrameStart();
         } else if (pictureCountdown_ != 0) {
             if (--pictureCountdown_ == 0) onFrameHeaderRead();

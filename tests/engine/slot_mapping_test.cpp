@@ -1,4 +1,4 @@
-#include "engine/slot_mapping.h"
+#include "engine/stream_kinds.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+
+namespace morvale {
+
+enum class EngineMode : uint8_t { Scan, Demux };
+
+enum class VideoKind : uint8_t { VideoMpeg2 = 0, VideoH264 = 1, VideoVc1 = 2 };
+
+enum class AudioKind : uint8_t {
+    AudioAc3 = 0,
+    AudioDdPlus = 1,
+    AudioDts = 2,
+    AudioLpcm = 3,
+    AudioMlp = 4
+};
+
+// What the bytes of the packet being parsed are.
+enum class PacketTarget : uint8_t {
+    TargetNone,
+    TargetVideo,
+    TargetAudio,
+    TargetDiscard,
+    TargetSkipPacket,
+    TargetMpegAudio,
+    TargetPrivate1,
+    TargetSubpicture
+};
+
+}  // namespace morvale
