@@ -32,17 +32,6 @@ constexpr size_t kControlBytes = 5;
 constexpr std::array<std::string_view, 4> kBaseNames = {"FEATURE_1", "FEATURE_2", "VTS_01_1",
                                                         "FILM\xC9_1"};
 
-// The identifier tables as Read XPL uses them: cleared to -1, then marks of listed tracks.
-struct Marks {
-    Marks() {
-        videoStreamIds.fill(-1);
-        audioStreamIds.fill(-1);
-        subpictureStreamIds.fill(-1);
-    }
-    std::array<int32_t, 16> videoStreamIds;
-    std::array<int32_t, 16> audioStreamIds;
-    std::array<int32_t, 32> subpictureStreamIds;
-};
 
 bool validUtf8(std::string_view text) {
     size_t i = 0;
@@ -98,12 +87,12 @@ std::vector<std::string> trackTexts(const TitleListing& listing, TrackKind kind)
     return texts;
 }
 
-void checkTracks(const TitleListing& listing, const Marks& marks) {
-    for (int32_t mark : marks.videoStreamIds)
+void checkTracks(const TitleListing& listing, const TrackMarkTables& marks) {
+    for (int32_t mark : marks.video)
         FUZZ_CHECK(mark == -1 || mark == 1);
-    for (int32_t mark : marks.audioStreamIds)
+    for (int32_t mark : marks.audio)
         FUZZ_CHECK(mark == -1 || mark == 1);
-    for (int32_t mark : marks.subpictureStreamIds)
+    for (int32_t mark : marks.subtitle)
         FUZZ_CHECK(mark == -1 || mark == 1);
 
     std::array<int, 16> videoTicks{}, audioTicks{}, subtitleTicks{};
@@ -115,17 +104,17 @@ void checkTracks(const TitleListing& listing, const Marks& marks) {
         switch (track.kind) {
             case TrackKind::Video:
                 FUZZ_CHECK(box == 0);
-                FUZZ_CHECK(marks.videoStreamIds[box] == 1);
+                FUZZ_CHECK(marks.video[box] == 1);
                 FUZZ_CHECK(++videoTicks[box] == 1);
                 break;
             case TrackKind::Audio:
                 FUZZ_CHECK(box < 16);
-                FUZZ_CHECK(marks.audioStreamIds[box] == 1);
+                FUZZ_CHECK(marks.audio[box] == 1);
                 FUZZ_CHECK(++audioTicks[box] == 1);
                 break;
             case TrackKind::Subtitle:
                 FUZZ_CHECK(box < 16);
-                FUZZ_CHECK(marks.subpictureStreamIds[box] == 1);
+                FUZZ_CHECK(marks.subtitle[box] == 1);
                 FUZZ_CHECK(++subtitleTicks[box] == 1);
                 break;
         }
@@ -171,10 +160,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(isRunOf(title, whole.lines));
 
-    Marks marks;
-    const TitleListing listing =
-        listTitle(title, whole.playlistName, codecs,
-                  {marks.videoStreamIds, marks.audioStreamIds, marks.subpictureStreamIds});
+    TrackMarkTables marks;
+    const TitleListing listing = listTitle(title, whole.playlistName, codecs, marks.spans());
     checkTracks(listing, marks);
     return 0;
 }

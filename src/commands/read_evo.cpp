@@ -56,7 +56,6 @@ void bCheckClick(Session& session, Form& form) {
     const SecondPart part = secondPartOf(form, session.selection);
     if (!runFileWork(form, [&] { scanFeature(session, form, part); })) return;
 
-    session.lastScan = ScannedStreams::of(engine);
     ListFoundStreams(form, engine);
     logDone(form);
     logFrameCounts(form, engine);

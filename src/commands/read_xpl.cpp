@@ -95,14 +95,12 @@ void readPlaylist(Session& session, Form& form) {
         throw;
     }
     file.close();
-    session.engine.clearStreamIds();
+    session.xplMarks.clear();
 
     std::vector<std::string> lines = reader.takeLines();
     if (selectTitle(lines, sourceNeedle(session.selection.sourceBaseName))) {
-        EngineState& engine = session.engine;
-        TitleListing listing =
-            listTitle(lines, reader.playlistName(), session.xplCodecs,
-                      {engine.videoStreamIds, engine.audioStreamIds, engine.subpictureStreamIds});
+        TitleListing listing = listTitle(lines, reader.playlistName(), session.xplCodecs,
+                                         session.xplMarks.spans());
         form.setXplTree(titleTree(listing));
         for (const ListedTrack& track : listing.tracks)
             announceTrack(form, track);

@@ -47,8 +47,6 @@ void bRebuildClick(Session& session, Form& form) {
     form.setEnabled(Button::Rebuild, false);
     form.showPage(Page::Status);
 
-    // Keep or drop by what the last scan found, even when Read XPL has used the tables since.
-    if (session.lastScan) session.lastScan->restoreInto(session.engine);
     SecondPart part = secondPartOf(form, session.selection);
     std::string outputName = outputBaseOf(form, session.selection, part) + ".rebuilt.EVO";
     if (!runFileWork(form, [&] { rebuildFeature(session, form, part, outputName); })) return;

@@ -15,9 +15,9 @@ inline constexpr int kBlockSize = 0x40000;  // 262,144 bytes per read
 struct EngineState {
     EngineState();
 
-    // Per slot: -1 for no stream, otherwise the identifier byte that identified it.
-    // The playlist reader also uses them as marks (1) of the tracks it has listed.
-    std::array<int32_t, 16> videoStreamIds;  // the engine uses slots 0 and 1
+    // Per slot: -1 for no stream, otherwise the identifier byte that identified it in the
+    // last run of the engine.
+    std::array<int32_t, kVideoSlots> videoStreamIds;
     std::array<int32_t, kAudioSlots> audioStreamIds;
     std::array<int32_t, kSubpictureSlots> subpictureStreamIds;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -31,12 +32,27 @@ struct TitleListing {
     std::vector<ListedTrack> tracks;
 };
 
-// The identifier tables, used as marks of the tracks already listed: -1 for none, 1 once
-// listed. Track n (1-based) has entry n-1; tracks beyond the tables are never marked.
+// Marks of the tracks already listed: -1 for none, 1 once listed. Track n (1-based) has
+// entry n-1; tracks beyond the tables are never marked.
 struct TrackMarks {
-    std::span<int32_t> video;     // 16 entries
-    std::span<int32_t> audio;     // 16 entries
-    std::span<int32_t> subtitle;  // 32 entries
+    std::span<int32_t> video;
+    std::span<int32_t> audio;
+    std::span<int32_t> subtitle;
+};
+
+// The marks Read XPL keeps: 16 video and audio tracks, 32 subtitle tracks.
+struct TrackMarkTables {
+    TrackMarkTables() { clear(); }
+    void clear() {
+        video.fill(-1);
+        audio.fill(-1);
+        subtitle.fill(-1);
+    }
+    TrackMarks spans() { return {video, audio, subtitle}; }
+
+    std::array<int32_t, 16> video;
+    std::array<int32_t, 16> audio;
+    std::array<int32_t, 32> subtitle;
 };
 
 // Reads the title's outline lines (as left by selectTitle) into tree items and tracks.

@@ -181,11 +181,11 @@ TEST_F(ReadXplTest, TheExampleDiscFillsTreeLogAndBoxes) {
     EXPECT_FALSE(session.running);
     EXPECT_TRUE(form.errors().empty());
 
-    // The listed tracks are marked in the identifier tables, everything else cleared.
-    EXPECT_EQ(session.engine.videoStreamIds[0], 1);
-    EXPECT_EQ(session.engine.audioStreamIds[1], 1);
-    EXPECT_EQ(session.engine.audioStreamIds[0], -1);
-    EXPECT_EQ(session.engine.subpictureStreamIds[0], -1);
+    // The listed tracks are marked, everything else cleared.
+    EXPECT_EQ(session.xplMarks.video[0], 1);
+    EXPECT_EQ(session.xplMarks.audio[1], 1);
+    EXPECT_EQ(session.xplMarks.audio[0], -1);
+    EXPECT_EQ(session.xplMarks.subtitle[0], -1);
 }
 
 TEST_F(ReadXplTest, ReadingAgainStartsFromEmptyBoxesAndFreshMarks) {
@@ -205,6 +205,7 @@ TEST_F(ReadXplTest, APlaylistNotNamingTheSourceKeepsTheTreeAndTheWholeOutline) {
     usePlaylist(kExample);
     session.selection.sourceBaseName = "FEATURE_9";
     session.engine.audioStreamIds[3] = 0x83;  // left by a scan
+    session.xplMarks.audio[3] = 1;            // left by an earlier Read XPL
     std::vector<XplTreeNode> before = form.xplTree();
     bReadXPLClick(session, form);
 
@@ -213,7 +214,8 @@ TEST_F(ReadXplTest, APlaylistNotNamingTheSourceKeepsTheTreeAndTheWholeOutline) {
     EXPECT_EQ(form.xplOutline().back(), "</Playlist>");
     EXPECT_EQ(xplTreeLines(form.xplTree()), xplTreeLines(before));
     EXPECT_TRUE(tickedBoxes().empty());
-    EXPECT_EQ(session.engine.audioStreamIds[3], -1) << "the marks are cleared all the same";
+    EXPECT_EQ(session.xplMarks.audio[3], -1) << "the marks are cleared all the same";
+    EXPECT_EQ(session.engine.audioStreamIds[3], 0x83) << "what the scan found stays";
     EXPECT_EQ(form.logLines(),
               (Lines{"Open VPLST000.XPL",
                      "Filesize: " + std::to_string(std::string(kExample).size()) + " bytes",
@@ -279,8 +281,8 @@ TEST_F(ReadXplTest, ASecondVideoTrackChangesNoBoxAndARepeatedTrackIsListedOnce) 
     EXPECT_EQ(tickedBoxes(), (Lines{"DD+.6ch.stream.01.English", ".stream.00.Deutsch"}));
     EXPECT_TRUE(form.boxEnabled({BoxPage::Subpicture, 0}));
     EXPECT_EQ(form.boxHint({BoxPage::Subpicture, 0}), ".stream.00.Deutsch");
-    EXPECT_EQ(session.engine.videoStreamIds[1], 1);
-    EXPECT_EQ(session.engine.subpictureStreamIds[0], 1);
+    EXPECT_EQ(session.xplMarks.video[1], 1);
+    EXPECT_EQ(session.xplMarks.subtitle[0], 1);
 }
 
 TEST_F(ReadXplTest, CodecNamesOfAnEarlierPlaylistNameTheTracksOfALaterOne) {
