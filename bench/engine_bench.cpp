@@ -43,9 +43,8 @@ class QuietHost final : public EngineHost {
     bool videoTicked(int slot) const override { return videoTicks[slot & 1]; }
     bool audioTicked(int slot) const override { return audioTicks[slot & 15]; }
     bool subpictureTicked(int slot) const override { return subpictureTicks[slot & 15]; }
-    double now() override { return 0; }
-    std::string formatLongTime(double) override { return {}; }
-    char decimalSeparator() const override { return '.'; }
+    Clock& clock() override { return clock_; }
+    SystemClock clock_;
 };
 
 const Bytes& evo() {

@@ -408,16 +408,23 @@ void TfMain::showError(std::string_view text) {
     QMessageBox::critical(this, QLatin1String(kApplicationTitle), fromUtf8(text));
 }
 
-double TfMain::now() {
-    return localNowDays();
-}
+namespace {
 
-std::string TfMain::formatLongTime(double days) {
-    return morvale::formatLongTime(QLocale(), days);
-}
+// The default locale is read at each call: the user may change it while the program runs.
+class LocaleClock final : public Clock {
+  public:
+    double now() override { return localNowDays(); }
+    std::string formatLongTime(double days) override {
+        return morvale::formatLongTime(QLocale(), days);
+    }
+    char decimalSeparator() const override { return decimalSeparatorOf(QLocale()); }
+};
 
-char TfMain::decimalSeparator() const {
-    return decimalSeparatorOf(QLocale());
+}  // namespace
+
+Clock& TfMain::clock() {
+    static LocaleClock clock;
+    return clock;
 }
 
 }  // namespace morvale

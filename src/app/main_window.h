@@ -158,9 +158,8 @@ class TfMain : public QWidget, public Form {
     void repaint() override;
     bool askYesNo(std::string_view title, std::string_view text) override;
     void showError(std::string_view text) override;
-    double now() override;
-    std::string formatLongTime(double days) override;
-    char decimalSeparator() const override;
+    // The wall clock; times and rates in the format of the default locale.
+    Clock& clock() override;
 
     // What the settings store reads and writes besides the controls.
     int treeWidth() const;

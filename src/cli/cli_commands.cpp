@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_form.h"
-#include "cli/stop_signals.h"
+#include "platform/stop_signals.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
 #include "commands/read_xpl.h"

@@ -1,6 +1,6 @@
 #include "cli/cli_form.h"
 
-#include "cli/stop_signals.h"
+#include "platform/stop_signals.h"
 
 namespace morvale {
 

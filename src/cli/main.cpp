@@ -1,9 +1,8 @@
-#include <unistd.h>
-
 #include <iostream>
 
 #include "cli/cli_app.h"
+#include "platform/terminal.h"
 
 int main(int argc, char** argv) {
-    return morvale::runCli(argc, argv, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+    return morvale::runCli(argc, argv, std::cout, std::cerr, morvale::stderrIsTerminal());
 }

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
+
 namespace morvale {
 
 // The window's controls as the commands see them. The window (TfMain) implements this over
@@ -85,10 +87,8 @@ public:
     virtual bool askYesNo(std::string_view title, std::string_view text) = 0;
     // A failed file operation's message, shown to the user.
     virtual void showError(std::string_view text) = 0;
-
-    virtual double now() = 0;
-    virtual std::string formatLongTime(double days) = 0;
-    virtual char decimalSeparator() const = 0;
+    // The user's clock and time format.
+    virtual Clock& clock() = 0;
 };
 
 }  // namespace morvale

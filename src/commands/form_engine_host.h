@@ -8,7 +8,7 @@ namespace morvale {
 // The engine's host over a Form: log and progress go to the log and status panel 1, the
 // options and ticks are read from the controls when the engine asks.
 class FormEngineHost final : public EngineHost {
-public:
+  public:
     explicit FormEngineHost(Form& form) : form_(form) {}
 
     void log(std::string_view line) override { form_.log(line); }
@@ -21,21 +21,15 @@ public:
     bool details() const override { return form_.isTicked(Option::Details); }
     bool fastCheck() const override { return form_.isTicked(Option::FastCheck); }
 
-    bool videoTicked(int slot) const override {
-        return form_.boxTicked({BoxPage::Video, slot});
-    }
-    bool audioTicked(int slot) const override {
-        return form_.boxTicked({BoxPage::Audio, slot});
-    }
+    bool videoTicked(int slot) const override { return form_.boxTicked({BoxPage::Video, slot}); }
+    bool audioTicked(int slot) const override { return form_.boxTicked({BoxPage::Audio, slot}); }
     bool subpictureTicked(int slot) const override {
         return form_.boxTicked({BoxPage::Subpicture, slot});
     }
 
-    double now() override { return form_.now(); }
-    std::string formatLongTime(double days) override { return form_.formatLongTime(days); }
-    char decimalSeparator() const override { return form_.decimalSeparator(); }
+    Clock& clock() override { return form_.clock(); }
 
-private:
+  private:
     Form& form_;
 };
 

@@ -15,7 +15,7 @@ long double demuxRunningDays(int32_t pictures) {
 }
 
 std::string frameCountLine(Form& form, int slot, int32_t pictures, long double days) {
-    return std::to_string(pictures) + " frames (" + form.formatLongTime(static_cast<double>(days)) +
+    return std::to_string(pictures) + " frames (" + form.clock().formatLongTime(static_cast<double>(days)) +
            " s) count in video stream " + std::to_string(slot) + ".";
 }
 

@@ -87,8 +87,4 @@ void PlainForm::showError(std::string_view text) {
     onError(text);
 }
 
-double PlainForm::now() { return clock ? clock() : localNowDays(); }
-
-std::string PlainForm::formatLongTime(double days) { return formatTimeOfDay(days); }
-
 }  // namespace morvale

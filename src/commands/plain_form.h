@@ -53,9 +53,8 @@ public:
     bool askYesNo(std::string_view title, std::string_view text) override;
     void showError(std::string_view text) override;
 
-    double now() override;
-    std::string formatLongTime(double days) override;
-    char decimalSeparator() const override { return '.'; }
+    // The wall clock, or nowDays where set; times as h:mm:ss, '.' as separator.
+    Clock& clock() override { return clock_; }
 
     // Observable state.
     const std::vector<std::string>& logLines() const { return log_; }
@@ -70,7 +69,7 @@ public:
     const std::vector<std::string>& questions() const { return questions_; }
 
     // Test and CLI hooks.
-    std::function<double()> clock;             // replaces the wall clock when set
+    std::function<double()> nowDays;           // replaces the wall clock when set
     std::function<void()> onPump;              // runs at every event pump
     std::function<bool(std::string_view)> answer;  // Yes/No answers; No when unset
 
@@ -80,6 +79,16 @@ protected:
     virtual void onError(std::string_view /*text*/) {}
 
 private:
+    class HookedClock final : public SystemClock {
+    public:
+        explicit HookedClock(const PlainForm& form) : form_(form) {}
+        double now() override { return form_.nowDays ? form_.nowDays() : SystemClock::now(); }
+
+    private:
+        const PlainForm& form_;
+    };
+
+    HookedClock clock_{*this};
     std::array<bool, kButtonCount> buttons_{};
     std::array<bool, kOptionCount> options_{};
     std::array<std::string, kEditCount> edits_;

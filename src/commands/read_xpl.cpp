@@ -64,8 +64,7 @@ void readOutline(SourceFile& file, int64_t size, uint8_t* buffer, OutlineReader&
                  Form& form) {
     const std::string total = "/" + std::to_string(size) + " bytes";
     while (file.position() < size) {
-        int64_t got = file.read(buffer, kBlockSize);
-        if (got <= 0) throw FileError(kStreamReadError);
+        const int64_t got = file.readSome(buffer, kBlockSize);
         form.slog(std::to_string(file.position()) + total, 1);
         reader.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
     }

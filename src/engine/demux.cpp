@@ -3,9 +3,9 @@
 #include <string>
 
 #include "engine/pack_layout.h"
+#include "engine/progress.h"
 #include "engine/stream_parser.h"
 #include "platform/clock.h"
-#include "platform/file_error.h"
 
 namespace morvale {
 
@@ -26,22 +26,8 @@ void endCall(EngineState& state, EngineHost& host) {
     host.setCancelEnabled(false);
 }
 
-std::string progressText(int64_t position, int64_t size, const std::string& remaining) {
-    return std::to_string(position / kMegabyte) + "/" + std::to_string(size / kMegabyte) +
-           " Mbytes, Remaining time: " + remaining;
-}
-
-// The estimate scales the time spent so far by size / position; one second is added.
 void showProgress(EngineHost& host, SourceFile& source, double startTime) {
-    const int64_t position = source.position();
-    const int64_t size = source.size();
-    const long double elapsed = static_cast<long double>(host.now()) - startTime;
-    const long double total =
-        elapsed * static_cast<long double>(size) / static_cast<long double>(position);
-    const long double remaining =
-        total - (static_cast<long double>(host.now()) - startTime) + kOneSecond;
-    host.progress(
-        progressText(position, size, host.formatLongTime(static_cast<double>(remaining))));
+    host.progress(progressText(source.position(), source.size(), startTime, host.clock()));
     host.pumpEvents();
 }
 
@@ -62,14 +48,13 @@ void reportSystemHeader(EngineHost& host, const uint8_t* block) {
 void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode mode,
            const DemuxOutputs* outputs, const ReportSet& reports) {
     startCall(state, host, mode);
-    const double startTime = host.now();
+    const double startTime = host.clock().now();
     PayloadHandler payload(state, host, mode, outputs, reports);
     StreamParser parser(state, host, mode, payload);
     uint8_t* block = state.blockBuffer.get();
 
     while (source.position() < source.size() && !state.cancelRequested) {
-        const int64_t length = source.read(block, kBlockSize);
-        if (length <= 0) throw FileError(kStreamReadError);  // no progress before the end
+        const int64_t length = source.readSome(block, kBlockSize);
         const int64_t position = source.position();
         if (position % kProgressInterval == 0) showProgress(host, source, startTime);
         if (mode == EngineMode::Scan && host.fastCheck() && position > kFastCheckLimit) {

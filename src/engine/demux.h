@@ -3,15 +3,13 @@
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
 #include "engine/payload_handler.h"
+#include "engine/progress.h"
 #include "engine/engine_types.h"
 #include "platform/file.h"
 
 namespace morvale {
 
-inline constexpr int64_t kProgressInterval = 0x400000;  // 4 MiB: progress and event pumping
-inline constexpr int64_t kRepaintInterval = 0x4000000;  // 64 MiB
-inline constexpr int64_t kFastCheckLimit = 300000000;   // bytes read by a fast-checking scan
-inline constexpr int64_t kMegabyte = 0x100000;
+inline constexpr int64_t kFastCheckLimit = 300000000;  // bytes read by a fast-checking scan
 
 // Reads the source from its current position to its end in blocks of kBlockSize and parses
 // it as a program stream. A Scan identifies the streams (logging each, the "It contains"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
+#include "platform/clock.h"
 #include "reports/message_log.h"
 
 namespace morvale {
@@ -11,7 +11,7 @@ namespace morvale {
 // log, the progress panel, the window's event pump and repaint, the options and the stream
 // ticks, and the clock. The commands implement it over the Form; tests implement it directly.
 class EngineHost : public MessageLog {
-public:
+  public:
     // Shows a progress text in the second status panel.
     virtual void progress(std::string_view text) = 0;
     // Lets pending window events run (a click on Cancel is seen here).
@@ -27,12 +27,8 @@ public:
     virtual bool audioTicked(int slot) const = 0;       // slots 0-15
     virtual bool subpictureTicked(int slot) const = 0;  // slots 0-15
 
-    // Local date and time as days since 1899-12-30.
-    virtual double now() = 0;
-    // A date-time's time of day in the user's long time format.
-    virtual std::string formatLongTime(double days) = 0;
-    // The user's decimal separator (the report frame rates use it).
-    virtual char decimalSeparator() const = 0;
+    // The time of the progress estimates and the separator of the report frame rates.
+    virtual Clock& clock() = 0;
 };
 
 }  // namespace morvale

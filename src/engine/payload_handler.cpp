@@ -78,7 +78,7 @@ void PayloadHandler::firstVideoPiece(const ParserState& s, std::span<const uint8
     if (!host_.details()) return;
     switch (s.videoKind) {
         case VideoKind::VideoVc1:
-            reports_.vc1(bytes, s.videoDts, s.videoPts, host_.decimalSeparator(), host_);
+            reports_.vc1(bytes, s.videoDts, s.videoPts, host_.clock().decimalSeparator(), host_);
             break;
         case VideoKind::VideoH264:
             reports_.h264(bytes, s.videoPts, s.videoDts, host_);

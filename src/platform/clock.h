@@ -20,4 +20,25 @@ std::string formatTimeOfDay(double days);
 // Milliseconds since midnight of a date-time's time of day (0 .. 86,399,999), as above.
 long long timeOfDayMilliseconds(double days);
 
+// The user's clock, and how the user's locale writes the times and rates the program shows.
+class Clock {
+  public:
+    virtual ~Clock() = default;
+    // The local date and time as a day count.
+    virtual double now() = 0;
+    // A date-time's time of day in the user's long time format.
+    virtual std::string formatLongTime(double days) = 0;
+    // The decimal separator of the user's numbers.
+    virtual char decimalSeparator() const = 0;
+};
+
+// The wall clock with the times as h:mm:ss and '.' as separator: the C locale, as morvale-cli
+// shows them.
+class SystemClock : public Clock {
+  public:
+    double now() override { return localNowDays(); }
+    std::string formatLongTime(double days) override { return formatTimeOfDay(days); }
+    char decimalSeparator() const override { return '.'; }
+};
+
 }  // namespace morvale

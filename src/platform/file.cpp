@@ -9,7 +9,7 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/file_faults.h"
+#include "platform/file_system_calls.h"
 
 namespace morvale {
 
@@ -112,7 +112,7 @@ int64_t SourceFile::read(void* buffer, int64_t n) {
     int64_t total = 0;
     while (total < n) {
         ssize_t got =
-            preadWithFaults(fd_, out + total, static_cast<size_t>(n - total), position_ + total);
+            sourcePread(fd_, out + total, static_cast<size_t>(n - total), position_ + total);
         if (got < 0) {
             if (errno == EINTR) continue;
             throw FileError(kStreamReadError);
@@ -122,6 +122,12 @@ int64_t SourceFile::read(void* buffer, int64_t n) {
     }
     position_ += total;
     return total;
+}
+
+int64_t SourceFile::readSome(void* buffer, int64_t n) {
+    const int64_t got = read(buffer, n);
+    if (got == 0) throw FileError(kStreamReadError);
+    return got;
 }
 
 void SourceFile::close() {
@@ -188,7 +194,7 @@ OutputFile OutputFile::create(const std::string& path) {
 
 void OutputFile::writeThrough(const uint8_t* data, size_t n) {
     while (n > 0) {
-        ssize_t put = writeWithFaults(fd_, data, n);
+        ssize_t put = outputWrite(fd_, data, n);
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) throw FileError(kStreamWriteError);
         data += put;

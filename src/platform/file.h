@@ -41,6 +41,10 @@ public:
     // Reads up to n bytes at the current position and advances it; returns the count,
     // 0 at the end of the file. Throws FileError("Stream read error") when the read fails.
     int64_t read(void* buffer, int64_t n);
+    // The read of a loop that runs while the position is below the size: like read, but a
+    // read that delivers nothing (the file ends before the size said) throws FileError("Stream
+    // read error") too, so the loop cannot spin.
+    int64_t readSome(void* buffer, int64_t n);
     void close();
 
 private:

@@ -119,13 +119,7 @@ void rewriteSystemHeaderBounds(uint8_t* pack, const EngineHost& ticks) {
 
 void showProgress(EngineHost& host, const std::string& name, int64_t position, int64_t size,
                   double start) {
-    const double elapsed = host.now() - start;
-    const long double total = static_cast<long double>(elapsed) * static_cast<long double>(size) /
-                              static_cast<long double>(position);
-    const double remaining = static_cast<double>(total - elapsed) + kOneSecond;
-    host.progress("Rebuilding " + name + " " + std::to_string(position / kMegabyte) + "/" +
-                  std::to_string(size / kMegabyte) +
-                  " Mbytes, Remaining time: " + host.formatLongTime(remaining));
+    host.progress("Rebuilding " + name + " " + progressText(position, size, start, host.clock()));
 }
 
 // How much to read from position: whole packs, at most a chunk, and never past the pack that
@@ -174,7 +168,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
     host.setCancelEnabled(true);
     state.confirmCancel = true;
     state.cancelRequested = false;
-    const double start = host.now();
+    const double start = host.clock().now();
     const std::string name = fileNameOf(source.path());
 
     // The first 2,048 bytes of the block buffer hold the pack handled last (a short final
@@ -188,8 +182,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
     // An empty source, or one already read to its end, is not read at all: there is no pack
     // and no progress to show.
     while (position != size && !state.cancelRequested) {
-        const int64_t got = source.read(chunk, chunkLength(position));
-        if (got == 0) throw FileError(kStreamReadError);  // nothing before the end
+        const int64_t got = source.readSome(chunk, chunkLength(position));
         const uint8_t* lastPack = nullptr;
         for (int64_t offset = 0; offset < got && !state.cancelRequested; offset += kPackSize) {
             const int n = static_cast<int>(std::min<int64_t>(kPackSize, got - offset));

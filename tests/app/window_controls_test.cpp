@@ -570,12 +570,13 @@ class WindowControlsTest : public QObject {
     void formReportsLocaleFormats() {
         apptest::WindowUnderTest w;
         QLocale::setDefault(QLocale::c());
-        QCOMPARE(w.window.formatLongTime(172800.0 / 24000.0 * 1001.0 / 86400.0),
+        Clock& clock = w.window.clock();
+        QCOMPARE(clock.formatLongTime(172800.0 / 24000.0 * 1001.0 / 86400.0),
                  std::string("2:00:07"));
-        QCOMPARE(w.window.decimalSeparator(), '.');
+        QCOMPARE(clock.decimalSeparator(), '.');
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(w.window.decimalSeparator(), ',');
-        QCOMPARE(w.window.formatLongTime(0.5), std::string("12:00:00"));
+        QCOMPARE(clock.decimalSeparator(), ',');
+        QCOMPARE(clock.formatLongTime(0.5), std::string("12:00:00"));
         QLocale::setDefault(QLocale::c());
     }
 

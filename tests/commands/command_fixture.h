@@ -21,7 +21,7 @@ using Lines = std::vector<std::string>;
 class TestForm : public PlainForm {
   public:
     TestForm() {
-        clock = [] { return 45000.5; };
+        nowDays = [] { return 45000.5; };
     }
     Lines statusTexts;
     Lines questionTitles;

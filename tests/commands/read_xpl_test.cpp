@@ -16,7 +16,7 @@
 #include "commands/plain_form.h"
 #include "commands/selection.h"
 #include "commands/stream_lists.h"
-#include "platform/file_faults.h"
+#include "support/file_faults.h"
 #include "support/file_fault_scopes.h"
 #include "support/temp_dir.h"
 

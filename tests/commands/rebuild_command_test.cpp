@@ -246,7 +246,7 @@ class RebuildCommandLarge : public RebuildCommand {
         writeFileBytes("FEATURE_2.EVO", part2);
         chooseSource(dir.path() + "FEATURE_1.EVO");
         listFeatureStreams();
-        form.clock = [] { return 45000.5; };
+        form.nowDays = [] { return 45000.5; };
     }
     // The kept packs among the first n, renumbered.
     Bytes keptOfFirst(int n) const {

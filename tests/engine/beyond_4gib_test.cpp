@@ -86,7 +86,7 @@ TEST_F(Beyond4GiB, ProgressTextsEstimateFromTheWholePosition) {
     const double start = 45000.0;
     double elapsedSeconds = 4092;  // at the first progress point, 4092 MiB
     int calls = 0;
-    host.clock = [&] { return calls++ == 0 ? start : start + elapsedSeconds * kOneSecond; };
+    host.nowDays = [&] { return calls++ == 0 ? start : start + elapsedSeconds * kOneSecond; };
     host.onPump = [&] { elapsedSeconds += 4; };
 
     EXPECT_EQ(run(kMark - 8 * kMiB, EngineMode::Scan), kMark + 8 * kMiB);

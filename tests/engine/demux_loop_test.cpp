@@ -166,7 +166,7 @@ TEST_F(DemuxLoop, FirstProgressTextAfterFourMegabytesWithTheRemainingTime) {
     writeSparseFile(path, 1024 * kMiB);
     const double start = 45000.25;
     int calls = 0;
-    host.clock = [&] { return calls++ == 0 ? start : start + 60 * kOneSecond; };
+    host.nowDays = [&] { return calls++ == 0 ? start : start + 60 * kOneSecond; };
     host.onPump = [&] { state.cancelRequested = true; };  // Cancel clicked meanwhile
 
     EXPECT_EQ(run(path, EngineMode::Scan), 4 * kMiB);

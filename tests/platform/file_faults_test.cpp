@@ -1,7 +1,7 @@
 // The file layer's injected faults, which the commands' failure tests rely on: a read error
 // at a chosen byte of one file, and a disk that fills up after a chosen number of bytes.
 
-#include "platform/file_faults.h"
+#include "support/file_faults.h"
 
 #include <gtest/gtest.h>
 

@@ -62,7 +62,7 @@ TEST(RebuildBeyond4GiB, PacksAroundTheMarkAreKeptDroppedAndRenumberedWithTheWhol
     const double start = 45000.0;
     double elapsedSeconds = 4092;
     int calls = 0;
-    host.clock = [&] { return calls++ == 0 ? start : start + elapsedSeconds * kOneSecond; };
+    host.nowDays = [&] { return calls++ == 0 ? start : start + elapsedSeconds * kOneSecond; };
     host.onPump = [&] { elapsedSeconds += 4; };
 
     SourceFile source = SourceFile::open(path, ShareMode::Exclusive);

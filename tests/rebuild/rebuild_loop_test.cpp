@@ -103,7 +103,7 @@ TEST_F(RebuildLoop, ProgressEvery4MiBWithItsOwnEstimate) {
     const std::string path = dir.file("FEATURE_1.EVO");
     writeSparseFile(path, 1024 * kMiB);
     int calls = 0;
-    host.clock = [&] { return kStart + 60.0 * calls++ / kSecondsPerDay; };  // 60 s per call
+    host.nowDays = [&] { return kStart + 60.0 * calls++ / kSecondsPerDay; };  // 60 s per call
 
     EXPECT_THAT(runFile(path), IsEmpty());
 
@@ -124,7 +124,7 @@ TEST_F(RebuildLoop, ProgressEvery4MiBWithItsOwnEstimate) {
 TEST_F(RebuildLoop, NoProgressUnder4MiBAndAStartTimePerCall) {
     keepOnlyC1();
     int calls = 0;
-    host.clock = [&] { return kStart + 60.0 * calls++ / kSecondsPerDay; };  // 60 s per call
+    host.nowDays = [&] { return kStart + 60.0 * calls++ / kSecondsPerDay; };  // 60 s per call
     const std::vector<Bytes> packs = alternatingPacks(2047);
     EXPECT_EQ(run(joined(packs)), keptOfAlternating(packs, 2047));
     EXPECT_THAT(host.progressTexts, IsEmpty());

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/file_faults.h"
+#include "support/file_faults.h"
 
 namespace morvale::testing {
 

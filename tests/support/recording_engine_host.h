@@ -30,7 +30,7 @@ class RecordingEngineHost : public EngineHost {
     std::array<bool, 16> subpictureTicks{};
     char separator = '.';
     // The clock, in days since 1899-12-30; a fixed time unless the test sets another.
-    std::function<double()> clock = [] { return 45000.5; };
+    std::function<double()> nowDays = [] { return 45000.5; };
     // Runs at every event pump, after pumpCount is raised (e.g. to request Cancel).
     std::function<void()> onPump;
 
@@ -50,12 +50,22 @@ class RecordingEngineHost : public EngineHost {
     bool audioTicked(int slot) const override { return ticked(audioTicks, slot); }
     bool subpictureTicked(int slot) const override { return ticked(subpictureTicks, slot); }
 
-    double now() override { return clock(); }
-    // h:mm:ss, the long time format of the C locale.
-    std::string formatLongTime(double days) override;
-    char decimalSeparator() const override { return separator; }
+    // nowDays and separator; times as h:mm:ss, the long time format of the C locale.
+    Clock& clock() override { return clock_; }
 
   private:
+    class HookedClock final : public Clock {
+      public:
+        explicit HookedClock(const RecordingEngineHost& host) : host_(host) {}
+        double now() override { return host_.nowDays(); }
+        std::string formatLongTime(double days) override;
+        char decimalSeparator() const override { return host_.separator; }
+
+      private:
+        const RecordingEngineHost& host_;
+    };
+    HookedClock clock_{*this};
+
     template <size_t N>
     static bool ticked(const std::array<bool, N>& ticks, int slot) {
         return slot >= 0 && static_cast<size_t>(slot) < N && ticks[static_cast<size_t>(slot)];

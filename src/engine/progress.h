@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/clock.h"
+
+namespace morvale {
+
+inline constexpr int64_t kProgressInterval = 0x400000;  // 4 MiB: progress and event pumping
+inline constexpr int64_t kRepaintInterval = 0x4000000;  // 64 MiB
+inline constexpr int64_t kMegabyte = 0x100000;
+
+// The progress of a run through a source, as status panel 1 shows it:
+// "<MiB read>/<MiB in all> Mbytes, Remaining time: <time of day>". The remaining time scales
+// the time spent since startDays by size / position, less the time spent, plus one second.
+std::string progressText(int64_t position, int64_t size, double startDays, Clock& clock);
+
+}  // namespace morvale

@@ -1,0 +1,11 @@
+#include "platform/terminal.h"
+
+#include <unistd.h>
+
+namespace morvale {
+
+bool stderrIsTerminal() {
+    return ::isatty(STDERR_FILENO) != 0;
+}
+
+}  // namespace morvale

@@ -1,0 +1,28 @@
+#pragma once
+
+// Faults the file layer shows on purpose, so tests can watch the commands meet a disk that
+// fails in the middle of a file (a read error at a given byte, a disk that fills up after a
+// given number of bytes). A test program gets them by linking morvale_file_faults, whose
+// definitions of the file layer's system calls take the place of the plain ones.
+
+#include <cstdint>
+#include <string>
+
+namespace morvale {
+
+struct FileFaults {
+    // Reading the file at readPath fails with an I/O error from byte readFailsAt on: a read
+    // that would cross it delivers the bytes before it, the next one fails. -1: no fault.
+    std::string readPath = {};
+    int64_t readFailsAt = -1;
+    // Writing the file at writePath fails as on a full disk once it holds writeLimit bytes:
+    // the bytes below the limit are written, the next write fails. -1: no fault.
+    std::string writePath = {};
+    int64_t writeLimit = -1;
+};
+
+// Puts `faults` in force (nullptr: none). The caller keeps them alive meanwhile. The files
+// are matched by identity (the file the path names at the moment of each read or write).
+void injectFileFaults(const FileFaults* faults);
+
+}  // namespace morvale
