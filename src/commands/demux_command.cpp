@@ -8,7 +8,6 @@
 #include "commands/frame_summary.h"
 #include "commands/stream_lists.h"
 #include "engine/demux.h"
-#include "platform/paths.h"
 
 namespace morvale {
 
@@ -68,27 +67,18 @@ class RunOutputs {
     DemuxOutputs slots_;
 };
 
+constexpr FeaturePass kDemuxPass{ShareMode::Exclusive, "Demuxing", true};
+
 // Steps from opening the source to closing the outputs. Throws FileError.
 void demuxFeature(Session& session, Form& form, const SecondPart& part,
                   const std::string& outputBase) {
-    form.log("Opening file " + session.selection.sourceFileName);
-    form.slog("Opening", 0);
-    SourceFile source = SourceFile::open(form.text(Edit::EvoFile), ShareMode::Exclusive);
-    form.log(fileSizeLine(source.size()));
     RunOutputs outputs;
-    outputs.create(form, outputBase);
-
     FormEngineHost host(form);
-    form.slog("Demuxing " + fileNameOf(source.path()), 0);
-    demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
-
-    if (goesOnToSecondPart(form, part, session.engine.cancelRequested)) {
-        source.close();
-        source = SourceFile::open(part.path, ShareMode::Exclusive);
-        form.log("Continue on " + fileNameOf(part.path));
-        form.slog("Demuxing " + fileNameOf(part.path), 0);
-        demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
-    }
+    runFeature(
+        session, form, part, kDemuxPass, [&] { outputs.create(form, outputBase); },
+        [&](SourceFile& source) {
+            demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
+        });
     outputs.close();
 }
 

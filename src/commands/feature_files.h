@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "commands/form.h"
 #include "commands/session.h"
+#include "platform/file.h"
 
 namespace morvale {
 
@@ -30,5 +32,21 @@ std::string outputBaseOf(const Form& form, const Selection& selection, const Sec
 
 // "File size: <MiB> Mbytes."
 std::string fileSizeLine(int64_t bytes);
+
+// How a command goes through the parts of a feature.
+struct FeaturePass {
+    ShareMode firstPartShare;  // the second part is always opened exclusively
+    const char* verb;          // status panel 0 shows "<verb> <file name>" while a part runs
+    bool showOpening;          // status "Opening" while the first part opens
+    const char* firstPartSuffix = "";  // follows the first part's name in the status
+};
+
+// Logs "Opening file <name>", opens the source and logs its size, calls `prepare` once (the
+// command creates its outputs there), shows the pass's status and calls `run` on the part.
+// When the feature goes on (goesOnToSecondPart), the first part is closed, the second opened,
+// "Continue on <name>" logged and `run` called on it. Throws FileError; the source is closed
+// on every exit.
+void runFeature(const Session& session, Form& form, const SecondPart& part, const FeaturePass& pass,
+                const std::function<void()>& prepare, const std::function<void(SourceFile&)>& run);
 
 }  // namespace morvale

@@ -6,29 +6,19 @@
 #include "commands/frame_summary.h"
 #include "commands/stream_lists.h"
 #include "engine/demux.h"
-#include "platform/paths.h"
 
 namespace morvale {
 
 namespace {
 
-// Opens the first part shared (other programs may go on writing it) and the second part
-// exclusively, and scans both. Throws FileError; the source closes on every exit.
-void scanFeature(Session& session, Form& form, const SecondPart& part) {
-    form.log("Opening file " + session.selection.sourceFileName);
-    SourceFile source = SourceFile::open(form.text(Edit::EvoFile), ShareMode::Shared);
-    form.slog("Reading " + fileNameOf(source.path()) + " ", 0);
-    form.log(fileSizeLine(source.size()));
-    FormEngineHost host(form);
-    demux(session.engine, host, source, EngineMode::Scan);
+// The first part is opened shared: other programs may go on writing it.
+constexpr FeaturePass kScanPass{ShareMode::Shared, "Reading", false, " "};
 
-    if (goesOnToSecondPart(form, part, session.engine.cancelRequested)) {
-        source.close();
-        source = SourceFile::open(part.path, ShareMode::Exclusive);
-        form.log("Continue on " + fileNameOf(part.path));
-        form.slog("Reading " + fileNameOf(part.path), 0);
-        demux(session.engine, host, source, EngineMode::Scan);
-    }
+// Scans both parts. Throws FileError.
+void scanFeature(Session& session, Form& form, const SecondPart& part) {
+    FormEngineHost host(form);
+    runFeature(session, form, part, kScanPass, {},
+               [&](SourceFile& source) { demux(session.engine, host, source, EngineMode::Scan); });
 }
 
 void logFrameCounts(Form& form, const EngineState& engine) {

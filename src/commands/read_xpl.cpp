@@ -126,11 +126,7 @@ void bReadXPLClick(Session& session, Form& form) {
     Resetcbs(form);
     form.setEnabled(Button::ReadXpl, false);
     form.showPage(Page::Xpl);
-    try {
-        readPlaylist(session, form);
-    } catch (const FileError& error) {
-        form.showError(error.what());
-    }
+    runFileWork(form, [&] { readPlaylist(session, form); });
 }
 
 std::vector<std::string> xplTreeLines(const std::vector<XplTreeNode>& topNodes) {

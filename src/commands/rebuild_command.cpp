@@ -4,37 +4,28 @@
 #include "commands/feature_files.h"
 #include "commands/form_engine_host.h"
 #include "platform/file.h"
-#include "platform/paths.h"
 #include "rebuild/rebuild.h"
 
 namespace morvale {
 
 namespace {
 
-// Steps 5-9 of the command: open, create, rebuild the first part and, when the feature
-// continues, the second. Throws FileError; the files close on every exit.
+constexpr FeaturePass kRebuildPass{ShareMode::Exclusive, "Rebuilding", true};
+
+// Open, create, rebuild the first part and, when the feature continues, the second; the
+// numbering carries over. Throws FileError; the files close on every exit.
 void rebuildFeature(Session& session, Form& form, const SecondPart& part,
                     const std::string& outputName) {
-    const Selection& selection = session.selection;
-    form.log("Opening file " + selection.sourceFileName);
-    form.slog("Opening", 0);
-    SourceFile source = SourceFile::open(form.text(Edit::EvoFile), ShareMode::Exclusive);
-    form.log(fileSizeLine(source.size()));
-    OutputFile output = OutputFile::create(outputName);
-    form.log("Creating " + outputName);
-
-    FormEngineHost host(form);
+    OutputFile output;
     RebuildNumbering numbering;
-    form.slog("Rebuilding " + fileNameOf(source.path()), 0);
-    Rebuild(session.engine, host, source, output, numbering);
-
-    if (goesOnToSecondPart(form, part, session.engine.cancelRequested)) {
-        source.close();
-        source = SourceFile::open(part.path, ShareMode::Exclusive);
-        form.log("Continue on " + fileNameOf(part.path));
-        form.slog("Rebuilding " + fileNameOf(part.path), 0);
+    FormEngineHost host(form);
+    auto create = [&] {
+        output = OutputFile::create(outputName);
+        form.log("Creating " + outputName);
+    };
+    runFeature(session, form, part, kRebuildPass, create, [&](SourceFile& source) {
         Rebuild(session.engine, host, source, output, numbering);
-    }
+    });
     output.close();
 }
 
