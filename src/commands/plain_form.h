@@ -11,7 +11,7 @@ namespace morvale {
 
 // The controls as plain data, in the window's design state: the form of morvale-cli and
 // of the core's tests. Subclasses watch the log and the status panels through the hooks.
-class PlainForm : public Form {
+class PlainForm : public Form, public SystemClock {
 public:
     struct BoxState {
         bool enabled = false;
@@ -54,7 +54,8 @@ public:
     void showError(std::string_view text) override;
 
     // The wall clock, or nowDays where set; times as h:mm:ss, '.' as separator.
-    Clock& clock() override { return clock_; }
+    Clock& clock() override { return *this; }
+    double now() override { return nowDays ? nowDays() : SystemClock::now(); }
 
     // Observable state.
     const std::vector<std::string>& logLines() const { return log_; }
@@ -79,16 +80,6 @@ protected:
     virtual void onError(std::string_view /*text*/) {}
 
 private:
-    class HookedClock final : public SystemClock {
-    public:
-        explicit HookedClock(const PlainForm& form) : form_(form) {}
-        double now() override { return form_.nowDays ? form_.nowDays() : SystemClock::now(); }
-
-    private:
-        const PlainForm& form_;
-    };
-
-    HookedClock clock_{*this};
     std::array<bool, kButtonCount> buttons_{};
     std::array<bool, kOptionCount> options_{};
     std::array<std::string, kEditCount> edits_;

@@ -15,7 +15,7 @@ void RecordingEngineHost::pumpEvents() {
     if (onPump) onPump();
 }
 
-std::string RecordingEngineHost::HookedClock::formatLongTime(double days) {
+std::string RecordingEngineHost::formatLongTime(double days) {
     return formatTimeOfDay(days);
 }
 

@@ -12,7 +12,7 @@ namespace morvale::testing {
 
 // An EngineHost that records what the engine shows and lets the test set what it reads:
 // options, ticks, the clock, and what happens when events are pumped (a Cancel click).
-class RecordingEngineHost : public EngineHost {
+class RecordingEngineHost : public EngineHost, public Clock {
   public:
     // What the engine did.
     std::vector<std::string> lines;          // log lines in order
@@ -51,20 +51,12 @@ class RecordingEngineHost : public EngineHost {
     bool subpictureTicked(int slot) const override { return ticked(subpictureTicks, slot); }
 
     // nowDays and separator; times as h:mm:ss, the long time format of the C locale.
-    Clock& clock() override { return clock_; }
+    Clock& clock() override { return *this; }
+    double now() override { return nowDays(); }
+    std::string formatLongTime(double days) override;
+    char decimalSeparator() const override { return separator; }
 
   private:
-    class HookedClock final : public Clock {
-      public:
-        explicit HookedClock(const RecordingEngineHost& host) : host_(host) {}
-        double now() override { return host_.nowDays(); }
-        std::string formatLongTime(double days) override;
-        char decimalSeparator() const override { return host_.separator; }
-
-      private:
-        const RecordingEngineHost& host_;
-    };
-    HookedClock clock_{*this};
 
     template <size_t N>
     static bool ticked(const std::array<bool, N>& ticks, int slot) {
