@@ -264,8 +264,8 @@ void TfMain::log(std::string_view line) {
     mMessage->verticalScrollBar()->setValue(mMessage->verticalScrollBar()->maximum());
 }
 
-void TfMain::slog(std::string_view text, int panel) {
-    const int index = panel == 0 ? 0 : 1;
+void TfMain::slog(std::string_view text, Panel panel) {
+    const int index = static_cast<int>(panel);
     const QString shown = QLatin1Char(' ') + fromUtf8(text);
     QLabel* label = statusPanels_[index];
     label->setText(shown);
@@ -365,7 +365,8 @@ void TfMain::setBoxHint(StreamBox which, const std::string& hint) {
 // Form: pages.
 
 void TfMain::showPage(Page page) {
-    PageControl->setCurrentIndex(static_cast<int>(page));
+    const std::array<QWidget*, 6> pages = {tsStatus, tsVideo, tsAudio, tsSubpicture, tsXPL, tsOption};
+    PageControl->setCurrentWidget(pages[static_cast<size_t>(page)]);
 }
 
 void TfMain::setXplOutline(const std::vector<std::string>& lines) {
@@ -383,6 +384,8 @@ void TfMain::setXplOutlineVisible(bool visible) {
 
 void TfMain::setLocked(bool locked) {
     locked_ = locked;
+    bbEVO->setEnabled(!locked);
+    bbXPL->setEnabled(!locked);
     for (int n = 0; n < kButtonCount; ++n)
         applyEnabled(static_cast<Button>(n));
     for (int n = 0; n < kStreamBoxCount; ++n)

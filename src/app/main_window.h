@@ -145,10 +145,10 @@ class TfMain : public QWidget, public Form {
     void setBoxTicked(StreamBox box, bool ticked) override;
     std::string boxCaption(StreamBox box) const override;
     void setBoxCaption(StreamBox box, const std::string& caption) override;
-    std::string boxHint(StreamBox box) const override;
+    std::string boxHint(StreamBox box) const;
     void setBoxHint(StreamBox box, const std::string& hint) override;
     void log(std::string_view line) override;
-    void slog(std::string_view text, int panel) override;
+    void slog(std::string_view text, Panel panel) override;
     void showPage(Page page) override;
     void setXplOutline(const std::vector<std::string>& lines) override;
     void setXplOutlineVisible(bool visible) override;

@@ -206,7 +206,7 @@ void TfMain::createControls() {
     createStreamPages();
     createXplPage();
     createOptionsPage();
-    PageControl->setCurrentIndex(static_cast<int>(Page::Status));
+    PageControl->setCurrentWidget(tsStatus);
 
     bDemux = makeButton(this, "bDemux", QStringLiteral("Demux"),
                         QStringLiteral("Demux the source EVO to streams"));
@@ -237,11 +237,9 @@ void TfMain::createControls() {
     panelWidths_[1] = scaled(50);
     StatusBar->setToolTip(QStringLiteral(" Select or drop an EVO file to demux"));
 
-    buttons_ = {bCheck, bReadXPL, bDemux, bRebuild, bCancel, bbEVO, bbXPL};
-    for (int n = 0; n < kButtonCount; ++n) {
-        buttonEnabled_[n] = buttons_[n] == bbEVO || buttons_[n] == bbXPL;
+    buttons_ = {bCheck, bReadXPL, bDemux, bRebuild, bCancel};
+    for (int n = 0; n < kButtonCount; ++n)
         applyEnabled(static_cast<Button>(n));
-    }
     for (const Placement& placement : kOuterPlacements) {
         placedWidgets_.push_back(findChild<QWidget*>(QLatin1String(placement.name)));
     }
@@ -264,8 +262,11 @@ void TfMain::createStatusPage() {
 
 void TfMain::createStreamPages() {
     int number = 0;
-    for (const StreamPage& page : kStreamPages) {
+    QWidget** sheets[] = {&tsVideo, &tsAudio, &tsSubpicture};
+    for (size_t p = 0; p < std::size(kStreamPages); ++p) {
+        const StreamPage& page = kStreamPages[p];
         auto* sheet = named(new QWidget, page.pageName);
+        *sheets[p] = sheet;
         PageControl->addTab(sheet, QLatin1String(page.tab));
         setHint(sheet, QLatin1String(page.hint));
         for (int index = 0; index < page.boxes; ++index, ++number) {
@@ -287,9 +288,6 @@ void TfMain::createStreamPages() {
             connect(box, &QCheckBox::clicked, this, [this] { cbVideoClick(); });
         }
     }
-    tsVideo = PageControl->widget(static_cast<int>(Page::Video));
-    tsAudio = PageControl->widget(static_cast<int>(Page::Audio));
-    tsSubpicture = PageControl->widget(static_cast<int>(Page::Subpicture));
 }
 
 void TfMain::createXplPage() {

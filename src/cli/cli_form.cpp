@@ -26,7 +26,7 @@ void CliForm::onLog(std::string_view line) {
     drawStatus();
 }
 
-void CliForm::onStatus(std::string_view /*text*/, int /*panel*/) {
+void CliForm::onStatus(std::string_view /*text*/, Panel /*panel*/) {
     statusSet_ = true;
     drawStatus();
 }

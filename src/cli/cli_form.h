@@ -21,7 +21,7 @@ class CliForm final : public PlainForm {
 
   protected:
     void onLog(std::string_view line) override;
-    void onStatus(std::string_view text, int panel) override;
+    void onStatus(std::string_view text, Panel panel) override;
     void onError(std::string_view text) override;
 
   private:

@@ -55,8 +55,8 @@ bool runFileWork(Form& form, Work&& work) {
 inline void logDone(Form& form) {
     form.log("Done.");
     form.log("");
-    form.slog("Ready", 0);
-    form.slog("", 1);
+    form.slog("Ready", Panel::State);
+    form.slog("", Panel::Progress);
 }
 
 }  // namespace morvale

@@ -33,18 +33,19 @@ std::string fileSizeLine(int64_t bytes) {
 void runFeature(const Session& session, Form& form, const SecondPart& part, const FeaturePass& pass,
                 const std::function<void()>& prepare, const std::function<void(SourceFile&)>& run) {
     form.log("Opening file " + session.selection.sourceFileName);
-    if (pass.showOpening) form.slog("Opening", 0);
+    if (pass.showOpening) form.slog("Opening", Panel::State);
     SourceFile source = SourceFile::open(form.text(Edit::EvoFile), pass.firstPartShare);
     form.log(fileSizeLine(source.size()));
     if (prepare) prepare();
-    form.slog(std::string(pass.verb) + " " + fileNameOf(source.path()) + pass.firstPartSuffix, 0);
+    form.slog(std::string(pass.verb) + " " + fileNameOf(source.path()) + pass.firstPartSuffix,
+              Panel::State);
     run(source);
 
     if (goesOnToSecondPart(form, part, session.engine.cancelRequested)) {
         source.close();
         source = SourceFile::open(part.path, ShareMode::Exclusive);
         form.log("Continue on " + fileNameOf(part.path));
-        form.slog(std::string(pass.verb) + " " + fileNameOf(part.path), 0);
+        form.slog(std::string(pass.verb) + " " + fileNameOf(part.path), Panel::State);
         run(source);
     }
 }

@@ -12,8 +12,8 @@ namespace morvale {
 // its widgets, morvale-cli over plain data (PlainForm). The controls are the state: commands
 // read ticks, options and texts from the Form at the moment they need them.
 
-enum class Button : int { Check, ReadXpl, Demux, Rebuild, Cancel, BrowseEvo, BrowseXpl };
-inline constexpr int kButtonCount = 7;
+enum class Button : int { Check, ReadXpl, Demux, Rebuild, Cancel };
+inline constexpr int kButtonCount = 5;
 
 enum class Option : int { Continue, FastCheck, CountFrames, Details };
 inline constexpr int kOptionCount = 4;
@@ -37,8 +37,11 @@ inline constexpr int kStreamBoxCount = kVideoBoxes + kAudioBoxes + kSubpictureBo
 int boxNumber(StreamBox box);
 StreamBox boxAt(int number);
 
-// Pages of the page control, in tab order.
-enum class Page : int { Status = 0, Video = 1, Audio = 2, Subpicture = 3, Xpl = 4, Options = 5 };
+// The pages of the window.
+enum class Page { Status, Video, Audio, Subpicture, Xpl, Options };
+
+// The two panels of the status line: what the program does, and how far it has got.
+enum class Panel { State, Progress };
 
 struct XplTreeNode {
     std::string text;
@@ -62,13 +65,12 @@ public:
     virtual void setBoxTicked(StreamBox box, bool ticked) = 0;
     virtual std::string boxCaption(StreamBox box) const = 0;
     virtual void setBoxCaption(StreamBox box, const std::string& caption) = 0;
-    virtual std::string boxHint(StreamBox box) const = 0;
     virtual void setBoxHint(StreamBox box, const std::string& hint) = 0;
 
     // The message log: one line, unchanged (an empty text adds an empty line).
     virtual void log(std::string_view line) = 0;
-    // Status panel 0 or 1: one blank followed by the text.
-    virtual void slog(std::string_view text, int panel) = 0;
+    // A status panel: one blank followed by the text.
+    virtual void slog(std::string_view text, Panel panel) = 0;
     virtual void showPage(Page page) = 0;
 
     // The playlist page: the outline memo and the tree.

@@ -16,8 +16,6 @@ const char* designCaption(BoxPage page) {
 }  // namespace
 
 PlainForm::PlainForm() {
-    buttons_[static_cast<int>(Button::BrowseEvo)] = true;
-    buttons_[static_cast<int>(Button::BrowseXpl)] = true;
     options_.fill(true);
     edits_[static_cast<int>(Edit::VideoExt)] = "mpv";
     edits_[static_cast<int>(Edit::AudioExt)] = "mpa";
@@ -68,8 +66,8 @@ void PlainForm::log(std::string_view line) {
     onLog(line);
 }
 
-void PlainForm::slog(std::string_view text, int panel) {
-    panels_[panel == 0 ? 0 : 1] = " " + std::string(text);
+void PlainForm::slog(std::string_view text, Panel panel) {
+    panels_[static_cast<int>(panel)] = " " + std::string(text);
     onStatus(text, panel);
 }
 

@@ -35,11 +35,11 @@ public:
     void setBoxTicked(StreamBox box, bool ticked) override;
     std::string boxCaption(StreamBox box) const override;
     void setBoxCaption(StreamBox box, const std::string& caption) override;
-    std::string boxHint(StreamBox box) const override;
+    std::string boxHint(StreamBox box) const;
     void setBoxHint(StreamBox box, const std::string& hint) override;
 
     void log(std::string_view line) override;
-    void slog(std::string_view text, int panel) override;
+    void slog(std::string_view text, Panel panel) override;
     void showPage(Page page) override { page_ = page; }
 
     void setXplOutline(const std::vector<std::string>& lines) override { outline_ = lines; }
@@ -60,6 +60,7 @@ public:
     // Observable state.
     const std::vector<std::string>& logLines() const { return log_; }
     void clearLog() { log_.clear(); }
+    // Panel 0 (State) or 1 (Progress).
     const std::string& panelText(int panel) const { return panels_[panel == 0 ? 0 : 1]; }
     Page page() const { return page_; }
     const std::vector<std::string>& xplOutline() const { return outline_; }
@@ -76,7 +77,7 @@ public:
 
 protected:
     virtual void onLog(std::string_view /*line*/) {}
-    virtual void onStatus(std::string_view /*text*/, int /*panel*/) {}
+    virtual void onStatus(std::string_view /*text*/, Panel /*panel*/) {}
     virtual void onError(std::string_view /*text*/) {}
 
 private:

@@ -65,7 +65,7 @@ void readOutline(SourceFile& file, int64_t size, uint8_t* buffer, OutlineReader&
     const std::string total = "/" + std::to_string(size) + " bytes";
     while (file.position() < size) {
         const int64_t got = file.readSome(buffer, kBlockSize);
-        form.slog(std::to_string(file.position()) + total, 1);
+        form.slog(std::to_string(file.position()) + total, Panel::Progress);
         reader.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
     }
 }

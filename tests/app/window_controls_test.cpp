@@ -537,7 +537,7 @@ class WindowControlsTest : public QObject {
         QCOMPARE(w.window.panelWidth(1), 50);
 
         const QFontMetrics metrics(w.window.StatusBar->font());
-        w.window.slog("Reading FEATURE_1.EVO ", 0);
+        w.window.slog("Reading FEATURE_1.EVO ", Panel::State);
         QCOMPARE(w.window.panelText(0), QStringLiteral(" Reading FEATURE_1.EVO "));
         QCOMPARE(w.window.panelWidth(0),
                  metrics.horizontalAdvance(QStringLiteral(" Reading FEATURE_1.EVO a")));
@@ -546,24 +546,24 @@ class WindowControlsTest : public QObject {
         QCOMPARE(w.window.StatusBar->toolTip(),
                  QStringLiteral(" Select or drop an EVO file to demux"));
 
-        w.window.slog("Ready", 0);
+        w.window.slog("Ready", Panel::State);
         QCOMPARE(w.window.panelText(0), QStringLiteral(" Ready"));
         QCOMPARE(w.window.panelWidth(0), metrics.horizontalAdvance(QStringLiteral(" Readya")));
         QCOMPARE(w.window.StatusBar->toolTip(),
                  QStringLiteral(" Select or drop an EVO file to demux"));
 
-        w.window.slog("12% done", 1);
+        w.window.slog("12% done", Panel::Progress);
         QCOMPARE(w.window.panelText(1), QStringLiteral(" 12% done"));
         QCOMPARE(w.window.panelWidth(1), metrics.horizontalAdvance(QStringLiteral(" 12% donea")));
         QCOMPARE(w.window.StatusBar->toolTip(), QStringLiteral("12% done"));
 
-        w.window.slog("", 1);
+        w.window.slog("", Panel::Progress);
         QCOMPARE(w.window.panelText(1), QStringLiteral(" "));
         QCOMPARE(w.window.StatusBar->toolTip(), QString());
 
         // The last panel reaches the bar's right edge.
         auto* last = w.window.findChild<QLabel*>(QStringLiteral("StatusPanel1"));
-        w.window.slog("x", 1);
+        w.window.slog("x", Panel::Progress);
         QVERIFY(last->geometry().right() >= w.window.StatusBar->width() - 30);
     }
 

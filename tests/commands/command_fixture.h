@@ -32,8 +32,8 @@ class TestForm : public PlainForm {
     }
 
   protected:
-    void onStatus(std::string_view text, int panel) override {
-        statusTexts.push_back(std::to_string(panel) + ":" + std::string(text));
+    void onStatus(std::string_view text, Panel panel) override {
+        statusTexts.push_back(std::to_string(static_cast<int>(panel)) + ":" + std::string(text));
     }
 };
 

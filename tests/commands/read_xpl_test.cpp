@@ -59,8 +59,8 @@ class RecordingForm : public PlainForm {
     std::function<void()> afterStatus;
 
   protected:
-    void onStatus(std::string_view text, int panel) override {
-        statusTexts.push_back(std::to_string(panel) + ":" + std::string(text));
+    void onStatus(std::string_view text, Panel panel) override {
+        statusTexts.push_back(std::to_string(static_cast<int>(panel)) + ":" + std::string(text));
         if (afterStatus) afterStatus();
     }
 };
