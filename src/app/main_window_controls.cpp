@@ -19,6 +19,7 @@
 
 #include "app/jpeg_image.h"
 #include "app/main_window.h"
+#include "commands/form_design.h"
 
 namespace morvale {
 
@@ -94,26 +95,18 @@ constexpr std::array<QCheckBox * TfMain::*, kStreamBoxCount> kBoxMembers = {
     &TfMain::cbSub12,   &TfMain::cbSub13,   &TfMain::cbSub14,   &TfMain::cbSub15,
 };
 
+// The window's side of the stream pages (their captions and hints are the design's).
 struct StreamPage {
     const char* pageName;
     const char* tab;
-    const char* hint;
     const char* boxPrefix;
-    const char* designCaption;
-    int boxes;
     bool twoDigits;
-    bool boxesCarryHint;  // every box but the first carries the page's hint itself
 };
 constexpr StreamPage kStreamPages[] = {
-    {"tsVideo", "Video", "Check the desired video stream", "cbVideo", "Video stream", 8, false,
-     false},
-    {"tsAudio", "Audio", "Check the desired audio streams", "cbAudio", "Audio stream", 16, true,
-     false},
-    {"tsSubpicture", "Subpicture", "Check the desired subpicture streams", "cbSub", "Subpicture",
-     16, true, true},
+    {"tsVideo", "Video", "cbVideo", false},
+    {"tsAudio", "Audio", "cbAudio", true},
+    {"tsSubpicture", "Subpicture", "cbSub", true},
 };
-
-constexpr const char* kXplTopItems[] = {"Video", "Audio", "Subpicture", "Chapter"};
 
 // A hint shows only its part before a vertical bar as tooltip.
 void setHint(QWidget* widget, const QString& hint) {
@@ -152,13 +145,13 @@ QLineEdit* makePathEdit(QWidget* parent, const char* name, const QString& hint) 
 
 QLineEdit* makeExtensionEdit(QWidget* parent, const char* name, const char* text) {
     auto* edit = named(new QLineEdit(QLatin1String(text), parent), name);
-    edit->setMaxLength(5);
+    edit->setMaxLength(kExtensionMaxLength);
     return edit;
 }
 
 QCheckBox* makeOption(QWidget* parent, const char* name, const char* caption, const char* hint) {
     auto* box = named(new QCheckBox(QLatin1String(caption), parent), name);
-    box->setChecked(true);
+    box->setChecked(kDesignOptionTicked);
     setHint(box, QLatin1String(hint));
     return box;
 }
@@ -229,13 +222,14 @@ void TfMain::createControls() {
             named(new QLabel(StatusBar), panel == 0 ? "StatusPanel0" : "StatusPanel1");
         StatusBar->addWidget(statusPanels_[panel], panel);  // the last panel takes the rest
     }
-    statusPanels_[0]->setText(QStringLiteral(" Ready"));
+    const QString progressText = QLatin1Char(' ') + QLatin1String(kDesignProgressText);
+    statusPanels_[0]->setText(QLatin1Char(' ') + QLatin1String(kDesignStateText));
     statusPanels_[0]->setFixedWidth(scaled(40));
     panelWidths_[0] = scaled(40);
-    statusPanels_[1]->setText(QStringLiteral(" Select or drop an EVO file to demux"));
+    statusPanels_[1]->setText(progressText);
     statusPanels_[1]->setMinimumWidth(scaled(50));
     panelWidths_[1] = scaled(50);
-    StatusBar->setToolTip(QStringLiteral(" Select or drop an EVO file to demux"));
+    StatusBar->setToolTip(progressText);
 
     buttons_ = {bCheck, bReadXPL, bDemux, bRebuild, bCancel};
     for (int n = 0; n < kButtonCount; ++n)
@@ -265,20 +259,21 @@ void TfMain::createStreamPages() {
     QWidget** sheets[] = {&tsVideo, &tsAudio, &tsSubpicture};
     for (size_t p = 0; p < std::size(kStreamPages); ++p) {
         const StreamPage& page = kStreamPages[p];
+        const BoxPageDesign& design = kBoxPageDesigns[p];
         auto* sheet = named(new QWidget, page.pageName);
         *sheets[p] = sheet;
         PageControl->addTab(sheet, QLatin1String(page.tab));
-        setHint(sheet, QLatin1String(page.hint));
-        for (int index = 0; index < page.boxes; ++index, ++number) {
+        setHint(sheet, QLatin1String(design.hint));
+        for (int index = 0; index < design.boxes; ++index, ++number) {
             const QString name = QLatin1String(page.boxPrefix) +
                                  QString::number(index).rightJustified(page.twoDigits ? 2 : 1, '0');
-            auto* box = new QCheckBox(QLatin1String(page.designCaption), sheet);
+            auto* box = new QCheckBox(QLatin1String(design.designCaption), sheet);
             box->setObjectName(name);
             box->setGeometry(scaled(kBoxColumns[index / 8]), scaled(kBoxRows[index % 8]),
                              scaled(kBoxSize.width()), scaled(kBoxSize.height()));
-            if (page.boxesCarryHint && index > 0) {
-                boxHints_[number] = page.hint;
-                setHint(box, QLatin1String(page.hint));
+            if (design.boxesCarryHint && index > 0) {
+                boxHints_[number] = design.hint;
+                setHint(box, QLatin1String(design.hint));
             }
             this->*kBoxMembers[number] = box;
             boxes_[number] = box;
@@ -306,7 +301,7 @@ void TfMain::createXplPage() {
     tvXPL->setIndentation(scaled(19));
     tvXPL->setMinimumWidth(scaled(50));
     setHint(tvXPL, QStringLiteral("Infos from your XPL file"));
-    for (const char* text : kXplTopItems)
+    for (const char* text : kDesignXplTree)
         tvXPL->addTopLevelItem(treeItem({text, {}}));
 
     mXPL = named(new QPlainTextEdit(splXPL), "mXPL");
@@ -335,9 +330,9 @@ void TfMain::createOptionsPage() {
     gbFile = named(new QGroupBox(tsOption), "gbFile");
     lVideoExt = named(new QLabel(QStringLiteral("Extensions (video, audio, subtitle)"), gbFile),
                       "lVideoExt");
-    eVideoExt = makeExtensionEdit(gbFile, "eVideoExt", "mpv");
-    eAudioExt = makeExtensionEdit(gbFile, "eAudioExt", "mpa");
-    eSubExt = makeExtensionEdit(gbFile, "eSubExt", "sup");
+    eVideoExt = makeExtensionEdit(gbFile, "eVideoExt", designOf(BoxPage::Video).designExtension);
+    eAudioExt = makeExtensionEdit(gbFile, "eAudioExt", designOf(BoxPage::Audio).designExtension);
+    eSubExt = makeExtensionEdit(gbFile, "eSubExt", designOf(BoxPage::Subpicture).designExtension);
     setHint(eSubExt, QStringLiteral("This is real .sup format, don't change!"));
     lWorkdir = named(new QLabel(QStringLiteral("Output folder"), gbFile), "lWorkdir");
     eWorkdir = named(new QLineEdit(gbFile), "eWorkdir");

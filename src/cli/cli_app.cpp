@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_commands.h"
+#include "commands/form_design.h"
 
 namespace morvale {
 
@@ -15,8 +16,6 @@ constexpr const char* kUsage =
     "       morvale-cli rebuild [OPTIONS] SOURCE\n"
     "       morvale-cli xpl [--source SOURCE] [--outline] [--tree] PLAYLIST\n"
     "       morvale-cli --help | --version\n";
-
-constexpr size_t kMaxExtension = 5;  // as the window's extension edits
 
 // The options every source command shares: the window's Options page and the stream boxes.
 void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& streamList) {
@@ -35,8 +34,9 @@ void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& st
                        "or slot (v0 v1 a00..a15 s00..s15); default: all found");
     auto extension = CLI::Validator(
         [](std::string& text) {
-            return text.size() > kMaxExtension ? std::string("at most 5 characters")
-                                               : std::string();
+            return text.size() > kExtensionMaxLength
+                       ? "at most " + std::to_string(kExtensionMaxLength) + " characters"
+                       : std::string();
         },
         "EXT");
     command.add_option("--video-ext", options.videoExt, "Video extension (default mpv)")

@@ -3,27 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "commands/form_design.h"
 #include "commands/stream_lists.h"
 
 namespace morvale {
 
 namespace {
 
-char keyLetter(BoxPage page) {
-    switch (page) {
-        case BoxPage::Video:
-            return 'v';
-        case BoxPage::Audio:
-            return 'a';
-        case BoxPage::Subpicture:
-            return 's';
-    }
-    return '?';
-}
-
 // "v0", "a07", "s15": the page letter and the box's slot suffix without its dot.
 std::string slotKey(StreamBox box) {
-    return keyLetter(box.page) + slotSuffix(box).substr(1);
+    return designOf(box.page).key + slotSuffix(box).substr(1);
 }
 
 }  // namespace

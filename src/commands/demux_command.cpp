@@ -4,6 +4,7 @@
 
 #include "commands/command_run.h"
 #include "commands/feature_files.h"
+#include "commands/form_design.h"
 #include "commands/form_engine_host.h"
 #include "commands/frame_summary.h"
 #include "commands/stream_lists.h"
@@ -12,18 +13,6 @@
 namespace morvale {
 
 namespace {
-
-Edit extensionEdit(BoxPage page) {
-    switch (page) {
-        case BoxPage::Video:
-            return Edit::VideoExt;
-        case BoxPage::Audio:
-            return Edit::AudioExt;
-        case BoxPage::Subpicture:
-            return Edit::SubExt;
-    }
-    return Edit::VideoExt;
-}
 
 // The outputs of one run, one per ticked box in box order. They close (flushed, with what
 // was written) when the run ends, however it ends.
@@ -85,7 +74,7 @@ void demuxFeature(Session& session, Form& form, const SecondPart& part,
 }  // namespace
 
 std::string demuxOutputName(const Form& form, const std::string& outputBase, StreamBox box) {
-    return outputBase + "." + form.boxCaption(box) + "." + form.text(extensionEdit(box.page));
+    return outputBase + "." + form.boxCaption(box) + "." + form.text(designOf(box.page).extension);
 }
 
 void bDemuxClick(Session& session, Form& form) {

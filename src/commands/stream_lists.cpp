@@ -2,40 +2,17 @@
 
 #include <cstdio>
 
+#include "commands/form_design.h"
 #include "platform/paths.h"
 
 namespace morvale {
 
 namespace {
 
-SlotKind slotKindOf(BoxPage page) {
-    switch (page) {
-        case BoxPage::Video:
-            return SlotKind::Video;
-        case BoxPage::Audio:
-            return SlotKind::Audio;
-        case BoxPage::Subpicture:
-            return SlotKind::Subpicture;
-    }
-    return SlotKind::Video;
-}
-
-int boxCountOf(BoxPage page) {
-    switch (page) {
-        case BoxPage::Video:
-            return kVideoSlots;
-        case BoxPage::Audio:
-            return kAudioSlots;
-        case BoxPage::Subpicture:
-            return kSubpictureOutputSlots;
-    }
-    return 0;
-}
-
 // The name of a stream whose slot has a box; empty for any other identifier.
 std::string boxNameOf(BoxPage page, int32_t id) {
-    const StreamKind* kind = streamKindInSlot(slotKindOf(page), id);
-    if (kind == nullptr || id - kind->first >= boxCountOf(page)) return {};
+    const StreamKind* kind = streamKindInSlot(designOf(page).slotKind, id);
+    if (kind == nullptr || id - kind->first >= designOf(page).slotBoxes) return {};
     return std::string(kind->boxName);
 }
 
@@ -58,15 +35,7 @@ std::string slotSuffix(StreamBox box) {
 }
 
 const char* emptyCaption(BoxPage page) {
-    switch (page) {
-        case BoxPage::Video:
-            return "No video stream";
-        case BoxPage::Audio:
-            return "No audio stream";
-        case BoxPage::Subpicture:
-            return "No subpicture";
-    }
-    return "";
+    return designOf(page).emptyCaption;
 }
 
 std::string videoStreamName(int32_t id) {
@@ -81,7 +50,8 @@ std::string subpictureStreamName(int32_t id) {
 
 bool isBoxName(BoxPage page, std::string_view name) {
     for (const StreamKind& kind : kStreamKinds) {
-        if (kind.hasSlot && kind.slotKind == slotKindOf(page) && kind.boxName == name) return true;
+        if (kind.hasSlot && kind.slotKind == designOf(page).slotKind && kind.boxName == name)
+            return true;
     }
     return false;
 }
