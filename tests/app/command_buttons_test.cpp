@@ -12,6 +12,7 @@
 
 #include <sys/stat.h>
 
+#include "support/example_playlist.h"
 #include "support/feature_disc.h"
 #include "window_test_support.h"
 
@@ -415,26 +416,7 @@ class CommandButtonsTest : public QObject {
         return lines;
     }
 
-    static constexpr const char* kPlaylist =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-        "<Playlist majorVersion=\"1\" minorVersion=\"0\" displayName=\"Disc\">\r\n"
-        "  <MediaAttributeList>\r\n"
-        "    <VideoAttributeItem index=\"1\" codec=\"VC-1\"/>\r\n"
-        "    <AudioAttributeItem index=\"1\" codec=\"DD+\" channels=\"6\"/>\r\n"
-        "  </MediaAttributeList>\r\n"
-        "  <TitleSet>\r\n"
-        "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">\r\n"
-        "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">\r\n"
-        "        <Video track=\"1\" mediaAttr=\"1\"/>\r\n"
-        "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" "
-        "description=\"English\"/>\r\n"
-        "      </PrimaryAudioVideoClip>\r\n"
-        "      <ChapterList>\r\n"
-        "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>\r\n"
-        "      </ChapterList>\r\n"
-        "    </Title>\r\n"
-        "  </TitleSet>\r\n"
-        "</Playlist>\r\n";
+    static constexpr const char* kPlaylist = testing::kExamplePlaylist;
 
     apptest::TemporarySettings settings_;
     std::unique_ptr<testing::TempDir> dir_;

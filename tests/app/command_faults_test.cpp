@@ -26,6 +26,7 @@ using testing::Bytes;
 using testing::FeaturePart;
 
 using apptest::q;
+using testing::closedAgain;
 
 constexpr uint64_t kMiB = 0x100000;
 
@@ -44,15 +45,6 @@ struct ErrorBox {
         });
     }
 };
-
-bool closedAgain(const std::string& path) {
-    try {
-        SourceFile file = SourceFile::open(path, ShareMode::Exclusive);
-        return true;
-    } catch (const FileError&) {
-        return false;
-    }
-}
 
 bool endsWithDone(const QStringList& log) {
     return log.contains(QStringLiteral("Done."));
@@ -156,12 +148,13 @@ class CommandFaultsTest : public QObject {
         QTest::mouseClick(window.bCheck, Qt::LeftButton);
         QTest::mouseClick(window.bClear, Qt::LeftButton);
 
-        const int holder = ::open(dir_->file("FEATURE_2.EVO").c_str(), O_RDONLY);
-        QCOMPARE(::flock(holder, LOCK_EX | LOCK_NB), 0);
         ErrorBox error;
-        error.expectNext();
-        QTest::mouseClick(window.bRebuild, Qt::LeftButton);
-        ::close(holder);
+        {
+            testing::HeldFile holder(dir_->file("FEATURE_2.EVO"));
+            QVERIFY(holder.held());
+            error.expectNext();
+            QTest::mouseClick(window.bRebuild, Qt::LeftButton);
+        }
         QVERIFY(error.shown);
         QCOMPARE(error.text, QStringLiteral("Cannot open file \"") +
                                  q(dir_->file("FEATURE_2.EVO")) +

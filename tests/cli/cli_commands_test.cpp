@@ -10,6 +10,7 @@
 
 #include "cli/cli_app.h"
 #include "cli_process.h"
+#include "support/example_playlist.h"
 #include "support/feature_disc.h"
 #include "support/temp_dir.h"
 
@@ -230,25 +231,7 @@ TEST_F(CliCommandsTest, RebuildKeepsTheNamedStreams) {
                                         "12 frames (0:00:00 s) count in video stream 0.", ""));
 }
 
-const char* const kPlaylist =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<Playlist majorVersion=\"1\" minorVersion=\"0\" displayName=\"Disc\">\r\n"
-    "  <MediaAttributeList>\r\n"
-    "    <VideoAttributeItem index=\"1\" codec=\"VC-1\"/>\r\n"
-    "    <AudioAttributeItem index=\"1\" codec=\"DD+\" channels=\"6\"/>\r\n"
-    "  </MediaAttributeList>\r\n"
-    "  <TitleSet>\r\n"
-    "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">\r\n"
-    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">\r\n"
-    "        <Video track=\"1\" mediaAttr=\"1\"/>\r\n"
-    "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" description=\"English\"/>\r\n"
-    "      </PrimaryAudioVideoClip>\r\n"
-    "      <ChapterList>\r\n"
-    "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>\r\n"
-    "      </ChapterList>\r\n"
-    "    </Title>\r\n"
-    "  </TitleSet>\r\n"
-    "</Playlist>\r\n";
+const char* const kPlaylist = kExamplePlaylist;
 
 TEST_F(CliCommandsTest, XplPrintsLogOutlineAndTree) {
     const std::string playlist = dir.file("VPLST000.XPL");

@@ -170,6 +170,7 @@ TEST_F(CommandFaults, DemuxOfASourceReplacedByAFolderOrHeldByAnotherProgram) {
     form.clearLog();
     {
         HeldFile held(firstPart());
+        ASSERT_TRUE(held.held());
         bDemuxClick(session, form);
     }
     ASSERT_EQ(form.errors().size(), 2u);
@@ -187,6 +188,7 @@ TEST_F(CommandFaults, DemuxWhoseSecondPartIsHeldByAnotherProgram) {
     scan();
     {
         HeldFile held(secondPart());
+        ASSERT_TRUE(held.held());
         bDemuxClick(session, form);
     }
     expectFailedWriteRun(cannotOpen(secondPart(), "Resource temporarily unavailable"));
@@ -388,6 +390,7 @@ TEST_F(CommandFaults, RebuildWhoseSecondPartIsHeldOrVanishes) {
     const Bytes whole = rebuildUndisturbed();
     {
         HeldFile held(secondPart());
+        ASSERT_TRUE(held.held());
         bRebuildClick(session, form);
     }
     expectFailedWriteRun(cannotOpen(secondPart(), "Resource temporarily unavailable"));

@@ -31,32 +31,6 @@ inline constexpr int64_t kPartSize = 8 * kMiB;
 inline constexpr int64_t kLateChunkAt = 6 * kMiB;
 inline constexpr uint32_t kTimeBase = 800000;  // the smallest first timestamp of the feature
 
-// A file another program holds locked, for as long as this lives.
-class HeldFile {
-  public:
-    explicit HeldFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
-        EXPECT_EQ(::flock(fd_, LOCK_EX | LOCK_NB), 0) << path;
-    }
-    ~HeldFile() { ::close(fd_); }
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-
-  private:
-    int fd_;
-};
-
-// A file the command has closed can be locked exclusively again (a folder or nothing in its
-// place holds nothing open).
-inline bool closedAgain(const std::string& path) {
-    if (!fileExists(path)) return true;
-    try {
-        SourceFile file = SourceFile::open(path, ShareMode::Exclusive);
-        return true;
-    } catch (const FileError&) {
-        return false;
-    }
-}
-
 inline Bytes prefix(const Bytes& bytes, size_t n) {
     return Bytes(bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(std::min(n, bytes.size())));
 }

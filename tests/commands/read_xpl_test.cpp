@@ -16,8 +16,9 @@
 #include "commands/plain_form.h"
 #include "commands/selection.h"
 #include "commands/stream_lists.h"
-#include "support/file_faults.h"
+#include "support/example_playlist.h"
 #include "support/file_fault_scopes.h"
+#include "support/file_faults.h"
 #include "support/temp_dir.h"
 
 namespace morvale {
@@ -30,27 +31,7 @@ constexpr StreamBox kVideo0{BoxPage::Video, 0};
 constexpr StreamBox kVideo1{BoxPage::Video, 1};
 constexpr StreamBox kAudio01{BoxPage::Audio, 1};
 
-// The example disc: one title playing FEATURE_1 with a VC-1 track, an English 6-channel
-// Dolby Digital Plus track and one chapter.
-const char* const kExample =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<Playlist majorVersion=\"1\" minorVersion=\"0\" displayName=\"Disc\">\r\n"
-    "  <MediaAttributeList>\r\n"
-    "    <VideoAttributeItem index=\"1\" codec=\"VC-1\" sampleAspectRatio=\"16:9\"/>\r\n"
-    "    <AudioAttributeItem index=\"1\" codec=\"DD+\" channels=\"6\"/>\r\n"
-    "  </MediaAttributeList>\r\n"
-    "  <TitleSet>\r\n"
-    "    <Title id=\"T1\" displayName=\"Main\" titleDuration=\"01:40:00:00\">\r\n"
-    "      <PrimaryAudioVideoClip src=\"file:///dvddisc/HVDVD_TS/FEATURE_1.MAP\">\r\n"
-    "        <Video track=\"1\" mediaAttr=\"1\"/>\r\n"
-    "        <Audio track=\"1\" streamNumber=\"2\" mediaAttr=\"1\" description=\"English\"/>\r\n"
-    "      </PrimaryAudioVideoClip>\r\n"
-    "      <ChapterList>\r\n"
-    "        <Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"Start\"/>\r\n"
-    "      </ChapterList>\r\n"
-    "    </Title>\r\n"
-    "  </TitleSet>\r\n"
-    "</Playlist>\r\n";
+const char* const kExample = testing::kExamplePlaylist;
 
 // Records the status texts as they are set.
 class RecordingForm : public PlainForm {

@@ -1,10 +1,14 @@
 #include "support/file_fault_scopes.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <stdexcept>
+
+#include "platform/file.h"
 
 namespace morvale::testing {
 
@@ -30,6 +34,23 @@ PermissionsApply::~PermissionsApply() {
 
 void openToEveryone(const std::string& path) {
     if (::chmod(path.c_str(), 0777) != 0) throw std::runtime_error("cannot chmod " + path);
+}
+
+HeldFile::HeldFile(const std::string& path)
+    : fd_(::open(path.c_str(), O_RDONLY)), held_(fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) == 0) {}
+
+HeldFile::~HeldFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool closedAgain(const std::string& path) {
+    if (!fileExists(path)) return true;
+    try {
+        SourceFile file = SourceFile::open(path, ShareMode::Exclusive);
+        return true;
+    } catch (const FileError&) {
+        return false;
+    }
 }
 
 }  // namespace morvale::testing

@@ -45,4 +45,24 @@ class PermissionsApply {
 // chmod 0777: a temporary folder (created 0700) becomes reachable and writable by "nobody".
 void openToEveryone(const std::string& path);
 
+// A file another program holds locked, for as long as this lives.
+class HeldFile {
+  public:
+    explicit HeldFile(const std::string& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+    // The lock was taken.
+    bool held() const { return held_; }
+
+  private:
+    int fd_;
+    bool held_;
+};
+
+// A file a command has closed can be locked exclusively again (a folder or nothing in its
+// place holds nothing open).
+bool closedAgain(const std::string& path);
+
 }  // namespace morvale::testing
