@@ -40,9 +40,10 @@ class QuietHost final : public EngineHost {
     bool countFrames() const override { return countFramesOption; }
     bool details() const override { return false; }
     bool fastCheck() const override { return false; }
-    bool videoTicked(int slot) const override { return videoTicks[slot & 1]; }
-    bool audioTicked(int slot) const override { return audioTicks[slot & 15]; }
-    bool subpictureTicked(int slot) const override { return subpictureTicks[slot & 15]; }
+    bool ticked(SlotKind kind, int slot) const override {
+        if (kind == SlotKind::Video) return videoTicks[slot & 1];
+        return kind == SlotKind::Audio ? audioTicks[slot & 15] : subpictureTicks[slot & 15];
+    }
     Clock& clock() override { return clock_; }
     SystemClock clock_;
 };

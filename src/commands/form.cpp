@@ -1,20 +1,23 @@
 #include "commands/form.h"
 
+#include <array>
+
 namespace morvale {
 
+namespace {
+// The number of the first box of each page.
+constexpr std::array<int, 3> kFirstBox = {0, kVideoBoxes, kVideoBoxes + kAudioBoxes};
+}  // namespace
+
 int boxNumber(StreamBox box) {
-    switch (box.page) {
-        case BoxPage::Video: return box.index;
-        case BoxPage::Audio: return kVideoBoxes + box.index;
-        case BoxPage::Subpicture: return kVideoBoxes + kAudioBoxes + box.index;
-    }
-    return 0;
+    return kFirstBox[static_cast<size_t>(box.page)] + box.index;
 }
 
 StreamBox boxAt(int number) {
-    if (number < kVideoBoxes) return {BoxPage::Video, number};
-    if (number < kVideoBoxes + kAudioBoxes) return {BoxPage::Audio, number - kVideoBoxes};
-    return {BoxPage::Subpicture, number - kVideoBoxes - kAudioBoxes};
+    const BoxPage page = number < kFirstBox[1]   ? BoxPage::Video
+                         : number < kFirstBox[2] ? BoxPage::Audio
+                                                 : BoxPage::Subpicture;
+    return {page, number - kFirstBox[static_cast<size_t>(page)]};
 }
 
 }  // namespace morvale

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/stream_kinds.h"
 #include "platform/clock.h"
 
 namespace morvale {
@@ -21,7 +22,8 @@ inline constexpr int kOptionCount = 4;
 enum class Edit : int { EvoFile, XplFile, Workdir, VideoExt, AudioExt, SubExt };
 inline constexpr int kEditCount = 6;
 
-enum class BoxPage : int { Video, Audio, Subpicture };
+// A page of boxes holds the boxes of one kind of slot.
+using BoxPage = SlotKind;
 
 // One of the 40 stream tick boxes: cbVideo0..7, cbAudio00..15, cbSub00..15.
 struct StreamBox {

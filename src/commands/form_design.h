@@ -13,11 +13,9 @@ namespace morvale {
 // What belongs to each page of stream boxes.
 struct BoxPageDesign {
     BoxPage page;
-    SlotKind slotKind;  // the engine's slots the page's boxes are bound to
-    int boxes;          // tick boxes on the page
-    int slotBoxes;      // the first boxes, bound to a slot each
-    char key;           // the page's letter in morvale-cli's slot keys (v0, a07, s15)
-    Edit extension;     // the extension edit of the page's output files
+    int boxes;       // tick boxes on the page; the first boxedSlots(page) have a slot
+    char key;        // the page's letter in morvale-cli's slot keys (v0, a07, s15)
+    Edit extension;  // the extension edit of the page's output files
     const char* designExtension;
     const char* designCaption;  // every box, before the first activation
     const char* emptyCaption;   // a box whose slot holds no stream
@@ -26,13 +24,12 @@ struct BoxPageDesign {
 };
 
 inline constexpr std::array<BoxPageDesign, 3> kBoxPageDesigns = {{
-    {BoxPage::Video, SlotKind::Video, kVideoBoxes, kVideoSlots, 'v', Edit::VideoExt, "mpv",
-     "Video stream", "No video stream", "Check the desired video stream", false},
-    {BoxPage::Audio, SlotKind::Audio, kAudioBoxes, kAudioSlots, 'a', Edit::AudioExt, "mpa",
-     "Audio stream", "No audio stream", "Check the desired audio streams", false},
-    {BoxPage::Subpicture, SlotKind::Subpicture, kSubpictureBoxes, kSubpictureOutputSlots, 's',
-     Edit::SubExt, "sup", "Subpicture", "No subpicture", "Check the desired subpicture streams",
-     true},
+    {BoxPage::Video, kVideoBoxes, 'v', Edit::VideoExt, "mpv", "Video stream", "No video stream",
+     "Check the desired video stream", false},
+    {BoxPage::Audio, kAudioBoxes, 'a', Edit::AudioExt, "mpa", "Audio stream", "No audio stream",
+     "Check the desired audio streams", false},
+    {BoxPage::Subpicture, kSubpictureBoxes, 's', Edit::SubExt, "sup", "Subpicture", "No subpicture",
+     "Check the desired subpicture streams", true},
 }};
 
 constexpr const BoxPageDesign& designOf(BoxPage page) {

@@ -21,11 +21,7 @@ class FormEngineHost final : public EngineHost {
     bool details() const override { return form_.isTicked(Option::Details); }
     bool fastCheck() const override { return form_.isTicked(Option::FastCheck); }
 
-    bool videoTicked(int slot) const override { return form_.boxTicked({BoxPage::Video, slot}); }
-    bool audioTicked(int slot) const override { return form_.boxTicked({BoxPage::Audio, slot}); }
-    bool subpictureTicked(int slot) const override {
-        return form_.boxTicked({BoxPage::Subpicture, slot});
-    }
+    bool ticked(SlotKind kind, int slot) const override { return form_.boxTicked({kind, slot}); }
 
     Clock& clock() override { return form_.clock(); }
 

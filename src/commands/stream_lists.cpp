@@ -11,8 +11,8 @@ namespace {
 
 // The name of a stream whose slot has a box; empty for any other identifier.
 std::string boxNameOf(BoxPage page, int32_t id) {
-    const StreamKind* kind = streamKindInSlot(designOf(page).slotKind, id);
-    if (kind == nullptr || id - kind->first >= designOf(page).slotBoxes) return {};
+    const StreamKind* kind = streamKindInSlot(page, id);
+    if (kind == nullptr || id - kind->first >= boxedSlots(page)) return {};
     return std::string(kind->boxName);
 }
 
@@ -50,22 +50,13 @@ std::string subpictureStreamName(int32_t id) {
 
 bool isBoxName(BoxPage page, std::string_view name) {
     for (const StreamKind& kind : kStreamKinds) {
-        if (kind.hasSlot && kind.slotKind == designOf(page).slotKind && kind.boxName == name)
-            return true;
+        if (kind.hasSlot && kind.slotKind == page && kind.boxName == name) return true;
     }
     return false;
 }
 
 int32_t slotEntry(const EngineState& engine, StreamBox box) {
-    switch (box.page) {
-        case BoxPage::Video:
-            return engine.videoStreamIds[box.index];
-        case BoxPage::Audio:
-            return engine.audioStreamIds[box.index];
-        case BoxPage::Subpicture:
-            return engine.subpictureStreamIds[box.index];
-    }
-    return -1;
+    return engine.streamIds(box.page)[static_cast<size_t>(box.index)];
 }
 
 void Resetcbs(Form& form) {

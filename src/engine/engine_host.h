@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/stream_kinds.h"
 #include "platform/clock.h"
 #include "reports/message_log.h"
 
@@ -23,9 +24,8 @@ class EngineHost : public MessageLog {
     virtual bool details() const = 0;      // "Detailed info"
     virtual bool fastCheck() const = 0;    // "Fast EVO checking"
 
-    virtual bool videoTicked(int slot) const = 0;       // slots 0-1
-    virtual bool audioTicked(int slot) const = 0;       // slots 0-15
-    virtual bool subpictureTicked(int slot) const = 0;  // slots 0-15
+    // The tick of a slot's box: video slots 0-1, audio and subpicture slots 0-15.
+    virtual bool ticked(SlotKind kind, int slot) const = 0;
 
     // The time of the progress estimates and the separator of the report frame rates.
     virtual Clock& clock() = 0;

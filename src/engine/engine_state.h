@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "engine/stream_kinds.h"
 
@@ -20,6 +21,10 @@ struct EngineState {
     std::array<int32_t, kVideoSlots> videoStreamIds;
     std::array<int32_t, kAudioSlots> audioStreamIds;
     std::array<int32_t, kSubpictureSlots> subpictureStreamIds;
+
+    // The table of a kind of slot.
+    std::span<int32_t> streamIds(SlotKind kind);
+    std::span<const int32_t> streamIds(SlotKind kind) const;
 
     std::array<bool, kAudioSlots> audioPtsReported{};
     std::array<bool, kVideoSlots> videoPtsReported{};

@@ -51,7 +51,7 @@ bool PayloadHandler::ownsSlot(const ParserState& s) const {
 
 void PayloadHandler::countPictures(const ParserState& s, std::span<const uint8_t> bytes) {
     if (!host_.countFrames()) return;
-    if (mode_ == EngineMode::Demux && !host_.videoTicked(s.videoSlot)) return;
+    if (mode_ == EngineMode::Demux && !host_.ticked(SlotKind::Video, s.videoSlot)) return;
     state_.frameCounts[s.videoSlot] += countPictureStartCodes(bytes, s.videoKind);
 }
 
@@ -95,10 +95,10 @@ void PayloadHandler::write(const ParserState& s, const Piece& piece) {
     OutputFile* out = nullptr;
     switch (s.packetTarget) {
         case PacketTarget::TargetVideo:
-            if (host_.videoTicked(s.videoSlot)) out = outputs_->video[s.videoSlot];
+            if (host_.ticked(SlotKind::Video, s.videoSlot)) out = outputs_->video[s.videoSlot];
             break;
         case PacketTarget::TargetAudio:
-            if (host_.audioTicked(s.audioSlot)) out = outputs_->audio[s.audioSlot];
+            if (host_.ticked(SlotKind::Audio, s.audioSlot)) out = outputs_->audio[s.audioSlot];
             break;
         case PacketTarget::TargetSubpicture:
             writeSubpicture(s, piece);
@@ -112,7 +112,8 @@ void PayloadHandler::write(const ParserState& s, const Piece& piece) {
 // A record starts exactly where a subpicture packet's own header carried a PTS; the
 // payload of a packet without one continues the current record.
 void PayloadHandler::writeSubpicture(const ParserState& s, const Piece& piece) {
-    if (s.subpictureSlot >= kSubpictureOutputSlots || !host_.subpictureTicked(s.subpictureSlot)) {
+    if (s.subpictureSlot >= kSubpictureOutputSlots ||
+        !host_.ticked(SlotKind::Subpicture, s.subpictureSlot)) {
         return;
     }
     OutputFile* out = outputs_->subpicture[s.subpictureSlot];

@@ -39,38 +39,12 @@ IdCarrier carrierOf(uint8_t streamId) {
     }
 }
 
-bool slotTicked(const EngineHost& ticks, SlotKind kind, int slot) {
-    switch (kind) {
-        case SlotKind::Video:
-            return ticks.videoTicked(slot);
-        case SlotKind::Audio:
-            return ticks.audioTicked(slot);
-        case SlotKind::Subpicture:
-            return ticks.subpictureTicked(slot);
-    }
-    return true;
-}
-
-// The first slot of the kind that the last scan gave this identifier, if any. Video looks
-// at slots 0 and 1 only, audio and subpictures at the 16 slots with a tick box.
+// The first slot with a tick box that the last scan gave this identifier, if any.
 std::optional<int> scannedSlotOf(const EngineState& state, SlotKind kind, uint8_t id) {
-    const int32_t* ids = nullptr;
-    int count = 0;
-    switch (kind) {
-        case SlotKind::Video:
-            ids = state.videoStreamIds.data(), count = kVideoSlots;
-            break;
-        case SlotKind::Audio:
-            ids = state.audioStreamIds.data(), count = kAudioSlots;
-            break;
-        case SlotKind::Subpicture:
-            ids = state.subpictureStreamIds.data(), count = kSubpictureOutputSlots;
-            break;
-    }
-    for (int slot = 0; slot < count; ++slot) {
-        if (ids[slot] == id) return slot;
-    }
-    return std::nullopt;
+    const auto ids = state.streamIds(kind).first(boxedSlots(kind));
+    const auto found = std::find(ids.begin(), ids.end(), id);
+    if (found == ids.end()) return std::nullopt;
+    return static_cast<int>(found - ids.begin());
 }
 
 uint8_t& keptCounter(RebuildNumbering& numbering, SlotKind kind) {
@@ -91,7 +65,7 @@ bool keepStream(const PackStream& stream, const EngineState& state, const Engine
                 RebuildNumbering& numbering) {
     const SlotKind slotKind = stream.kind.slotKind;
     auto slot = scannedSlotOf(state, slotKind, stream.id);
-    if (slot && !slotTicked(ticks, slotKind, *slot)) return false;
+    if (slot && !ticks.ticked(slotKind, *slot)) return false;
     uint8_t& mapped = numbering.streamIdMap[stream.id];
     if (mapped == RebuildNumbering::kUnassigned) {
         uint8_t& counter = keptCounter(numbering, slotKind);
@@ -104,7 +78,7 @@ bool keepStream(const PackStream& stream, const EngineState& state, const Engine
 int tickedCount(const EngineHost& ticks, SlotKind kind, int slots) {
     int count = 0;
     for (int slot = 0; slot < slots; ++slot)
-        count += slotTicked(ticks, kind, slot) ? 1 : 0;
+        count += ticks.ticked(kind, slot) ? 1 : 0;
     return count;
 }
 

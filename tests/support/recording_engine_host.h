@@ -46,9 +46,17 @@ class RecordingEngineHost : public EngineHost, public Clock {
     bool details() const override { return detailsOption; }
     bool fastCheck() const override { return fastCheckOption; }
 
-    bool videoTicked(int slot) const override { return ticked(videoTicks, slot); }
-    bool audioTicked(int slot) const override { return ticked(audioTicks, slot); }
-    bool subpictureTicked(int slot) const override { return ticked(subpictureTicks, slot); }
+    bool ticked(SlotKind kind, int slot) const override {
+        switch (kind) {
+            case SlotKind::Video:
+                return tickIn(videoTicks, slot);
+            case SlotKind::Audio:
+                return tickIn(audioTicks, slot);
+            case SlotKind::Subpicture:
+                break;
+        }
+        return tickIn(subpictureTicks, slot);
+    }
 
     // nowDays and separator; times as h:mm:ss, the long time format of the C locale.
     Clock& clock() override { return *this; }
@@ -59,7 +67,7 @@ class RecordingEngineHost : public EngineHost, public Clock {
   private:
 
     template <size_t N>
-    static bool ticked(const std::array<bool, N>& ticks, int slot) {
+    static bool tickIn(const std::array<bool, N>& ticks, int slot) {
         return slot >= 0 && static_cast<size_t>(slot) < N && ticks[static_cast<size_t>(slot)];
     }
 };
