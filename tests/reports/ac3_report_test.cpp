@@ -58,13 +58,12 @@ std::vector<uint8_t> ac3Frame(const Ac3Header& h, size_t frameBytes = 96) {
 
 class Ac3ReportTest : public ::testing::Test {
   protected:
-    ReportCall report() const {
-        return [this](std::span<const uint8_t> piece, MessageLog& log) {
+    static ReportCall report() {
+        return [](std::span<const uint8_t> piece, MessageLog& log) {
             ReportAc3(piece, kSlot, log);
         };
     }
     Lines run(const std::vector<uint8_t>& piece) const { return runReport(report(), piece); }
-
 };
 
 const Lines kEnhancedLines = {

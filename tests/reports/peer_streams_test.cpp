@@ -59,9 +59,9 @@ class PeerStreamsTest : public ::testing::Test {
     }
 
     Lines ac3Lines(const std::vector<uint8_t>& stream) {
-        return runReport([this](std::span<const uint8_t> piece,
-                                MessageLog& log) { ReportAc3(piece, 2, log); },
-                         head(stream));
+        return runReport(
+            [](std::span<const uint8_t> piece, MessageLog& log) { ReportAc3(piece, 2, log); },
+            head(stream));
     }
 
     TempDir dir_;
