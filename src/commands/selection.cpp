@@ -47,7 +47,6 @@ void EVOadj(Form& form, Selection& selection) {
     selection.sourceBaseName = name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
     selection.evoFolder = folderOf(source);
 
-    form.setText(Edit::XplFile, std::string(kPlaylistName));
     std::string playlistFolder = siblingFolder(selection.evoFolder, kVideoFolder, kPlaylistFolder);
     if (!playlistFolder.empty()) {
         selection.xplFolder = playlistFolder;

@@ -129,7 +129,7 @@ class SourceSelectionTest : public QObject {
         QVERIFY(other.show());
         other.window.eEVOfile->setText(QStringLiteral("D:\\hvdvd_ts\\FEATURE_1.EVO"));
         other.window.EVOadj();
-        QCOMPARE(other.window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QCOMPARE(other.window.eXPLfile->text(), QString());
         QVERIFY(!other.window.bReadXPL->isEnabled());
         QVERIFY(other.window.bCheck->isEnabled());
 
@@ -139,6 +139,8 @@ class SourceSelectionTest : public QObject {
         QCOMPARE(other.window.eEVOfile->text(), QStringLiteral("D:\\hvdvd_ts\\FEATURE_1.EVO"));
     }
 
+    // A source outside a HVDVD_TS folder leaves the playlist field as it was: empty at
+    // first, and afterwards the disc's playlist, which Read XPL then reads.
     void sourceOutsideTheDiscKeepsReadXplAsItWas() {
         Disc disc;
         const QString clip = disc.root + QStringLiteral("clip.evo");
@@ -148,9 +150,22 @@ class SourceSelectionTest : public QObject {
         answerDialog(clip);
         QTest::mouseClick(w.window.bbEVO, Qt::LeftButton);
         QCOMPARE(w.window.eEVOfile->text(), clip);
-        QCOMPARE(w.window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QCOMPARE(w.window.eXPLfile->text(), QString());
         QVERIFY(!w.window.bReadXPL->isEnabled());
         QVERIFY(w.window.bCheck->isEnabled());
+
+        QVERIFY(apptest::dropFiles(&w.window, {disc.source}));
+        QVERIFY(apptest::dropFiles(&w.window, {clip}));
+        QCOMPARE(w.window.eXPLfile->text(), disc.playlist);
+        QCOMPARE(apptest::q(w.window.session().selection.xplFolder), disc.playlistFolder);
+        QVERIFY(w.window.bReadXPL->isEnabled());
+        QPointer<QTimer> noError = apptest::onNextMessageBox([](QMessageBox* box) {
+            QFAIL(qPrintable(box->text()));
+            box->close();
+        });
+        QTest::mouseClick(w.window.bReadXPL, Qt::LeftButton);
+        delete noError;
+        QVERIFY(w.window.logLines().contains(QStringLiteral("Filesize: 3 bytes")));
     }
 
     void choosingThePlaylistPointsTheEvoDialogAtTheVideoFolder() {
@@ -217,7 +232,7 @@ class SourceSelectionTest : public QObject {
         QVERIFY(apptest::dropFiles(&w.window,
                                    {QStringLiteral("/d/a.evo"), QStringLiteral("/d/b.xpl")}));
         QCOMPARE(w.window.eEVOfile->text(), QStringLiteral("/d/a.evo"));
-        QCOMPARE(w.window.eXPLfile->text(), QStringLiteral("VPLST000.XPL"));
+        QCOMPARE(w.window.eXPLfile->text(), QString());
         QVERIFY(w.window.session().selection.xplFileName.empty());
 
         apptest::WindowUnderTest other;

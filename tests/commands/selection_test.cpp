@@ -59,12 +59,14 @@ INSTANTIATE_TEST_SUITE_P(
                       DiscPaths{"D:HVDVD_TS\\FEATURE_1.EVO", "D:HVDVD_TS\\", "D:ADV_OBJ\\"}),
     discPathsName);
 
-TEST_F(SelectionFixture, SourceOutsideTheDiscFolderShowsOnlyThePlaylistName) {
+// The playlist field is never given the bare name, which would be a path relative to
+// wherever the program was started.
+TEST_F(SelectionFixture, SourceOutsideTheDiscFolderLeavesThePlaylistFieldAlone) {
     chooseSource("C:\\movies\\clip.evo");
     EXPECT_EQ(selection.sourceFileName, "clip.evo");
     EXPECT_EQ(selection.sourceBaseName, "clip");
     EXPECT_EQ(selection.evoFolder, "C:\\movies\\");
-    EXPECT_EQ(form.text(Edit::XplFile), "VPLST000.XPL");
+    EXPECT_EQ(form.text(Edit::XplFile), "");
     EXPECT_EQ(selection.xplFolder, "");
     EXPECT_EQ(selection.xplFileName, "");
     EXPECT_TRUE(form.isEnabled(Button::Check));
@@ -73,7 +75,7 @@ TEST_F(SelectionFixture, SourceOutsideTheDiscFolderShowsOnlyThePlaylistName) {
 
 TEST_F(SelectionFixture, DiscFolderNamesAreCaseSensitive) {
     chooseSource("D:\\hvdvd_ts\\FEATURE_1.EVO");
-    EXPECT_EQ(form.text(Edit::XplFile), "VPLST000.XPL");
+    EXPECT_EQ(form.text(Edit::XplFile), "");
     EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
     chooseSource("/disc/Hvdvd_ts/FEATURE_1.EVO");
     EXPECT_EQ(selection.xplFolder, "");
@@ -85,8 +87,8 @@ TEST_F(SelectionFixture, DiscFolderNamesAreCaseSensitive) {
 TEST_F(SelectionFixture, AnEarlierPlaylistSurvivesASourceOutsideTheDisc) {
     chooseSource("/disc/HVDVD_TS/FEATURE_1.EVO");
     chooseSource("/home/me/clip.vob");
-    // The edit shows the bare name, but the playlist found before stays chosen.
-    EXPECT_EQ(form.text(Edit::XplFile), "VPLST000.XPL");
+    // The playlist found before stays chosen, and the edit shows it.
+    EXPECT_EQ(form.text(Edit::XplFile), "/disc/ADV_OBJ/VPLST000.XPL");
     EXPECT_EQ(selection.xplFolder, "/disc/ADV_OBJ/");
     EXPECT_EQ(selection.xplFileName, "VPLST000.XPL");
     EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
