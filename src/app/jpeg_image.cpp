@@ -95,4 +95,31 @@ QImage logoPicture() {
     return withTransparentBackground(decodeJpeg(kLogoJpeg, kLogoJpegSize));
 }
 
+QPixmap logoPixmap(QSize size, double devicePixelRatio) {
+    const QSize device = (QSizeF(size) * devicePixelRatio).toSize();
+    QImage picture = logoPicture();
+    if (device.width() > picture.width() || device.height() > picture.height()) {
+        picture = withTransparentBackground(decodeJpeg(kLogo2xJpeg, kLogo2xJpegSize));
+    }
+    if (picture.isNull()) return {};
+    if (picture.size() != device) {
+        picture = picture.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    QPixmap pixmap = QPixmap::fromImage(picture);
+    pixmap.setDevicePixelRatio(devicePixelRatio);
+    return pixmap;
+}
+
+QString jpegLibraryVersion() {
+#ifdef LIBJPEG_TURBO_VERSION_NUMBER
+    constexpr int kNumber = LIBJPEG_TURBO_VERSION_NUMBER;  // major * 1000000 + minor * 1000 + patch
+    return QStringLiteral("libjpeg-turbo %1.%2.%3")
+        .arg(kNumber / 1000000)
+        .arg(kNumber / 1000 % 1000)
+        .arg(kNumber % 1000);
+#else
+    return QStringLiteral("libjpeg %1").arg(JPEG_LIB_VERSION);
+#endif
+}
+
 }  // namespace morvale
