@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSplitter>
@@ -18,10 +23,16 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QToolTip>
 #include <QUrl>
 
+#include "app/about_box.h"
+#include "app/fitting_widgets.h"
+#include "app/jpeg_image.h"
 #include "app/locale_format.h"
+#include "app/progress_text.h"
 #include "app/settings_store.h"
+#include "app/typed_path.h"
 #include "commands/cancel_command.h"
 #include "commands/demux_command.h"
 #include "commands/read_evo.h"
@@ -47,9 +58,7 @@ TfMain::TfMain(Session& session, QWidget* parent) : QWidget(parent), session_(se
     for (QWidget* child : findChildren<QWidget*>())
         child->setAcceptDrops(false);
     wireControls();
-    updateMinimumSize();
-    move(0, 0);
-    resize(scaled(362), scaled(346));
+    openAtDesignSize();
     FormResize();
 }
 
@@ -64,6 +73,16 @@ void TfMain::wireControls() {
     connect(bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
     connect(bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
     connect(bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
+    connect(bbWorkdir, &QPushButton::clicked, this, &TfMain::bbWorkdirClick);
+    connect(bShowFiles, &QPushButton::clicked, this, &TfMain::bShowFilesClick);
+    connect(bAbout, &QPushButton::clicked, this, &TfMain::bAboutClick);
+    // Every change but the user's typing is a choice of file.
+    for (int n = 0; n < 2; ++n) {
+        QLineEdit* pathEdit = n == 0 ? eEVOfile : eXPLfile;
+        connect(pathEdit, &QLineEdit::textChanged, this, [this, n, pathEdit](const QString& text) {
+            if (!pathEdit->isModified()) chosenPaths_[n] = text;
+        });
+    }
 }
 
 // Window events.
@@ -87,8 +106,13 @@ void TfMain::FormClose() {
 }
 
 bool TfMain::event(QEvent* event) {
-    if (event->type() == QEvent::WindowActivate) FormActivate();
-    return QWidget::event(event);
+    if (event->type() == QEvent::WindowActivate) {
+        updateMinimumSize();  // the window manager has framed the window by now
+        FormActivate();
+    }
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ScreenChangeInternal) showLogo();  // it may scale otherwise
+    return handled;
 }
 
 void TfMain::showEvent(QShowEvent* event) {
@@ -131,6 +155,35 @@ void TfMain::runCommand(const std::function<void(Session&, Form&)>& command) {
     if (closePending_ && !session_.running) close();
 }
 
+void TfMain::runWritingCommand(const std::function<void(Session&, Form&)>& command) {
+    if (session_.running) return;
+    QString folder = eWorkdir->text();  // as the run reads it: empty is the current folder
+    folder = QDir::current().absoluteFilePath(folder.isEmpty() ? QStringLiteral(".") : folder);
+    runCommand(command);
+    if (!QFileInfo(folder).isDir()) return;
+    outputFolder_ = QDir::cleanPath(folder);
+    bShowFiles->show();
+}
+
+QString TfMain::outputFolder() const {
+    return outputFolder_;
+}
+
+void TfMain::bShowFilesClick() {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder_));
+}
+
+void TfMain::bAboutClick() {
+    showAboutBox(this);
+}
+
+void TfMain::bbWorkdirClick() {
+    const QString current = eWorkdir->text();
+    odWorkdir->setDirectory(QDir::current().absoluteFilePath(current));
+    if (odWorkdir->exec() != QDialog::Accepted || odWorkdir->selectedFiles().isEmpty()) return;
+    eWorkdir->setText(QDir::toNativeSeparators(odWorkdir->selectedFiles().constFirst()));
+}
+
 // Commands.
 
 void TfMain::bCheckClick() {
@@ -138,11 +191,11 @@ void TfMain::bCheckClick() {
 }
 
 void TfMain::bDemuxClick() {
-    runCommand(morvale::bDemuxClick);
+    runWritingCommand(morvale::bDemuxClick);
 }
 
 void TfMain::bRebuildClick() {
-    runCommand(morvale::bRebuildClick);
+    runWritingCommand(morvale::bRebuildClick);
 }
 
 void TfMain::bReadXPLClick() {
@@ -188,12 +241,64 @@ void TfMain::dropEvent(QDropEvent* event) {
 }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == tsStatus && event->type() == QEvent::Resize) placeStatusPage();
+    // A hidden page keeps the size it had when it was last shown; its first showing lays it
+    // out at the page control's size at once, so the tree's width is set in the real room.
     if (watched == splXPL && event->type() == QEvent::Show && !treeLaidOut_) {
+        if (QWidget* stack = tsXPL->parentWidget()) tsXPL->setGeometry(stack->rect());
+        tsXPL->layout()->activate();
         treeLaidOut_ = true;
         setTreeWidth(treeWidth_);
+        if (treeToWiden_) widenTreeToItsItems();
+    }
+    // The logo keeps out of the command buttons' way whatever changes the row.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget != nullptr && commandRow_ != nullptr && commandRow_->indexOf(widget) >= 0) {
+        const QEvent::Type type = event->type();
+        if (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show ||
+            type == QEvent::Hide) {
+            FormResize();
+        }
+    }
+    if (watched == eEVOfile || watched == eXPLfile) {
+        if (pathEditEvent(static_cast<QLineEdit*>(watched), event)) return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// Enter takes what was typed; Escape and leaving the edit undo the typing, so the edit
+// always shows the file the commands will use.
+bool TfMain::pathEditEvent(QLineEdit* pathEdit, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (pathEdit->isModified()) takeTypedPath(pathEdit);
+            return true;  // an unchanged path starts nothing either
+        }
+        if (key == Qt::Key_Escape && pathEdit->isModified()) {
+            pathEdit->setText(chosenPath(pathEdit));
+            return true;
+        }
+    }
+    if (event->type() == QEvent::FocusOut && pathEdit->isModified()) {
+        pathEdit->setText(chosenPath(pathEdit));
+    }
+    return false;
+}
+
+QString TfMain::chosenPath(const QLineEdit* pathEdit) const {
+    return chosenPaths_[pathEdit == eEVOfile ? 0 : 1];
+}
+
+void TfMain::takeTypedPath(QLineEdit* pathEdit) {
+    const QString path = pathFromTyping(pathEdit->text());
+    if (dropKindOf(path.toStdString()) == DropKind::Ignored) {
+        QToolTip::showText(pathEdit->mapToGlobal(QPoint(0, pathEdit->height())),
+                           QStringLiteral("Only .EVO, .VOB and .XPL files can be chosen."),
+                           pathEdit);
+        return;
+    }
+    pathEdit->setText(chosenPath(pathEdit));  // the file goes to the edit of its kind
+    WMDropFiles({path});
 }
 
 // Source selection.
@@ -226,7 +331,8 @@ void TfMain::bbXPLClick() {
 
 void TfMain::WMDropFiles(const QStringList& paths) {
     if (locked_ || paths.isEmpty()) return;
-    dropFile(*this, session_.selection, paths.constFirst().toStdString());
+    const DropKind kind = dropFile(*this, session_.selection, paths.constFirst().toStdString());
+    if (kind == DropKind::Source && bCheck->isEnabled()) bCheck->setFocus();
 }
 
 // Stream boxes.
@@ -247,6 +353,45 @@ void TfMain::RegRead() {
 
 void TfMain::RegWrite() {
     writeSettings(*this);
+}
+
+// Placement. Before the window manager has framed the window, the frame counts as
+// nothing; the requested outer placement is applied again when the frame becomes known.
+
+void TfMain::setOuterWidth(int width) {
+    requested_.width = width;
+    applyRequestedPlacement();
+}
+
+void TfMain::setOuterHeight(int height) {
+    requested_.height = height;
+    applyRequestedPlacement();
+}
+
+void TfMain::setOuterTop(int top) {
+    requested_.top = top;
+    applyRequestedPlacement();
+}
+
+void TfMain::setOuterLeft(int left) {
+    requested_.left = left;
+    applyRequestedPlacement();
+}
+
+void TfMain::applyRequestedPlacement() {
+    if (windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) return;
+    const QRect frame = frameGeometry();
+    const int width = requested_.width.value_or(frame.width()) - frameExtra_.width();
+    const int height = requested_.height.value_or(frame.height()) - frameExtra_.height();
+    if (requested_.width || requested_.height) resize(width, height);
+    // QWidget::move places a window's frame.
+    if (requested_.top || requested_.left) {
+        move(requested_.left.value_or(frame.x()), requested_.top.value_or(frame.y()));
+    }
+}
+
+void TfMain::showLogo() {
+    imLogo->setPixmap(logoPixmap(imLogo->size(), devicePixelRatioF()));
 }
 
 // Message log and status bar.
@@ -271,8 +416,21 @@ void TfMain::slog(std::string_view text, Panel panel) {
     label->setText(shown);
     panelWidths_[index] = label->fontMetrics().horizontalAdvance(shown + QLatin1Char('a'));
     if (index == 0) label->setFixedWidth(panelWidths_[index]);  // the last panel takes the rest
-    if (index == 1) StatusBar->setToolTip(fromUtf8(text));
+    if (index == 1) {
+        StatusBar->setToolTip(fromUtf8(text));
+        showProgress(fromUtf8(text));
+    }
     StatusBar->repaint();
+}
+
+// A progress text ("424/1024 Mbytes, Remaining time: 0:00:03") moves the bar beside it;
+// the bar goes when the run ends.
+void TfMain::showProgress(const QString& text) {
+    const std::optional<ProgressMegabytes> progress = progressMegabytes(text);
+    if (!progress || !locked_) return;
+    pbProgress->show();
+    pbProgress->setRange(0, progress->total);
+    pbProgress->setValue(progress->done);
 }
 
 void TfMain::bClearClick() {
@@ -314,6 +472,9 @@ bool TfMain::isTicked(Option which) const {
 }
 
 std::string TfMain::text(Edit which) const {
+    // A path edit holds the chosen file; what is being typed there counts once taken.
+    if (which == Edit::EvoFile) return chosenPaths_[0].toStdString();
+    if (which == Edit::XplFile) return chosenPaths_[1].toStdString();
     return edit(which)->text().toStdString();
 }
 
@@ -345,12 +506,11 @@ void TfMain::setBoxTicked(StreamBox which, bool ticked) {
 }
 
 std::string TfMain::boxCaption(StreamBox which) const {
-    return box(which)->text().replace(QStringLiteral("&&"), QStringLiteral("&")).toStdString();
+    return boxes_[boxNumber(which)]->caption().toStdString();
 }
 
 void TfMain::setBoxCaption(StreamBox which, const std::string& caption) {
-    box(which)->setText(
-        QString::fromStdString(caption).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    boxes_[boxNumber(which)]->setCaption(QString::fromStdString(caption));
 }
 
 std::string TfMain::boxHint(StreamBox which) const {
@@ -359,7 +519,7 @@ std::string TfMain::boxHint(StreamBox which) const {
 
 void TfMain::setBoxHint(StreamBox which, const std::string& hint) {
     boxHints_[boxNumber(which)] = hint;
-    box(which)->setToolTip(QString::fromStdString(hint).section(QLatin1Char('|'), 0, 0));
+    boxes_[boxNumber(which)]->setHint(QString::fromStdString(hint).section(QLatin1Char('|'), 0, 0));
 }
 
 // Form: pages.
@@ -390,6 +550,16 @@ void TfMain::setLocked(bool locked) {
         applyEnabled(static_cast<Button>(n));
     for (int n = 0; n < kStreamBoxCount; ++n)
         applyBoxEnabled(n);
+    lockPages(locked);
+    pbProgress->hide();
+    pbProgress->reset();
+}
+
+// The options and the selection hold for the whole run: their pages can be looked at but
+// not changed.
+void TfMain::lockPages(bool locked) {
+    for (QWidget* page : {tsVideo, tsAudio, tsSubpicture, tsOption})
+        page->setEnabled(!locked);
 }
 
 void TfMain::pumpEvents() {

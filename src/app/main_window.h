@@ -2,6 +2,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,9 +17,11 @@
 class QCheckBox;
 class QFileDialog;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
@@ -26,6 +29,8 @@ class QTabWidget;
 class QTreeWidget;
 
 namespace morvale {
+
+class StreamCheckBox;
 
 inline constexpr char kApplicationTitle[] = "HD DVD Morvale";
 inline constexpr char kWindowCaption[] = "Morvale 0.617";
@@ -53,10 +58,12 @@ class TfMain : public QWidget, public Form {
     QLabel* imLogo;
     QPushButton* bCancel;
     QStatusBar* StatusBar;
+    QProgressBar* pbProgress;  // in the status bar, between the state and the progress text
     // "Status" page.
     QWidget* tsStatus;
     QPlainTextEdit* mMessage;
     QPushButton* bClear;
+    QPushButton* bShowFiles;  // opens the output folder once a run has written files
     // Stream pages.
     QWidget* tsVideo;
     QWidget* tsAudio;
@@ -82,13 +89,16 @@ class TfMain : public QWidget, public Form {
     QLineEdit* eSubExt;
     QLabel* lWorkdir;
     QLineEdit* eWorkdir;
+    QPushButton* bbWorkdir;
     QCheckBox* cbContinue;
     QCheckBox* cbFastCheck;
     QCheckBox* cbCountFr;
     QCheckBox* cbDetails;
+    QPushButton* bAbout;
     // File dialogs.
     QFileDialog* odEVOfile;
     QFileDialog* odXPL;
+    QFileDialog* odWorkdir;
 
     Session& session() { return session_; }
 
@@ -103,8 +113,13 @@ class TfMain : public QWidget, public Form {
     void XPLadj();
     void bbEVOClick();
     void bbXPLClick();
-    // Files dropped on the window; the first path counts.
+    // Files dropped on the window; the first path counts. A new source takes the focus to
+    // "Read EVO".
     void WMDropFiles(const QStringList& paths);
+    // A path typed or pasted into one of the two path edits, confirmed with Enter: chosen
+    // as a drop of it would be. Anything else than an EVO, VOB or XPL file stays in the
+    // edit, with a word on why, until the user fixes it or leaves the edit.
+    void takeTypedPath(QLineEdit* pathEdit);
 
     // Stream boxes.
     void Resetcbs();
@@ -115,6 +130,9 @@ class TfMain : public QWidget, public Form {
     void RegWrite();
 
     void bClearClick();
+    void bbWorkdirClick();
+    void bShowFilesClick();
+    void bAboutClick();
 
     // Commands. Each runs a command of src/commands through runCommand; Cancel runs inside
     // a running command's event pump and so goes straight to its handler.
@@ -129,6 +147,11 @@ class TfMain : public QWidget, public Form {
     //   void bDemuxClick() { runCommand(morvale::bDemuxClick); }
     // connected to its button in wireControls().
     void runCommand(const std::function<void(Session&, Form&)>& command);
+    // The same for a command that writes into the output folder: "Show files" opens that
+    // folder afterwards.
+    void runWritingCommand(const std::function<void(Session&, Form&)>& command);
+    // Puts a further command button into the command row, after "Rebuild".
+    void addCommandButton(QPushButton* button);
 
     // Form.
     using QWidget::isEnabled;
@@ -164,15 +187,21 @@ class TfMain : public QWidget, public Form {
     // What the settings store reads and writes besides the controls.
     int treeWidth() const;
     void setTreeWidth(int width);
-    // Outer (frame) size; the minimum size applies.
+    // Outer (frame) placement as stored; the minimum size applies. Until the window
+    // manager has framed the window its frame is unknown: the placement is applied again,
+    // exactly, once it is.
     void setOuterWidth(int width);
     void setOuterHeight(int height);
+    void setOuterTop(int top);
+    void setOuterLeft(int left);
 
     // Observable state of the log and the status bar.
     QStringList logLines() const;
     QString panelText(int panel) const;
     int panelWidth(int panel) const;
     QCheckBox* box(StreamBox streamBox) const;
+    // The folder "Show files" opens: where the last writing run put its files.
+    QString outputFolder() const;
     bool locked() const { return locked_; }
     bool closePending() const { return closePending_; }
 
@@ -190,16 +219,30 @@ class TfMain : public QWidget, public Form {
 
   private:
     void createControls();
+    void createStatusBar();
     void createStatusPage();
     void createStreamPages();
     void createXplPage();
     void createOptionsPage();
+    void layOutOptionsPage();
     void createDialogs();
+    void layOutWindow();
     void setFocusOrder();
     void wireControls();
-    void placeControls();
-    void placeStatusPage();
+    QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
+                            const QString& hint, QSize designSize = QSize(60, 25));
+    QPushButton* makeBrowseButton(QWidget* parent, const char* name, const QString& hint);
+    QLineEdit* makePathEdit(const char* name, const QString& hint, const QString& placeholder);
+    void showLogo();
+    int rowSpacing(const QCheckBox* row) const;  // rows of check boxes 22 apart
+    void openAtDesignSize();
     void updateMinimumSize();
+    void applyRequestedPlacement();
+    void widenTreeToItsItems();
+    void showProgress(const QString& text);
+    void lockPages(bool locked);
+    bool pathEditEvent(QLineEdit* pathEdit, QEvent* event);
+    QString chosenPath(const QLineEdit* pathEdit) const;
     void applyEnabled(Button button);
     void applyBoxEnabled(int number);
     QPushButton* button(Button button) const;
@@ -213,7 +256,7 @@ class TfMain : public QWidget, public Form {
     std::vector<QWidget*> placedWidgets_;  // in the order of the placement table
     std::array<QPushButton*, kButtonCount> buttons_{};
     std::array<bool, kButtonCount> buttonEnabled_{};
-    std::array<QCheckBox*, kStreamBoxCount> boxes_{};
+    std::array<StreamCheckBox*, kStreamBoxCount> boxes_{};
     std::array<bool, kStreamBoxCount> boxEnabled_{};
     std::array<std::string, kStreamBoxCount> boxHints_;
     std::array<QLabel*, 2> statusPanels_{};
@@ -221,7 +264,16 @@ class TfMain : public QWidget, public Form {
     int logLineCount_ = 0;
     int treeWidth_ = 96;
     bool treeLaidOut_ = false;
+    bool treeToWiden_ = false;  // filled before the page had its size
     QSize frameExtra_;
+    // The stored outer placement, applied again once the frame is known.
+    struct Placement {
+        std::optional<int> width, height, top, left;
+    };
+    Placement requested_;
+    QHBoxLayout* commandRow_ = nullptr;
+    QString outputFolder_;
+    std::array<QString, 2> chosenPaths_;  // what eEVOfile and eXPLfile hold when not typed in
     bool activated_ = false;
     bool locked_ = false;
     bool closePending_ = false;

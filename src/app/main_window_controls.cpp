@@ -1,22 +1,27 @@
-// The main window's controls: their creation in the designed state and their placement.
+// The main window's controls: their creation in the designed state and the layouts that
+// place them. Sizes are the design's, in pixels at 96 dpi; wherever a caption needs more
+// room in the font it is drawn with, the layouts give it that room.
 
 #include <cmath>
 
-#include <QCheckBox>
+#include <QBoxLayout>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
+#include <QProgressBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "app/fitting_widgets.h"
 #include "app/jpeg_image.h"
 #include "app/main_window.h"
 #include "commands/form_design.h"
@@ -31,55 +36,40 @@ constexpr QSize kDesignClient(362, 346);
 constexpr QSize kMinimumOuter(370, 380);
 constexpr int kFontPixels = 11;  // 8 point at 96 dpi
 
-// Which window edges, besides left and top, a control keeps its distance to.
-enum Anchor : unsigned {
-    kTopLeft = 0,
-    kRight = 1,     // moves with the right edge
-    kBottom = 2,    // moves with the bottom edge
-    kStretchX = 4,  // keeps both the left and the right distance
-    kStretchY = 8,  // keeps both the top and the bottom distance
-};
+// Around and between the controls outside the pages.
+constexpr QMargins kWindowMargins(8, 7, 8, 6);
+constexpr int kSpacing = 6;
+constexpr QSize kButtonSize(60, 25);
+constexpr QSize kBrowseSize(25, 25);
+constexpr QSize kClearSize(36, 18);
+constexpr QSize kLogoSize(125, 31);
+constexpr int kLogoLeft = 153;
+constexpr int kLogoCentring = 432;  // from this outer width on the logo is centred
+constexpr int kLogoHalf = 63;
+constexpr int kLogoBelowButtons = 4;
 
-struct Placement {
-    const char* name;
-    int x, y, width, height;
-    unsigned anchors;
-};
+// The "Status" page: a strip above the log holds "Show files" and "Clear".
+constexpr QMargins kStatusStripMargins(4, 4, 4, 5);
 
-// Controls outside the pages, in design pixels. The logo's horizontal place is FormResize's.
-constexpr Placement kOuterPlacements[] = {
-    {"eEVOfile", 8, 8, 249, 21, kStretchX},
-    {"bbEVO", 263, 6, 25, 25, kRight},
-    {"bCheck", 294, 7, 60, 25, kRight},
-    {"eXPLfile", 8, 40, 249, 21, kStretchX},
-    {"bbXPL", 263, 38, 25, 25, kRight},
-    {"bReadXPL", 294, 38, 60, 25, kRight},
-    {"PageControl", 8, 69, 346, 219, kStretchX | kStretchY},
-    {"bDemux", 8, 294, 60, 25, kBottom},
-    {"bRebuild", 74, 294, 60, 25, kBottom},
-    {"imLogo", 153, 292, 125, 31, kBottom},
-    {"bCancel", 294, 294, 60, 25, kRight | kBottom},
-    {"StatusBar", 0, 325, 362, 21, kStretchX | kBottom},
-};
+// Stream boxes: the design's rows are 22 pixels apart, boxes 17 high, columns 16 apart.
+// A font that makes the boxes higher keeps the rows 22 apart while it can.
+constexpr QMargins kBoxMargins(9, 9, 9, 9);
+constexpr int kBoxHeight = 17;
+constexpr int kBoxRowPitch = 22;
+constexpr int kMinimumRowSpacing = 2;
+constexpr int kBoxColumnSpacing = 16;
+constexpr int kBoxesPerColumn = 8;
 
-// Controls of the Options page (the first five inside the group box), in design pixels.
-constexpr Placement kOptionPlacements[] = {
-    {"gbFile", 3, 0, 320, 78, kTopLeft},        {"lVideoExt", 8, 19, 172, 15, kTopLeft},
-    {"eVideoExt", 182, 16, 38, 21, kTopLeft},   {"eAudioExt", 226, 16, 38, 21, kTopLeft},
-    {"eSubExt", 270, 16, 38, 21, kTopLeft},     {"lWorkdir", 8, 48, 74, 15, kTopLeft},
-    {"eWorkdir", 84, 45, 224, 21, kTopLeft},    {"cbContinue", 3, 86, 320, 17, kTopLeft},
-    {"cbFastCheck", 3, 108, 320, 17, kTopLeft}, {"cbCountFr", 3, 130, 320, 17, kTopLeft},
-    {"cbDetails", 3, 152, 320, 17, kTopLeft},
-};
+// The "Options" page.
+constexpr QMargins kOptionMargins(3, 0, 3, 3);
+constexpr QMargins kFileGroupMargins(8, 12, 12, 9);
+constexpr int kFileGroupRowSpacing = 8;
+constexpr int kExtensionWidth = 38;
+constexpr int kOptionsBelowGroup = 8;
 
-// Stream boxes: rows of the columns, the columns' x, and the box size.
-constexpr int kBoxRows[] = {9, 31, 53, 75, 98, 120, 142, 165};
-constexpr int kBoxColumns[] = {9, 165};
-constexpr QSize kBoxSize(140, 17);
-
-// The "Status" page: the log fills the page below a strip holding "Clear" at its right end.
-constexpr int kStatusStrip = 27;
-constexpr QRect kClearButton(4, 4, 36, 18);  // x counted from the page's right edge
+// The status bar's progress bar, between the state and the progress text.
+constexpr int kProgressWidth = 110;
+constexpr int kProgressMinimumWidth = 40;
 
 // The 40 stream boxes in the order cbVideo0..7, cbAudio00..15, cbSub00..15.
 constexpr std::array<QCheckBox * TfMain::*, kStreamBoxCount> kBoxMembers = {
@@ -101,11 +91,12 @@ struct StreamPage {
     const char* tab;
     const char* boxPrefix;
     bool twoDigits;
+    int shownBoxes;  // boxes that can hold a stream; the others stay hidden
 };
 constexpr StreamPage kStreamPages[] = {
-    {"tsVideo", "Video", "cbVideo", false},
-    {"tsAudio", "Audio", "cbAudio", true},
-    {"tsSubpicture", "Subpicture", "cbSub", true},
+    {"tsVideo", "Video", "cbVideo", false, kVideoSlots},
+    {"tsAudio", "Audio", "cbAudio", true, kAudioBoxes},
+    {"tsSubpicture", "Subpicture", "cbSub", true, kSubpictureBoxes},
 };
 
 // A hint shows only its part before a vertical bar as tooltip.
@@ -119,43 +110,6 @@ Widget* named(Widget* widget, const char* name) {
     return widget;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const QString& caption,
-                        const QString& hint) {
-    auto* button = named(new QPushButton(caption, parent), name);
-    // Enter presses the focused button; elsewhere it presses the default one.
-    button->setAutoDefault(true);
-    if (!hint.isEmpty()) setHint(button, hint);
-    return button;
-}
-
-QPushButton* makeBrowseButton(QWidget* parent, const char* name, const QString& hint) {
-    QPushButton* button = makeButton(parent, name, QString(), hint);
-    // Qt derives the greyed image from the normal one.
-    button->setIcon(parent->style()->standardIcon(QStyle::SP_DirOpenIcon));
-    return button;
-}
-
-QLineEdit* makePathEdit(QWidget* parent, const char* name, const QString& hint) {
-    auto* edit = named(new QLineEdit(parent), name);
-    edit->setReadOnly(true);
-    edit->setFocusPolicy(Qt::ClickFocus);  // Tab passes over it
-    setHint(edit, hint);
-    return edit;
-}
-
-QLineEdit* makeExtensionEdit(QWidget* parent, const char* name, const char* text) {
-    auto* edit = named(new QLineEdit(QLatin1String(text), parent), name);
-    edit->setMaxLength(kExtensionMaxLength);
-    return edit;
-}
-
-QCheckBox* makeOption(QWidget* parent, const char* name, const char* caption, const char* hint) {
-    auto* box = named(new QCheckBox(QLatin1String(caption), parent), name);
-    box->setChecked(kDesignOptionTicked);
-    setHint(box, QLatin1String(hint));
-    return box;
-}
-
 QTreeWidgetItem* treeItem(const XplTreeNode& node) {
     auto* item = new QTreeWidgetItem(QStringList(QString::fromStdString(node.text)));
     for (const XplTreeNode& child : node.children)
@@ -163,10 +117,40 @@ QTreeWidgetItem* treeItem(const XplTreeNode& node) {
     return item;
 }
 
+QMargins scaledMargins(const QMargins& margins, double scale) {
+    auto s = [scale](int pixels) { return static_cast<int>(std::lround(pixels * scale)); };
+    return {s(margins.left()), s(margins.top()), s(margins.right()), s(margins.bottom())};
+}
+
 }  // namespace
 
 int TfMain::scaled(int designPixels) const {
     return static_cast<int>(std::lround(designPixels * scale_));
+}
+
+QPushButton* TfMain::makeButton(QWidget* parent, const char* name, const QString& caption,
+                                const QString& hint, QSize designSize) {
+    auto* button = named(new FittingButton(caption, designSize * scale_, parent), name);
+    // Enter presses the focused button; elsewhere it presses the default one.
+    button->setAutoDefault(true);
+    if (!hint.isEmpty()) setHint(button, hint);
+    return button;
+}
+
+QPushButton* TfMain::makeBrowseButton(QWidget* parent, const char* name, const QString& hint) {
+    QPushButton* button = makeButton(parent, name, QString(), hint, kBrowseSize);
+    // Qt derives the greyed image from the normal one.
+    button->setIcon(parent->style()->standardIcon(QStyle::SP_DirOpenIcon));
+    return button;
+}
+
+QLineEdit* TfMain::makePathEdit(const char* name, const QString& hint, const QString& placeholder) {
+    auto* edit = named(new QLineEdit(this), name);
+    edit->setFocusPolicy(Qt::ClickFocus);  // Tab passes over it
+    edit->setPlaceholderText(placeholder);
+    setHint(edit, hint);
+    edit->installEventFilter(this);  // Enter takes a typed path; leaving it undoes the typing
+    return edit;
 }
 
 void TfMain::createControls() {
@@ -182,13 +166,14 @@ void TfMain::createControls() {
     setFont(font);
 
     eEVOfile = makePathEdit(
-        this, "eEVOfile",
-        QStringLiteral("Drop here the source EVO file|You cannot write here directly"));
+        "eEVOfile", QStringLiteral("Drop here the source EVO file|You cannot write here directly"),
+        QStringLiteral("Browse or drop the source EVO or VOB file"));
     bbEVO = makeBrowseButton(this, "bbEVO", QStringLiteral("Browse an EVO file"));
     bCheck = makeButton(this, "bCheck", QStringLiteral("Read EVO"),
                         QStringLiteral("Read the source EVO file to detect streams"));
     bCheck->setDefault(true);
-    eXPLfile = makePathEdit(this, "eXPLfile", QStringLiteral("Drop here the VPLST000.XPL"));
+    eXPLfile = makePathEdit("eXPLfile", QStringLiteral("Drop here the VPLST000.XPL"),
+                            QStringLiteral("Browse or drop the disc's VPLST000.XPL"));
     bbXPL =
         makeBrowseButton(this, "bbXPL", QStringLiteral("Browse the HD DVD disc's VPLST000.XPL"));
     bReadXPL = makeButton(this, "bReadXPL", QStringLiteral("Read XPL"),
@@ -209,19 +194,39 @@ void TfMain::createControls() {
     bRebuild = makeButton(this, "bRebuild", QStringLiteral("Rebuild"), QString());
 
     imLogo = named(new QLabel(this), "imLogo");
-    imLogo->setPixmap(QPixmap::fromImage(logoPicture()));
     imLogo->setScaledContents(true);
+    imLogo->setFixedSize(scaled(kLogoSize.width()), scaled(kLogoSize.height()));
+    showLogo();
     setHint(imLogo, QStringLiteral("HD DVD logo :-)"));
 
     bCancel = makeButton(this, "bCancel", QStringLiteral("Cancel"),
                          QStringLiteral("You can stop the actual process"));
 
+    createStatusBar();
+
+    buttons_ = {bCheck, bReadXPL, bDemux, bRebuild, bCancel};
+    for (int n = 0; n < kButtonCount; ++n)
+        applyEnabled(static_cast<Button>(n));
+    createDialogs();
+    layOutWindow();
+    setFocusOrder();
+}
+
+void TfMain::createStatusBar() {
     StatusBar = named(new QStatusBar(this), "StatusBar");
     for (int panel = 0; panel < 2; ++panel) {
         statusPanels_[panel] =
             named(new QLabel(StatusBar), panel == 0 ? "StatusPanel0" : "StatusPanel1");
-        StatusBar->addWidget(statusPanels_[panel], panel);  // the last panel takes the rest
     }
+    pbProgress = named(new QProgressBar(StatusBar), "pbProgress");
+    pbProgress->setMaximumWidth(scaled(kProgressWidth));
+    pbProgress->setMinimumWidth(scaled(kProgressMinimumWidth));
+    pbProgress->setMaximumHeight(statusPanels_[0]->sizeHint().height());
+    pbProgress->hide();
+    StatusBar->addWidget(statusPanels_[0]);
+    StatusBar->addWidget(pbProgress);
+    StatusBar->addWidget(statusPanels_[1], 1);  // the last panel takes the rest
+
     const QString progressText = QLatin1Char(' ') + QLatin1String(kDesignProgressText);
     statusPanels_[0]->setText(QLatin1Char(' ') + QLatin1String(kDesignStateText));
     statusPanels_[0]->setFixedWidth(scaled(40));
@@ -230,15 +235,6 @@ void TfMain::createControls() {
     statusPanels_[1]->setMinimumWidth(scaled(50));
     panelWidths_[1] = scaled(50);
     StatusBar->setToolTip(progressText);
-
-    buttons_ = {bCheck, bReadXPL, bDemux, bRebuild, bCancel};
-    for (int n = 0; n < kButtonCount; ++n)
-        applyEnabled(static_cast<Button>(n));
-    for (const Placement& placement : kOuterPlacements) {
-        placedWidgets_.push_back(findChild<QWidget*>(QLatin1String(placement.name)));
-    }
-    createDialogs();
-    setFocusOrder();
 }
 
 void TfMain::createStatusPage() {
@@ -250,8 +246,22 @@ void TfMain::createStatusPage() {
     mMessage->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mMessage->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     mMessage->setTabChangesFocus(true);
-    bClear = makeButton(tsStatus, "bClear", QStringLiteral("Clear"), QString());
-    tsStatus->installEventFilter(this);  // the page's resizes place the log and "Clear"
+    bClear = makeButton(tsStatus, "bClear", QStringLiteral("Clear"), QString(), kClearSize);
+    bShowFiles = makeButton(tsStatus, "bShowFiles", QStringLiteral("Show files"),
+                            QStringLiteral("Open the output folder"), kClearSize);
+    bShowFiles->hide();  // until a run has written files
+
+    auto* strip = new QHBoxLayout;
+    strip->setContentsMargins(scaledMargins(kStatusStripMargins, scale_));
+    strip->setSpacing(scaled(kSpacing));
+    strip->addStretch(1);
+    strip->addWidget(bShowFiles);
+    strip->addWidget(bClear);
+    auto* page = new QVBoxLayout(tsStatus);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addLayout(strip);
+    page->addWidget(mMessage, 1);
 }
 
 void TfMain::createStreamPages() {
@@ -264,16 +274,23 @@ void TfMain::createStreamPages() {
         *sheets[p] = sheet;
         PageControl->addTab(sheet, QLatin1String(page.tab));
         setHint(sheet, QLatin1String(design.hint));
+        auto* grid = new QGridLayout(sheet);
+        grid->setContentsMargins(scaledMargins(kBoxMargins, scale_));
+        grid->setHorizontalSpacing(scaled(kBoxColumnSpacing));
         for (int index = 0; index < design.boxes; ++index, ++number) {
             const QString name = QLatin1String(page.boxPrefix) +
                                  QString::number(index).rightJustified(page.twoDigits ? 2 : 1, '0');
-            auto* box = new QCheckBox(QLatin1String(design.designCaption), sheet);
+            auto* box = new StreamCheckBox(QLatin1String(design.designCaption), sheet);
             box->setObjectName(name);
-            box->setGeometry(scaled(kBoxColumns[index / 8]), scaled(kBoxRows[index % 8]),
-                             scaled(kBoxSize.width()), scaled(kBoxSize.height()));
+            box->setMinimumHeight(scaled(kBoxHeight));
+            // The columns share the page's width, each as wide as its longest caption when
+            // there is room; a caption wider than the room left is elided.
+            box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
+            grid->addWidget(box, index % kBoxesPerColumn, index / kBoxesPerColumn, Qt::AlignLeft);
+            if (index >= page.shownBoxes) box->hide();
             if (design.boxesCarryHint && index > 0) {
                 boxHints_[number] = design.hint;
-                setHint(box, QLatin1String(design.hint));
+                box->setHint(QLatin1String(design.hint));
             }
             this->*kBoxMembers[number] = box;
             boxes_[number] = box;
@@ -282,6 +299,8 @@ void TfMain::createStreamPages() {
             // setBoxTickedAndNotify.
             connect(box, &QCheckBox::clicked, this, [this] { cbVideoClick(); });
         }
+        grid->setVerticalSpacing(rowSpacing(boxes_[number - 1]));
+        grid->setRowStretch(kBoxesPerColumn, 1);  // the boxes stay at the top
     }
 }
 
@@ -300,6 +319,9 @@ void TfMain::createXplPage() {
     tvXPL->setSelectionMode(QAbstractItemView::ExtendedSelection);
     tvXPL->setIndentation(scaled(19));
     tvXPL->setMinimumWidth(scaled(50));
+    // An item wider than the tree scrolls rather than being cut.
+    tvXPL->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    tvXPL->header()->setStretchLastSection(false);
     setHint(tvXPL, QStringLiteral("Infos from your XPL file"));
     for (const char* text : kDesignXplTree)
         tvXPL->addTopLevelItem(treeItem({text, {}}));
@@ -318,9 +340,9 @@ void TfMain::createXplPage() {
     mXPL->setMinimumWidth(scaled(50));
     setHint(mXPL, QStringLiteral("This is your XPL file (part of it)"));
 
-    // The tree keeps its width when the window grows; the memo takes the rest.
-    splXPL->setStretchFactor(0, 0);
-    splXPL->setStretchFactor(1, 1);
+    // A wider window widens the tree too, a third of what it gains.
+    splXPL->setStretchFactor(0, 1);
+    splXPL->setStretchFactor(1, 2);
     splXPL->installEventFilter(this);  // its first showing applies the tree's width
 }
 
@@ -330,29 +352,84 @@ void TfMain::createOptionsPage() {
     gbFile = named(new QGroupBox(tsOption), "gbFile");
     lVideoExt = named(new QLabel(QStringLiteral("Extensions (video, audio, subtitle)"), gbFile),
                       "lVideoExt");
-    eVideoExt = makeExtensionEdit(gbFile, "eVideoExt", designOf(BoxPage::Video).designExtension);
-    eAudioExt = makeExtensionEdit(gbFile, "eAudioExt", designOf(BoxPage::Audio).designExtension);
-    eSubExt = makeExtensionEdit(gbFile, "eSubExt", designOf(BoxPage::Subpicture).designExtension);
+    const int extensionWidth =
+        std::max(scaled(kExtensionWidth),
+                 fontMetrics().averageCharWidth() * kExtensionMaxLength + scaled(8));
+    auto makeExtension = [&](const char* name, BoxPage page) {
+        auto* edit =
+            named(new QLineEdit(QLatin1String(designOf(page).designExtension), gbFile), name);
+        edit->setMaxLength(kExtensionMaxLength);
+        edit->setFixedWidth(extensionWidth);
+        return edit;
+    };
+    eVideoExt = makeExtension("eVideoExt", BoxPage::Video);
+    eAudioExt = makeExtension("eAudioExt", BoxPage::Audio);
+    eSubExt = makeExtension("eSubExt", BoxPage::Subpicture);
     setHint(eSubExt, QStringLiteral("This is real .sup format, don't change!"));
     lWorkdir = named(new QLabel(QStringLiteral("Output folder"), gbFile), "lWorkdir");
     eWorkdir = named(new QLineEdit(gbFile), "eWorkdir");
     setHint(eWorkdir, QStringLiteral("Destination directory for the demuxed streams"));
+    bbWorkdir = makeBrowseButton(gbFile, "bbWorkdir", QStringLiteral("Browse the output folder"));
+    bbWorkdir->setAutoDefault(false);  // Enter in the folder edit still presses Read EVO
+    const int editHeight = eWorkdir->sizeHint().height();  // the button stands beside the edit
+    bbWorkdir->setFixedSize(std::max(editHeight, scaled(kBrowseSize.width())), editHeight);
 
+    auto makeOption = [&](const char* name, const char* caption, const char* hint) {
+        auto* box = named(new QCheckBox(QLatin1String(caption), tsOption), name);
+        box->setChecked(kDesignOptionTicked);
+        setHint(box, QLatin1String(hint));
+        return box;
+    };
     cbContinue = makeOption(
-        tsOption, "cbContinue", "Continue with second  EVO",
+        "cbContinue", "Continue with second  EVO",
         "Demux continues with FEATURE_2.EVO (if it exists) after finishing FEATURE_1.EVO");
-    cbFastCheck = makeOption(tsOption, "cbFastCheck", "Fast EVO checking",
+    cbFastCheck = makeOption("cbFastCheck", "Fast EVO checking",
                              "Read EVO checks only the first ~300 MB of the file");
-    cbCountFr = makeOption(tsOption, "cbCountFr", "Count frames",
+    cbCountFr = makeOption("cbCountFr", "Count frames",
                            "Works only if the process hasn't cancelled by Fast EVO checking");
-    cbDetails =
-        makeOption(tsOption, "cbDetails", "Detailed info", "Detailed information about streams");
+    cbDetails = makeOption("cbDetails", "Detailed info", "Detailed information about streams");
+    bAbout = makeButton(tsOption, "bAbout", QStringLiteral("About"),
+                        QStringLiteral("Version and licences"));
+    bAbout->setAutoDefault(false);
+    layOutOptionsPage();
+}
 
-    for (const Placement& placement : kOptionPlacements) {
-        auto* widget = tsOption->findChild<QWidget*>(QLatin1String(placement.name));
-        widget->setGeometry(scaled(placement.x), scaled(placement.y), scaled(placement.width),
-                            scaled(placement.height));
+void TfMain::layOutOptionsPage() {
+    auto* extensions = new QHBoxLayout;
+    extensions->setSpacing(scaled(kSpacing));
+    extensions->addWidget(lVideoExt);
+    extensions->addWidget(eVideoExt);
+    extensions->addWidget(eAudioExt);
+    extensions->addWidget(eSubExt);
+    extensions->addStretch(1);
+    auto* folder = new QHBoxLayout;
+    folder->setSpacing(scaled(kSpacing) / 3);
+    folder->addWidget(lWorkdir);
+    folder->addWidget(eWorkdir, 1);
+    folder->addWidget(bbWorkdir);
+    auto* group = new QVBoxLayout(gbFile);
+    group->setContentsMargins(scaledMargins(kFileGroupMargins, scale_));
+    group->setSpacing(scaled(kFileGroupRowSpacing));
+    group->addLayout(extensions);
+    group->addLayout(folder);
+
+    auto* options = new QVBoxLayout;
+    options->setSpacing(rowSpacing(cbContinue));
+    for (QCheckBox* box : {cbContinue, cbFastCheck, cbCountFr, cbDetails}) {
+        box->setMinimumHeight(scaled(kBoxHeight));
+        options->addWidget(box);
     }
+    auto* below = new QHBoxLayout;
+    below->addLayout(options);
+    below->addStretch(1);
+    below->addWidget(bAbout, 0, Qt::AlignBottom);
+
+    auto* page = new QVBoxLayout(tsOption);
+    page->setContentsMargins(scaledMargins(kOptionMargins, scale_));
+    page->setSpacing(scaled(kOptionsBelowGroup));
+    page->addWidget(gbFile);
+    page->addLayout(below);
+    page->addStretch(1);
 }
 
 void TfMain::createDialogs() {
@@ -375,6 +452,54 @@ void TfMain::createDialogs() {
     odXPL->setNameFilters({QStringLiteral("XPL (VPLST000.XPL)")});
     odXPL->setDefaultSuffix(QStringLiteral("xpl"));
     odXPL->setSizeGripEnabled(true);
+
+    odWorkdir =
+        named(new QFileDialog(this, QStringLiteral("Choose the output folder")), "odWorkdir");
+    odWorkdir->setOption(QFileDialog::DontUseNativeDialog);
+    odWorkdir->setAcceptMode(QFileDialog::AcceptOpen);
+    odWorkdir->setFileMode(QFileDialog::Directory);
+    odWorkdir->setOption(QFileDialog::ShowDirsOnly);
+    odWorkdir->setSizeGripEnabled(true);
+}
+
+// The window: the two path rows, the pages, the command row and the status bar. The logo
+// is no part of the layouts: FormResize places it in the command row's free room.
+void TfMain::layOutWindow() {
+    auto* body = new QGridLayout;
+    body->setContentsMargins(scaledMargins(kWindowMargins, scale_));
+    body->setHorizontalSpacing(scaled(kSpacing));
+    body->setVerticalSpacing(scaled(kSpacing));
+    body->addWidget(eEVOfile, 0, 0);
+    body->addWidget(bbEVO, 0, 1);
+    body->addWidget(bCheck, 0, 2);
+    body->addWidget(eXPLfile, 1, 0);
+    body->addWidget(bbXPL, 1, 1);
+    body->addWidget(bReadXPL, 1, 2);
+    body->addWidget(PageControl, 2, 0, 1, 3);
+    body->setColumnStretch(0, 1);
+    body->setRowStretch(2, 1);
+
+    commandRow_ = new QHBoxLayout;
+    commandRow_->setSpacing(scaled(kSpacing));
+    commandRow_->addWidget(bDemux);
+    commandRow_->addWidget(bRebuild);
+    // Further command buttons go here, left of the logo's room (addCommandButton).
+    commandRow_->addStretch(1);
+    commandRow_->addWidget(bCancel);
+    for (QWidget* button : {bDemux, bRebuild, bCancel})
+        button->installEventFilter(this);
+    body->addLayout(commandRow_, 3, 0, 1, 3);
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(0, 0, 0, 0);
+    window->setSpacing(0);
+    window->addLayout(body, 1);
+    window->addWidget(StatusBar);
+}
+
+void TfMain::addCommandButton(QPushButton* button) {
+    commandRow_->insertWidget(commandRow_->indexOf(bCancel) - 1, button);
+    button->installEventFilter(this);
 }
 
 void TfMain::setFocusOrder() {
@@ -384,57 +509,45 @@ void TfMain::setFocusOrder() {
         QWidget::setTabOrder(order[n - 1], order[n]);
 }
 
-void TfMain::placeControls() {
-    const int dx = width() - scaled(kDesignClient.width());
-    const int dy = height() - scaled(kDesignClient.height());
-    for (size_t n = 0; n < placedWidgets_.size(); ++n) {
-        const Placement& placement = kOuterPlacements[n];
-        QRect rect(scaled(placement.x), scaled(placement.y), scaled(placement.width),
-                   scaled(placement.height));
-        if (placement.anchors & kStretchX) {
-            rect.setWidth(rect.width() + dx);
-        } else if (placement.anchors & kRight) {
-            rect.moveLeft(rect.left() + dx);
-        }
-        if (placement.anchors & kStretchY) {
-            rect.setHeight(rect.height() + dy);
-        } else if (placement.anchors & kBottom) {
-            rect.moveTop(rect.top() + dy);
-        }
-        placedWidgets_[n]->setGeometry(rect);
-    }
-}
-
-void TfMain::placeStatusPage() {
-    const int width = tsStatus->width();
-    const int strip = scaled(kStatusStrip);
-    mMessage->setGeometry(0, strip, width, std::max(0, tsStatus->height() - strip));
-    bClear->setGeometry(width - scaled(kClearButton.x() + kClearButton.width()),
-                        scaled(kClearButton.y()), scaled(kClearButton.width()),
-                        scaled(kClearButton.height()));
-}
-
+// The logo's left edge is 153 up to an outer width of 432 and centres it beyond, as
+// designed; it keeps out of the command buttons' way and is hidden when the row has no
+// room for it.
 void TfMain::FormResize() {
-    placeControls();
+    if (commandRow_ == nullptr) return;
     const int outerWidth = frameGeometry().width();
-    const int left = outerWidth <= scaled(432) ? scaled(153) : outerWidth / 2 - scaled(63);
-    imLogo->move(left, imLogo->y());
+    int left = outerWidth <= scaled(kLogoCentring) ? scaled(kLogoLeft)
+                                                   : outerWidth / 2 - scaled(kLogoHalf);
+    int roomLeft = 0;
+    for (int n = 0; n < commandRow_->count(); ++n) {
+        QWidget* button = commandRow_->itemAt(n)->widget();
+        if (button == nullptr || button == bCancel || button->isHidden()) continue;
+        roomLeft = std::max(roomLeft, button->geometry().right() + 1 + scaled(kSpacing));
+    }
+    const int roomRight = bCancel->geometry().left() - scaled(kSpacing);
+    left = std::min(std::max(left, roomLeft), roomRight - imLogo->width());
+    imLogo->setVisible(left >= roomLeft);
+    const int top = bDemux->geometry().bottom() + 1 + scaled(kLogoBelowButtons) - imLogo->height();
+    imLogo->move(left, top);
 }
 
 void TfMain::updateMinimumSize() {
     const QSize extra = frameGeometry().size() - geometry().size();
     if (extra == frameExtra_ && minimumWidth() > 0) return;
+    const bool frameChanged = extra != frameExtra_;
     frameExtra_ = extra;
     setMinimumSize(std::max(0, scaled(kMinimumOuter.width()) - extra.width()),
                    std::max(0, scaled(kMinimumOuter.height()) - extra.height()));
+    if (!frameChanged) return;
+    // The stored placement was applied with the frame counted as nothing: again, exactly.
+    applyRequestedPlacement();
+    const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    if (extra != QSize(0, 0) && normal) requested_ = {};
 }
 
-void TfMain::setOuterWidth(int width) {
-    resize(width - frameExtra_.width(), height());
-}
-
-void TfMain::setOuterHeight(int height) {
-    resize(width(), height - frameExtra_.height());
+void TfMain::openAtDesignSize() {
+    updateMinimumSize();
+    move(0, 0);
+    resize(scaled(kDesignClient.width()), scaled(kDesignClient.height()));
 }
 
 int TfMain::treeWidth() const {
@@ -452,6 +565,26 @@ void TfMain::setXplTree(const std::vector<XplTreeNode>& topNodes) {
     tvXPL->clear();
     for (const XplTreeNode& node : topNodes)
         tvXPL->addTopLevelItem(treeItem(node));
+    tvXPL->expandAll();
+    widenTreeToItsItems();
+}
+
+// A tree narrower than its items grows to show them whole, up to half the page; the
+// memo keeps the rest.
+void TfMain::widenTreeToItsItems() {
+    treeToWiden_ = !treeLaidOut_;
+    if (treeToWiden_) return;  // once the page has its size
+    tvXPL->header()->resizeSections(QHeaderView::ResizeToContents);
+    const int needed = tvXPL->header()->sectionSize(0) + 2 * tvXPL->frameWidth() +
+                       tvXPL->verticalScrollBar()->sizeHint().width();
+    const int half = (splXPL->width() - splXPL->handleWidth()) / 2;
+    const int wanted = std::min(needed, half);
+    if (wanted > tvXPL->width()) setTreeWidth(wanted);
+}
+
+int TfMain::rowSpacing(const QCheckBox* row) const {
+    const int height = std::max(row->sizeHint().height(), scaled(kBoxHeight));
+    return std::max(scaled(kBoxRowPitch) - height, scaled(kMinimumRowSpacing));
 }
 
 QCheckBox* TfMain::box(StreamBox streamBox) const {

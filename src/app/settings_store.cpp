@@ -89,8 +89,8 @@ struct ReadRule {
 constexpr ReadRule kReadRules[] = {
     {"Width", StoredType::Integer, [](TfMain& w, const Stored& v) { w.setOuterWidth(v.number); }},
     {"Height", StoredType::Integer, [](TfMain& w, const Stored& v) { w.setOuterHeight(v.number); }},
-    {"Top", StoredType::Integer, [](TfMain& w, const Stored& v) { w.move(w.x(), v.number); }},
-    {"Left", StoredType::Integer, [](TfMain& w, const Stored& v) { w.move(v.number, w.y()); }},
+    {"Top", StoredType::Integer, [](TfMain& w, const Stored& v) { w.setOuterTop(v.number); }},
+    {"Left", StoredType::Integer, [](TfMain& w, const Stored& v) { w.setOuterLeft(v.number); }},
     {"WindowState", StoredType::Integer,
      [](TfMain& w, const Stored& v) { applyWindowState(w, v.number); }},
     {"TreeWidth", StoredType::Integer,

@@ -63,6 +63,15 @@ class CommandRunTest : public QObject {
         QVERIFY(!window.cbAudio00->isChecked());
         QVERIFY(!apptest::dropFiles(&window, {QStringLiteral("/d/HVDVD_TS/FEATURE_1.EVO")}));
         QCOMPARE(window.eEVOfile->text(), QString());
+        // The options and the stream pages can be looked at, not changed.
+        const QList<QWidget*> options = {window.eWorkdir, window.bbWorkdir, window.eVideoExt,
+                                         window.cbDetails, window.cbFastCheck};
+        for (QWidget* control : options + QList<QWidget*>{window.cbVideo0, window.cbSub00})
+            QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+        window.showPage(Page::Options);
+        QTest::mouseClick(window.cbDetails, Qt::LeftButton, {}, QPoint(6, 8));
+        QVERIFY(window.cbDetails->isChecked());
+        QVERIFY(window.tsOption->isVisible());
 
         // Unlocking shows exactly what the commands set meanwhile.
         window.setLocked(false);
@@ -73,6 +82,8 @@ class CommandRunTest : public QObject {
         QVERIFY(window.bbEVO->isEnabled() && window.bbXPL->isEnabled());
         QVERIFY(window.bCancel->isEnabled());
         QVERIFY(window.cbAudio00->isEnabled());
+        for (QWidget* control : options)
+            QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
         QVERIFY(apptest::dropFiles(&window, {QStringLiteral("/d/HVDVD_TS/FEATURE_1.EVO")}));
         QCOMPARE(window.eEVOfile->text(), QStringLiteral("/d/HVDVD_TS/FEATURE_1.EVO"));
     }

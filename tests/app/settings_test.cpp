@@ -79,7 +79,8 @@ class SettingsTest : public QObject {
             w.window.setOuterWidth(450);
             w.window.setOuterHeight(420);
             w.window.showPage(Page::Xpl);
-            w.window.splXPL->setSizes({150, 200});
+            QSplitter* splitter = w.window.splXPL;
+            splitter->setSizes({150, splitter->width() - splitter->handleWidth() - 150});
             w.window.eVideoExt->setText(QStringLiteral("m2v"));
             w.window.eAudioExt->setText(QStringLiteral("ac3"));
             w.window.eSubExt->setText(QStringLiteral("sub"));

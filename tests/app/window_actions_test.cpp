@@ -1,0 +1,276 @@
+// What the window offers around the commands: the focus on Read EVO once a source is set,
+// paths typed into the path edits, the progress bar, "Show files", the output folder's
+// browse button and the About box.
+
+#include <QCheckBox>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolTip>
+
+#include <sys/stat.h>
+
+#include "app/command_line.h"
+#include "support/feature_disc.h"
+#include "window_test_support.h"
+
+namespace morvale {
+namespace {
+
+using apptest::q;
+
+constexpr uint64_t kMiB = 0x100000;
+
+// A feature in a temporary folder: HVDVD_TS/FEATURE_1.EVO of `size` bytes and an output
+// folder beside it.
+struct Feature {
+    testing::TempDir dir;
+    QString source = q(dir.file("HVDVD_TS/FEATURE_1.EVO"));
+    QString out = q(dir.file("out"));
+
+    explicit Feature(uint64_t size = kMiB) {
+        QDir().mkpath(q(dir.file("HVDVD_TS")));
+        QDir().mkpath(out);
+        testing::writePart(source.toStdString(), testing::featurePart({}), size);
+    }
+};
+
+// How a source is set.
+enum class Choice { Drop, Browse, CommandLine, Typed };
+
+void choose(TfMain& window, Choice choice, const QString& path) {
+    switch (choice) {
+        case Choice::Drop:
+            apptest::dropFiles(&window, {path});
+            break;
+        case Choice::Browse:
+            apptest::onNextModal([path](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
+                static_cast<QDialog*>(dialog)->accept();
+            });
+            QTest::mouseClick(window.bbEVO, Qt::LeftButton);
+            break;
+        case Choice::CommandLine:
+            openFromCommandLine(window, {path});
+            break;
+        case Choice::Typed:
+            QTest::mouseClick(window.eEVOfile, Qt::LeftButton);
+            QTest::keyClicks(window.eEVOfile, path);
+            QTest::keyClick(window.eEVOfile, Qt::Key_Return);
+            break;
+    }
+}
+
+class WindowActionsTest : public QObject {
+    Q_OBJECT
+
+  public slots:
+    // The desktop's handler of file:// addresses while a test runs.
+    void openUrl(const QUrl& url) { opened_ << url; }
+
+  private slots:
+    void init() {
+        settings_.clear();
+        opened_.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
+    void cleanup() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+
+    // However the source is set, the focus goes to Read EVO, so Enter reads it.
+    void aNewSourceTakesTheFocusToReadEvo_data() {
+        QTest::addColumn<int>("choice");
+        QTest::newRow("drop") << int(Choice::Drop);
+        QTest::newRow("browse") << int(Choice::Browse);
+        QTest::newRow("command line") << int(Choice::CommandLine);
+        QTest::newRow("typed") << int(Choice::Typed);
+    }
+    void aNewSourceTakesTheFocusToReadEvo() {
+        QFETCH(int, choice);
+        Feature feature;
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.eWorkdir->setText(feature.out);
+        w.window.bbXPL->setFocus();
+        choose(w.window, static_cast<Choice>(choice), feature.source);
+        QCOMPARE(w.window.eEVOfile->text(), feature.source);
+        QCOMPARE(w.window.focusWidget(), w.window.bCheck);
+        QSignalSpy readEvo(w.window.bCheck, &QPushButton::clicked);
+        QTest::keyClick(w.window.focusWidget(), Qt::Key_Return);
+        QCOMPARE(readEvo.count(), 1);
+        QVERIFY(w.window.logLines().contains(QStringLiteral("Done.")));
+    }
+
+    // A path typed or pasted into a path edit is chosen on Enter as a drop of it would be:
+    // by its extension, whichever edit it was typed in. Anything else stays in the edit with
+    // a word on why; Escape or leaving the edit brings back the chosen file.
+    void aTypedPathIsTakenOnEnterAsADropWouldBe_data() {
+        QTest::addColumn<bool>("intoPlaylistEdit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("playlist");
+        QTest::newRow("source") << false << "/d/HVDVD_TS/FEATURE_1.EVO"
+                                << "/d/HVDVD_TS/FEATURE_1.EVO"
+                                << "/d/ADV_OBJ/VPLST000.XPL";
+        QTest::newRow("pasted address with blanks")
+            << false << "  file:///d/HVDVD_TS/FEATURE%201.evo  "
+            << "/d/HVDVD_TS/FEATURE 1.evo"
+            << "/d/ADV_OBJ/VPLST000.XPL";
+        QTest::newRow("quoted playlist in the source edit") << false << "'/e/ADV_OBJ/VPLST000.XPL'"
+                                                            << "/old/clip.vob"
+                                                            << "/e/ADV_OBJ/VPLST000.XPL";
+        QTest::newRow("relative source in the playlist edit")
+            << true << "movie.VOB" << QDir::current().absoluteFilePath(QStringLiteral("movie.VOB"))
+            << "";
+        QTest::newRow("not a source") << false << "/d/notes.txt"
+                                      << "/old/clip.vob"
+                                      << "";
+    }
+    void aTypedPathIsTakenOnEnterAsADropWouldBe() {
+        QFETCH(bool, intoPlaylistEdit);
+        QFETCH(QString, typed);
+        QFETCH(QString, source);
+        QFETCH(QString, playlist);
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/old/clip.vob")}));
+        QLineEdit* edit = intoPlaylistEdit ? w.window.eXPLfile : w.window.eEVOfile;
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->selectAll();
+        if (typed.startsWith(QLatin1Char(' '))) {
+            QGuiApplication::clipboard()->setText(typed);
+            QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            QTest::keyClicks(edit, typed);
+        }
+        QCOMPARE(w.window.text(Edit::EvoFile), std::string("/old/clip.vob"));  // not yet
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(q(w.window.text(Edit::EvoFile)), source);
+        QCOMPARE(q(w.window.text(Edit::XplFile)), playlist);
+        const bool taken = source != QStringLiteral("/old/clip.vob") || !playlist.isEmpty();
+        QCOMPARE(w.window.eEVOfile->text(), taken || intoPlaylistEdit ? source : typed);
+        QCOMPARE(QToolTip::isVisible(), !taken);
+        if (!taken) {
+            QVERIFY(QToolTip::text().contains(QStringLiteral(".EVO, .VOB and .XPL")));
+            QTest::keyClick(edit, Qt::Key_Escape);
+            QCOMPARE(w.window.eEVOfile->text(), source);
+            QTest::keyClicks(edit, QStringLiteral("x"));
+            w.window.bbXPL->setFocus();  // leaving the edit undoes the typing too
+            QCOMPARE(w.window.eEVOfile->text(), source);
+        }
+    }
+
+    // The bar beside the progress text shows how far the run has read its source, and goes
+    // when the run ends.
+    void theProgressBarFollowsTheRun_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("Read EVO") << "bCheck";
+        QTest::newRow("Demux") << "bDemux";
+        QTest::newRow("Rebuild") << "bRebuild";
+    }
+    void theProgressBarFollowsTheRun() {
+        QFETCH(QString, command);
+        Feature feature(12 * kMiB);
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        window.cbContinue->setChecked(false);
+        window.eWorkdir->setText(feature.out);
+        QVERIFY(apptest::dropFiles(&window, {feature.source}));
+        if (command != QStringLiteral("bCheck")) QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QVERIFY(!window.pbProgress->isVisible());
+
+        QList<QPair<int, int>> seen;  // value, maximum, at every step shown
+        QStringList texts;
+        connect(window.pbProgress, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value < 0) return;
+            seen << qMakePair(value, window.pbProgress->maximum());
+            texts << window.panelText(1);
+            QVERIFY(window.pbProgress->isVisible());
+        });
+        QTest::mouseClick(window.findChild<QPushButton*>(command), Qt::LeftButton);
+        QCOMPARE(seen, (QList<QPair<int, int>>{{4, 12}, {8, 12}, {12, 12}}));
+        QVERIFY(texts.first().contains(QStringLiteral(" 4/12 Mbytes, Remaining time: ")));
+        QVERIFY(!window.pbProgress->isVisible());
+        QVERIFY(window.logLines().contains(QStringLiteral("Done.")));
+    }
+
+    // After Demux and Rebuild "Show files" opens the folder they wrote into, as it was when
+    // the run started; an output folder that does not exist offers nothing to show.
+    void showFilesOpensTheOutputFolderOfTheLastRun_data() {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<bool>("folderExists");
+        QTest::newRow("Demux") << "bDemux" << true;
+        QTest::newRow("Rebuild") << "bRebuild" << true;
+        QTest::newRow("Demux into a missing folder") << "bDemux" << false;
+    }
+    void showFilesOpensTheOutputFolderOfTheLastRun() {
+        QFETCH(QString, command);
+        QFETCH(bool, folderExists);
+        Feature feature;
+        if (!folderExists) QDir(feature.out).removeRecursively();
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        window.eWorkdir->setText(feature.out + QLatin1Char('/'));
+        QVERIFY(apptest::dropFiles(&window, {feature.source}));
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QVERIFY(window.bShowFiles->isHidden());
+        if (!folderExists) apptest::onNextMessageBox([](QMessageBox* box) { box->accept(); });
+        QTest::mouseClick(window.findChild<QPushButton*>(command), Qt::LeftButton);
+        QCOMPARE(window.bShowFiles->isHidden(), !folderExists);
+        if (!folderExists) return;
+        window.eWorkdir->setText(QStringLiteral("/elsewhere"));
+        QTest::mouseClick(window.bShowFiles, Qt::LeftButton);
+        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(feature.out)});
+    }
+
+    // The output folder's browse button puts the chosen folder into the edit.
+    void theOutputFolderCanBeBrowsedFor() {
+        Feature feature;
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.showPage(Page::Options);
+        QString title;
+        apptest::onNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            title = dialog->windowTitle();
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(feature.out);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        QTest::mouseClick(w.window.bbWorkdir, Qt::LeftButton);
+        QCOMPARE(title, QStringLiteral("Choose the output folder"));
+        QCOMPARE(w.window.eWorkdir->text(), feature.out);
+    }
+
+    // The About box names the version and the libraries with their licences.
+    void theAboutBoxNamesVersionAndLicences() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.showPage(Page::Options);
+        QString text;
+        apptest::onNextMessageBox([&](QMessageBox* box) {
+            text = box->text();
+            box->close();
+        });
+        QTest::mouseClick(w.window.bAbout, Qt::LeftButton);
+        for (const char* part : {"Morvale 0.617", "Qt 6.", "LGPL-3.0", "libjpeg-turbo ",
+                                 "IJG License", "BSD License", "Independent JPEG Group"}) {
+            QVERIFY2(text.contains(QLatin1String(part)), part);
+        }
+    }
+
+  private:
+    apptest::TemporarySettings settings_;
+    QList<QUrl> opened_;
+};
+
+}  // namespace
+}  // namespace morvale
+
+QTEST_MAIN(morvale::WindowActionsTest)
+#include "window_actions_test.moc"
