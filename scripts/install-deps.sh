@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Morvale needs to build, test and run, when any is missing.
+# Arguments name further packages a script needs (scripts/screenshot.sh: a window manager).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
     clang libclang-rt-14-dev
     ffmpeg xvfb xauth time hyperfine
     fonts-dejavu-core
+    "$@"
 )
 
 missing=()

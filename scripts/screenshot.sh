@@ -1,23 +1,50 @@
 #!/usr/bin/env bash
-# Takes the README's picture of the window: builds, writes the sample disc into a temporary
-# folder, opens the window on its FEATURE_1.EVO on a virtual X display (Xvfb), presses
-# Read EVO and saves the window as it then shows to docs/morvale-window.png (or the path
-# given).
+# Takes the README's pictures of the window: builds, writes the sample disc into a temporary
+# folder, and on a virtual X display (Xvfb) with a window manager (openbox) opens the window
+# on its FEATURE_1.EVO, presses Read EVO, Read XPL and Demux, and saves the window after Read
+# EVO and after Read XPL, at the size it opens at and wide:
+#
+#   docs/window-read-evo.png   docs/window-read-xpl.png
+#   docs/window-wide-read-evo.png   docs/window-wide-read-xpl.png
+#
+# An argument names another folder for the pictures.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/install-deps.sh
+
+# Inside the virtual display (the script runs itself there): start openbox, wait until it
+# manages the screen, take the pictures, and stop it again.
+if [ "${1:-}" = --in-display ]; then
+    disc=$2 pictures=$3
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm=$!
+    for _ in $(seq 100); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    status=0
+    build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$pictures/window" || status=$?
+    if [ "$status" -eq 0 ]; then
+        build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$pictures/window-wide" 760x520 ||
+            status=$?
+    fi
+    kill "$wm" 2>/dev/null || true
+    wait "$wm" 2>/dev/null || true
+    exit "$status"
+fi
+
+scripts/install-deps.sh openbox x11-utils
 MORVALE_TARGETS="morvale-screenshot morvale-sample-disc" scripts/build.sh
 
-picture=${1:-docs/morvale-window.png}
-mkdir -p "$(dirname "$picture")"
-# A fixed, neutral place, so the picture shows the same path on every machine.
+pictures=${1:-docs}
+mkdir -p "$pictures"
+# A fixed, neutral place, so the pictures show the same path on every machine.
 disc=${TMPDIR:-/tmp}/morvale-sample
 runtime=$(mktemp -d)
 trap 'rm -rf "$disc" "$runtime"' EXIT
 rm -rf "$disc"
 build/morvale-sample-disc "$disc" >/dev/null
 
-# morvale-screenshot reads no stored settings: the picture shows the program's defaults.
+# morvale-screenshot reads no stored settings: the pictures show the program's defaults.
 XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=xcb \
     xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
-    build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$picture" 600x520
+    scripts/screenshot.sh --in-display "$disc" "$pictures"

@@ -1,18 +1,23 @@
-// morvale-screenshot: opens the Morvale window on a source file as `morvale FILE` does,
-// presses Read EVO, lets the run finish and saves the window as it now shows as a PNG.
-// scripts/screenshot.sh runs it under Xvfb on the sample disc for the README.
+// morvale-screenshot: drives the Morvale window as a user would and saves what it shows.
+// It opens the window on a source file as `morvale FILE` does, at the size it opens at or
+// at the size given, presses Read EVO, Read XPL and Demux in turn, and saves the window with
+// its frame after Read EVO and after Read XPL as PREFIX-read-evo.png and PREFIX-read-xpl.png.
+// Demux writes into a temporary folder; the run fails when a command does not end with
+// "Done.". scripts/screenshot.sh runs it under Xvfb with openbox on the sample disc for the
+// README.
 //
-//   morvale-screenshot SOURCE OUTPUT.png [WIDTHxHEIGHT]
+//   morvale-screenshot SOURCE PREFIX [WIDTHxHEIGHT]
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QWindow>
 
 #include "app/command_line.h"
 #include "app/main_window.h"
@@ -29,24 +34,67 @@ void settle(int milliseconds) {
     }
 }
 
-// Points the per-user settings store into `folder`, so the picture shows the program's
+// Points the per-user settings store into `folder`, so the pictures show the program's
 // defaults and not whatever the user stored, and nothing is written to the user's store.
 void useSettingsIn(const QString& folder) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }
 
-// What the display shows of the window; drawn by the widgets themselves on a platform
-// that has no screen to read back (offscreen).
+// What the display shows of the window with the window manager's frame around it; drawn
+// by the widgets themselves on a platform that has no screen to read back (offscreen).
 QPixmap picture(morvale::TfMain& window) {
     if (QGuiApplication::platformName() != QLatin1String("offscreen")) {
         if (QScreen* screen = window.screen()) {
-            QPixmap shot = screen->grabWindow(window.winId());
+            const QRect frame = window.frameGeometry();
+            QPixmap shot =
+                screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
             if (!shot.isNull()) return shot;
         }
     }
     return window.grab();
 }
+
+std::optional<QSize> sizeArgument(const QString& text) {
+    const QStringList parts = text.split(QLatin1Char('x'));
+    if (parts.size() != 2) return std::nullopt;
+    const QSize size(parts[0].toInt(), parts[1].toInt());
+    if (!size.isValid() || size.isEmpty()) return std::nullopt;
+    return size;
+}
+
+class Driver {
+  public:
+    Driver(morvale::TfMain& window, QTextStream& err) : window_(window), err_(err) {}
+
+    // Clicks the button and lets the command run to its end; false unless it logged "Done.".
+    bool press(QPushButton* button, const char* name) {
+        if (!button->isEnabled()) {
+            err_ << "morvale-screenshot: " << name << " cannot be pressed\n";
+            return false;
+        }
+        window_.bClear->click();
+        button->click();  // the whole command runs on this thread, as the handler does
+        settle(300);
+        if (window_.logLines().contains(QStringLiteral("Done."))) return true;
+        err_ << "morvale-screenshot: " << name << " did not end with \"Done.\":\n"
+             << window_.logLines().join(QLatin1Char('\n')) << "\n";
+        return false;
+    }
+
+    bool save(const QString& path) {
+        if (picture(window_).save(path, "PNG")) {
+            QTextStream(stdout) << "Saved " << path << "\n";
+            return true;
+        }
+        err_ << "morvale-screenshot: cannot write " << path << "\n";
+        return false;
+    }
+
+  private:
+    morvale::TfMain& window_;
+    QTextStream& err_;
+};
 
 }  // namespace
 
@@ -56,20 +104,20 @@ int main(int argc, char** argv) {
     const QStringList arguments = QApplication::arguments().mid(1);
     QTextStream err(stderr);
     if (arguments.size() < 2 || arguments.size() > 3) {
-        err << "Usage: morvale-screenshot SOURCE OUTPUT.png [WIDTHxHEIGHT]\n";
+        err << "Usage: morvale-screenshot SOURCE PREFIX [WIDTHxHEIGHT]\n";
         return 2;
     }
-    QSize size;
+    std::optional<QSize> size;
     if (arguments.size() == 3) {
-        const QStringList parts = arguments[2].split(QLatin1Char('x'));
-        if (parts.size() == 2) size = QSize(parts[0].toInt(), parts[1].toInt());
-        if (!size.isValid() || size.isEmpty()) {
+        size = sizeArgument(arguments[2]);
+        if (!size) {
             err << "morvale-screenshot: the size must read WIDTHxHEIGHT\n";
             return 2;
         }
     }
     QTemporaryDir settings;
-    if (!settings.isValid()) {
+    QTemporaryDir output;
+    if (!settings.isValid() || !output.isValid()) {
         err << "morvale-screenshot: cannot make a temporary folder\n";
         return 1;
     }
@@ -79,20 +127,24 @@ int main(int argc, char** argv) {
     morvale::TfMain window(session);
     window.show();
     morvale::openFromCommandLine(window, {arguments[0]});
-    if (size.isValid()) window.resize(size);
     settle(500);
-    if (!window.bCheck->isEnabled()) {
-        err << "morvale-screenshot: Read EVO cannot be pressed for " << arguments[0] << "\n";
+    if (size) {
+        window.resize(*size - (window.frameGeometry().size() - window.size()));
+        settle(300);
+    }
+    window.eWorkdir->setText(QDir::toNativeSeparators(output.path()));
+
+    const QString prefix = arguments[1];
+    Driver driver(window, err);
+    const bool done = driver.press(window.bCheck, "Read EVO") &&
+                      driver.save(prefix + QStringLiteral("-read-evo.png")) &&
+                      driver.press(window.bReadXPL, "Read XPL") &&
+                      driver.save(prefix + QStringLiteral("-read-xpl.png")) &&
+                      driver.press(window.bDemux, "Demux");
+    if (!done) return 1;
+    if (QDir(output.path()).entryList(QDir::Files).isEmpty()) {
+        err << "morvale-screenshot: Demux wrote no file\n";
         return 1;
     }
-    // The click runs the whole Read EVO on this thread, as the button's handler does.
-    window.bCheck->click();
-    settle(500);
-    if (!picture(window).save(arguments[1], "PNG")) {
-        err << "morvale-screenshot: cannot write " << arguments[1] << "\n";
-        return 1;
-    }
-    QTextStream(stdout) << "Window after Read EVO of " << arguments[0] << " saved to "
-                        << arguments[1] << "\n";
     return 0;
 }
