@@ -265,16 +265,16 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-// Enter takes what was typed; Escape and leaving the edit undo the typing, so the edit
-// always shows the file the commands will use.
+// Enter takes what was typed (an untouched edit leaves Enter to the default button);
+// Escape and leaving the edit undo the typing, so the edit shows the file the commands use.
 bool TfMain::pathEditEvent(QLineEdit* pathEdit, QEvent* event) {
-    if (event->type() == QEvent::KeyPress) {
+    if (event->type() == QEvent::KeyPress && pathEdit->isModified()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            if (pathEdit->isModified()) takeTypedPath(pathEdit);
-            return true;  // an unchanged path starts nothing either
+            takeTypedPath(pathEdit);
+            return true;
         }
-        if (key == Qt::Key_Escape && pathEdit->isModified()) {
+        if (key == Qt::Key_Escape) {
             pathEdit->setText(chosenPath(pathEdit));
             return true;
         }
@@ -551,6 +551,8 @@ void TfMain::setLocked(bool locked) {
     for (int n = 0; n < kStreamBoxCount; ++n)
         applyBoxEnabled(n);
     lockPages(locked);
+    eEVOfile->setReadOnly(locked);  // as drops, typed paths wait for the run's end
+    eXPLfile->setReadOnly(locked);
     pbProgress->hide();
     pbProgress->reset();
 }
