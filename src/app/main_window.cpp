@@ -11,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -29,7 +28,6 @@
 #include "app/about_box.h"
 #include "app/fitting_widgets.h"
 #include "app/jpeg_image.h"
-#include "app/locale_format.h"
 #include "app/progress_text.h"
 #include "app/settings_store.h"
 #include "app/typed_path.h"
@@ -40,7 +38,6 @@
 #include "commands/rebuild_command.h"
 #include "commands/selection.h"
 #include "commands/stream_lists.h"
-#include "platform/clock.h"
 
 namespace morvale {
 
@@ -525,7 +522,8 @@ void TfMain::setBoxHint(StreamBox which, const std::string& hint) {
 // Form: pages.
 
 void TfMain::showPage(Page page) {
-    const std::array<QWidget*, 6> pages = {tsStatus, tsVideo, tsAudio, tsSubpicture, tsXPL, tsOption};
+    const std::array<QWidget*, 6> pages = {tsStatus,     tsVideo, tsAudio,
+                                           tsSubpicture, tsXPL,   tsOption};
     PageControl->setCurrentWidget(pages[static_cast<size_t>(page)]);
 }
 
@@ -576,6 +574,7 @@ bool TfMain::askYesNo(std::string_view title, std::string_view text) {
     QMessageBox box(QMessageBox::Question, fromUtf8(title), fromUtf8(text),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::No);
+    const WindowClock::Stop waiting(clock_);  // the run does not go on while the user thinks
     return box.exec() == QMessageBox::Yes;
 }
 
@@ -583,23 +582,8 @@ void TfMain::showError(std::string_view text) {
     QMessageBox::critical(this, QLatin1String(kApplicationTitle), fromUtf8(text));
 }
 
-namespace {
-
-// The default locale is read at each call: the user may change it while the program runs.
-class LocaleClock final : public Clock {
-  public:
-    double now() override { return localNowDays(); }
-    std::string formatLongTime(double days) override {
-        return morvale::formatLongTime(QLocale(), days);
-    }
-    char decimalSeparator() const override { return decimalSeparatorOf(QLocale()); }
-};
-
-}  // namespace
-
 Clock& TfMain::clock() {
-    static LocaleClock clock;
-    return clock;
+    return clock_;
 }
 
 }  // namespace morvale

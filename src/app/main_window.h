@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QWidget>
 
+#include "app/window_clock.h"
 #include "commands/form.h"
 #include "commands/session.h"
 
@@ -181,7 +182,8 @@ class TfMain : public QWidget, public Form {
     void repaint() override;
     bool askYesNo(std::string_view title, std::string_view text) override;
     void showError(std::string_view text) override;
-    // The wall clock; times and rates in the format of the default locale.
+    // The wall clock, standing still while a question waits for the user's answer; times and
+    // rates in the format of the default locale.
     Clock& clock() override;
 
     // What the settings store reads and writes besides the controls.
@@ -273,6 +275,7 @@ class TfMain : public QWidget, public Form {
     Placement requested_;
     QHBoxLayout* commandRow_ = nullptr;
     QString outputFolder_;
+    WindowClock clock_;
     std::array<QString, 2> chosenPaths_;  // what eEVOfile and eXPLfile hold when not typed in
     bool activated_ = false;
     bool locked_ = false;

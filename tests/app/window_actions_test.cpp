@@ -199,6 +199,36 @@ class WindowActionsTest : public QObject {
         QVERIFY(window.logLines().contains(QStringLiteral("Done.")));
     }
 
+    // While the Cancel question waits for an answer the run's clock stands still: after "No"
+    // the remaining time comes from the time the run had, not from the time it waited.
+    void theRemainingTimeLeavesOutTheCancelQuestion() {
+        Feature feature(20 * kMiB);
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        window.cbContinue->setChecked(false);
+        window.eWorkdir->setText(feature.out);
+        QVERIFY(apptest::dropFiles(&window, {feature.source}));
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+
+        QStringList remaining;
+        connect(window.pbProgress, &QProgressBar::valueChanged, this, [&](int value) {
+            if (value < 0) return;
+            remaining << window.panelText(1).section(QStringLiteral("time: "), 1);
+            if (value != 4) return;
+            apptest::onNextMessageBox([](QMessageBox* box) {
+                QTest::qWait(2500);
+                box->button(QMessageBox::No)->click();
+            });
+            window.bCancel->click();
+        });
+        QTest::mouseClick(window.bDemux, Qt::LeftButton);
+        QCOMPARE(remaining.size(), 5);
+        for (const QString& time : remaining.mid(1))
+            QCOMPARE(time, QStringLiteral("0:00:01"));
+        QVERIFY(window.logLines().contains(QStringLiteral("Done.")));
+    }
+
     // After Demux and Rebuild "Show files" opens the folder they wrote into, as it was when
     // the run started; an output folder that does not exist offers nothing to show.
     void showFilesOpensTheOutputFolderOfTheLastRun_data() {
