@@ -37,8 +37,9 @@ private:
     bool owns_ = false;
 };
 
-// Runs a command's file work. A file error ends it: the message is shown, and Cancel goes
-// off since nothing runs any more. False when the work ended that way.
+// Runs a command's file work. A file error ends it: Cancel goes off since nothing runs any
+// more, the message closes the log's block (so the log, scrolled back, tells what happened),
+// the status is "Ready" again, and the message is shown. False when the work ended that way.
 template <class Work>
 bool runFileWork(Form& form, Work&& work) {
     try {
@@ -46,10 +47,37 @@ bool runFileWork(Form& form, Work&& work) {
         return true;
     } catch (const FileError& error) {
         form.setEnabled(Button::Cancel, false);
+        form.log(error.what());
+        form.log("");
+        form.slog("Ready", Panel::State);
+        form.slog("", Panel::Progress);
         form.showError(error.what());
         return false;
     }
 }
+
+// Demux and Rebuild as they were before a run that writes files switched them off. A run
+// that fails gives them back: the streams the last scan listed still stand, so the user
+// can mend what failed (a missing output folder, a full disk) and run again.
+class WritingCommands {
+public:
+    explicit WritingCommands(Form& form)
+        : form_(form),
+          demux_(form.isEnabled(Button::Demux)),
+          rebuild_(form.isEnabled(Button::Rebuild)) {
+        form_.setEnabled(Button::Demux, false);
+        form_.setEnabled(Button::Rebuild, false);
+    }
+    void giveBack() {
+        form_.setEnabled(Button::Demux, demux_);
+        form_.setEnabled(Button::Rebuild, rebuild_);
+    }
+
+private:
+    Form& form_;
+    bool demux_;
+    bool rebuild_;
+};
 
 // The closing lines of a command that ran to its end.
 inline void logDone(Form& form) {

@@ -80,15 +80,17 @@ std::string demuxOutputName(const Form& form, const std::string& outputBase, Str
 void bDemuxClick(Session& session, Form& form) {
     CommandRun run(session, form);
     if (!run.started()) return;
-    form.setEnabled(Button::Demux, false);
-    form.setEnabled(Button::Rebuild, false);
+    WritingCommands writing(form);
     form.showPage(Page::Status);
 
     EngineState& engine = session.engine;
     engine.frameCounts = {0, 0};
     const SecondPart part = secondPartOf(form, session.selection);
     const std::string outputBase = outputBaseOf(form, session.selection, part);
-    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase); })) return;
+    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase); })) {
+        writing.giveBack();
+        return;
+    }
 
     logDone(form);
     for (int slot = 0; slot < kVideoSlots; ++slot) {

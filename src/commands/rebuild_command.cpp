@@ -34,13 +34,15 @@ void rebuildFeature(Session& session, Form& form, const SecondPart& part,
 void bRebuildClick(Session& session, Form& form) {
     CommandRun run(session, form);
     if (!run.started()) return;
-    form.setEnabled(Button::Demux, false);
-    form.setEnabled(Button::Rebuild, false);
+    WritingCommands writing(form);
     form.showPage(Page::Status);
 
     SecondPart part = secondPartOf(form, session.selection);
     std::string outputName = outputBaseOf(form, session.selection, part) + ".rebuilt.EVO";
-    if (!runFileWork(form, [&] { rebuildFeature(session, form, part, outputName); })) return;
+    if (!runFileWork(form, [&] { rebuildFeature(session, form, part, outputName); })) {
+        writing.giveBack();
+        return;
+    }
     logDone(form);
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);

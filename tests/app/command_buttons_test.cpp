@@ -298,7 +298,9 @@ class CommandButtonsTest : public QObject {
         QTest::mouseClick(window.bCheck, Qt::LeftButton);
         QCOMPARE(text, QStringLiteral("Cannot open file \"") + q(dir_->file("MISSING.EVO")) +
                            QStringLiteral("\". No such file or directory"));
-        QCOMPARE(window.logLines(), QStringList({QStringLiteral("Opening file MISSING.EVO")}));
+        QCOMPARE(window.logLines(),
+                 QStringList({QStringLiteral("Opening file MISSING.EVO"), text, QString()}));
+        QCOMPARE(window.panelText(0), QStringLiteral(" Ready"));
         QVERIFY(!window.bCheck->isEnabled());
         QVERIFY(!window.bDemux->isEnabled());
         QVERIFY(!window.bCancel->isEnabled());

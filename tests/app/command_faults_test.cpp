@@ -60,9 +60,25 @@ class CommandFaultsTest : public QObject {
         ::mkdir(out().c_str(), 0755);
     }
 
-    // The disk fills up during a Demux: the error box, Demux and Rebuild off until a box is
-    // clicked, Cancel off, the other controls usable; the outputs keep what was written.
-    void demuxOntoAFullDisk() {
+    // The disk fills up during a Demux, or the output folder is missing: the error box, the
+    // message logged, the status "Ready", Demux and Rebuild on, Cancel off, the other
+    // controls usable; the outputs keep what was written. Once the user has mended it, Demux
+    // runs again at once.
+    void aFailedDemuxRunsAgainOnceMended_data() {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("linesBefore");
+        QTest::newRow("full disk") << true << "Stream write error" << 5;
+        QTest::newRow("missing output folder")
+            << false
+            << "Cannot create file \"%1/FEATURE_1.VC-1.stream.0.mpv\". No such file or "
+               "directory"
+            << 2;
+    }
+    void aFailedDemuxRunsAgainOnceMended() {
+        QFETCH(bool, fullDisk);
+        QFETCH(QString, message);
+        QFETCH(int, linesBefore);
         const FeaturePart part = testing::featurePart({.pictures = 1200, .pictureSize = 1000});
         testing::writePart(dir_->file("FEATURE_1.EVO"), part, 8 * kMiB);
         apptest::WindowUnderTest w;
@@ -73,7 +89,11 @@ class CommandFaultsTest : public QObject {
         QVERIFY(window.bDemux->isEnabled());
         const std::string video = out() + "/FEATURE_1.VC-1.stream.0.mpv";
         const std::string audio = out() + "/FEATURE_1.DD+.stream.00.mpa";
-        QCOMPARE(::symlink("/dev/full", video.c_str()), 0);
+        if (fullDisk) {
+            QCOMPARE(::symlink("/dev/full", video.c_str()), 0);
+        } else {
+            QVERIFY(QDir(q(out())).removeRecursively());
+        }
         QTest::mouseClick(window.bClear, Qt::LeftButton);
 
         ErrorBox error;
@@ -81,17 +101,18 @@ class CommandFaultsTest : public QObject {
         QTest::mouseClick(window.bDemux, Qt::LeftButton);
         QVERIFY(error.shown);
         QCOMPARE(error.title, QLatin1String(kApplicationTitle));
-        QCOMPARE(error.text, QStringLiteral("Stream write error"));
-        QVERIFY(!endsWithDone(window.logLines()));
-        QCOMPARE(window.logLines().size(), 5);  // opening, size and three outputs
-        expectUsableAfterAFailedWrite(window);
-        QVERIFY(closedAgain(audio));
+        QCOMPARE(error.text, message.arg(q(out())));
+        QCOMPARE(window.logLines().size(), linesBefore + 2);  // opening, size, outputs
+        expectUsableAfterAFailedWrite(window, error.text);
+        if (fullDisk) QVERIFY(closedAgain(audio));
         QVERIFY(closedAgain(dir_->file("FEATURE_1.EVO")));
 
-        // The user clicks a box twice (Demux comes back) and demuxes onto a working disk.
-        QCOMPARE(::unlink(video.c_str()), 0);
-        clickTwice(window, window.cbAudio00, Page::Audio);
-        QVERIFY(window.bDemux->isEnabled() && window.bRebuild->isEnabled());
+        // The user mends the disk or the folder and demuxes again.
+        if (fullDisk) {
+            QCOMPARE(::unlink(video.c_str()), 0);
+        } else {
+            QVERIFY(QDir().mkpath(q(out())));
+        }
         QTest::mouseClick(window.bDemux, Qt::LeftButton);
         QVERIFY(endsWithDone(window.logLines()));
         QVERIFY(testing::readFileBytes(video) == part.video);
@@ -160,16 +181,15 @@ class CommandFaultsTest : public QObject {
                                  q(dir_->file("FEATURE_2.EVO")) +
                                  QStringLiteral("\". Resource temporarily unavailable"));
         const std::string rebuilt = out() + "/FEATURE_1_2.rebuilt.EVO";
-        QCOMPARE(window.logLines(), QStringList({QStringLiteral("Opening file FEATURE_1.EVO"),
-                                                 QStringLiteral("File size: 1 Mbytes."),
-                                                 QStringLiteral("Creating ") + q(rebuilt)}));
-        expectUsableAfterAFailedWrite(window);
+        QCOMPARE(window.logLines(),
+                 QStringList({QStringLiteral("Opening file FEATURE_1.EVO"),
+                              QStringLiteral("File size: 1 Mbytes."),
+                              QStringLiteral("Creating ") + q(rebuilt), error.text, QString()}));
+        expectUsableAfterAFailedWrite(window, error.text);
         const Bytes firstPacks = wholePacks(first);
         QVERIFY(testing::readFileBytes(rebuilt) == firstPacks);
         QVERIFY(closedAgain(rebuilt));
 
-        clickTwice(window, window.cbVideo0, Page::Video);
-        QVERIFY(window.bRebuild->isEnabled());
         QTest::mouseClick(window.bRebuild, Qt::LeftButton);
         QVERIFY(endsWithDone(window.logLines()));
         QVERIFY(testing::readFileBytes(rebuilt) ==
@@ -275,17 +295,15 @@ class CommandFaultsTest : public QObject {
         window.eWorkdir->setText(q(out()));
     }
 
-    static void clickTwice(TfMain& window, QCheckBox* box, Page page) {
-        window.showPage(page);
-        QTest::mouseClick(box, Qt::LeftButton);
-        QTest::mouseClick(box, Qt::LeftButton);
-        QVERIFY(box->isChecked());
-    }
-
-    // After a failed Demux or Rebuild: both off, Cancel off, everything else usable.
-    static void expectUsableAfterAFailedWrite(TfMain& window) {
-        QVERIFY(!window.bDemux->isEnabled());
-        QVERIFY(!window.bRebuild->isEnabled());
+    // After a failed Demux or Rebuild: the message closes the log, the status is "Ready",
+    // Demux and Rebuild are on for the next try, Cancel off, everything else usable.
+    static void expectUsableAfterAFailedWrite(TfMain& window, const QString& message) {
+        QCOMPARE(window.logLines().mid(window.logLines().size() - 2),
+                 QStringList({message, QString()}));
+        QCOMPARE(window.panelText(0), QStringLiteral(" Ready"));
+        QCOMPARE(window.panelText(1), QStringLiteral(" "));
+        QVERIFY(window.bDemux->isEnabled());
+        QVERIFY(window.bRebuild->isEnabled());
         QVERIFY(!window.bCancel->isEnabled());
         QVERIFY(window.bCheck->isEnabled());
         QVERIFY(window.bbEVO->isEnabled() && window.bbXPL->isEnabled());

@@ -34,14 +34,6 @@ class CommandFaults : public FeatureFaultTest {
         openToEveryone(out);
     }
 
-    // Ticking a box switches Demux and Rebuild on again after a failure.
-    void tickAgain() {
-        setBoxTickedAndNotify(form, {BoxPage::Video, 0}, false);
-        setBoxTickedAndNotify(form, {BoxPage::Video, 0}, true);
-        EXPECT_TRUE(form.isEnabled(Button::Demux));
-        EXPECT_TRUE(form.isEnabled(Button::Rebuild));
-    }
-
     Lines creatingLines() const {
         Lines created;
         for (const char* name : {kVideoOut, kAudio0Out, kAudio1Out, kSubOut})
@@ -64,7 +56,7 @@ TEST_F(CommandFaults, ReadEvoOfAnUnreadableSource) {
         bCheckClick(session, form);
     }
     expectFailedScan(cannotOpen(firstPart(), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
 
     ASSERT_EQ(::chmod(firstPart().c_str(), 0644), 0);
     expectScanWorks();
@@ -76,7 +68,7 @@ TEST_F(CommandFaults, ReadEvoOfASourceReplacedAfterItWasChosen) {
     std::filesystem::create_directory(firstPart());
     bCheckClick(session, form);
     expectFailedScan(cannotOpen(firstPart(), "Is a directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
 
     // By another file: the file there now is read.
     std::filesystem::remove(firstPart());
@@ -148,12 +140,11 @@ TEST_F(CommandFaults, DemuxOfAnUnreadableSource) {
         bDemuxClick(session, form);
     }
     expectFailedWriteRun(cannotOpen(firstPart(), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
     EXPECT_FALSE(std::filesystem::exists(demuxed(kVideoOut)));
     EXPECT_TRUE(form.isEnabled(Button::Check));
 
     ASSERT_EQ(::chmod(firstPart().c_str(), 0644), 0);
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -175,10 +166,9 @@ TEST_F(CommandFaults, DemuxOfASourceReplacedByAFolderOrHeldByAnotherProgram) {
     }
     ASSERT_EQ(form.errors().size(), 2u);
     EXPECT_EQ(form.errors()[1], cannotOpen(firstPart(), "Resource temporarily unavailable"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
     EXPECT_FALSE(std::filesystem::exists(demuxed(kVideoOut)));
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -195,10 +185,9 @@ TEST_F(CommandFaults, DemuxWhoseSecondPartIsHeldByAnotherProgram) {
     Lines expected = {"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."};
     for (const std::string& line : creatingLines())
         expected.push_back(line);
-    EXPECT_EQ(lines(), expected);  // no "Continue on": the opening failed
+    EXPECT_EQ(lines(), withError(expected));  // no "Continue on": the opening failed
     expectDemuxedChunks(2);
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -229,10 +218,9 @@ TEST_F(CommandFaults, DemuxIntoAReadOnlyOutputFolder) {
         bDemuxClick(session, form);
     }
     expectFailedWriteRun(cannotCreate(demuxed(kVideoOut), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 8 Mbytes."));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."}));
 
     ASSERT_EQ(::chmod(out.c_str(), 0755), 0);
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -243,10 +231,9 @@ TEST_F(CommandFaults, DemuxIntoAnOutputFolderThatIsAFile) {
     bDemuxClick(session, form);
     expectFailedWriteRun(
         cannotCreate(firstPart() + "/FEATURE_1_2.VC-1.stream.0.mpv", "Not a directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 8 Mbytes."));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."}));
 
     form.setText(Edit::Workdir, out);
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -263,7 +250,7 @@ TEST_F(CommandFaults, DemuxOntoADiskThatFillsUpInTheFirstPart) {
     Lines expected = {"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."};
     for (const std::string& line : creatingLines())
         expected.push_back(line);
-    EXPECT_EQ(lines(), expected);
+    EXPECT_EQ(lines(), withError(expected));
     const Bytes written = readFileBytes(demuxed(kVideoOut));
     EXPECT_EQ(written, prefix(video(kChunkCount), static_cast<size_t>(limit)));
     for (auto [name, whole] : {std::pair{kAudio0Out, audio0(kChunkCount)},
@@ -274,7 +261,6 @@ TEST_F(CommandFaults, DemuxOntoADiskThatFillsUpInTheFirstPart) {
     }
     EXPECT_TRUE(closedAgain(demuxed(kVideoOut)));
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -298,7 +284,6 @@ TEST_F(CommandFaults, DemuxOntoADiskThatFillsUpInTheSecondPart) {
         EXPECT_GE(kept.size(), firstPartSize) << name;
     }
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -312,7 +297,6 @@ TEST_F(CommandFaults, DemuxMeetingAReadErrorInTheFirstPart) {
     EXPECT_THAT(lines(), Not(Contains("Continue on FEATURE_2.EVO")));
     expectDemuxedChunks(1);  // the chunk before the error, all of it
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -326,7 +310,6 @@ TEST_F(CommandFaults, DemuxMeetingAReadErrorInTheSecondPart) {
     EXPECT_THAT(lines(), Contains("Continue on FEATURE_2.EVO"));
     expectDemuxedChunks(3);
 
-    tickAgain();
     expectDemuxWorks();
 }
 
@@ -343,7 +326,7 @@ TEST_F(CommandFaults, RebuildOfAnUnreadableSourceOrOneReplacedByAFolder) {
         bRebuildClick(session, form);
     }
     expectFailedWriteRun(cannotOpen(firstPart(), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
     EXPECT_EQ(readFileBytes(rebuilt()), whole);  // not even emptied
 
     ASSERT_EQ(::chmod(firstPart().c_str(), 0644), 0);
@@ -353,12 +336,11 @@ TEST_F(CommandFaults, RebuildOfAnUnreadableSourceOrOneReplacedByAFolder) {
     bRebuildClick(session, form);
     ASSERT_EQ(form.errors().size(), 2u);
     EXPECT_EQ(form.errors()[1], cannotOpen(firstPart(), "Is a directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
     EXPECT_EQ(readFileBytes(rebuilt()), whole);
 
     std::filesystem::remove(firstPart());
     std::filesystem::rename(dir.file("moved.EVO"), firstPart());
-    tickAgain();
     expectRebuildWorks(whole);
 }
 
@@ -375,13 +357,12 @@ TEST_F(CommandFaults, RebuildWhoseSecondPartIsUnreadable) {
         bRebuildClick(session, form);
     }
     expectFailedWriteRun(cannotOpen(secondPart(), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
-                                     "Creating " + rebuilt()));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
+                                  "Creating " + rebuilt()}));
     EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, rebuiltSize(2)));
     EXPECT_TRUE(closedAgain(rebuilt()));
 
     ASSERT_EQ(::chmod(secondPart().c_str(), 0644), 0);
-    tickAgain();
     expectRebuildWorks(whole);
 }
 
@@ -397,7 +378,6 @@ TEST_F(CommandFaults, RebuildWhoseSecondPartIsHeldOrVanishes) {
     EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, rebuiltSize(2)));
 
     // Gone during the first part: no continuation, and a normal ending.
-    tickAgain();
     form.clearLog();
     form.onPump = [this] { std::filesystem::remove(secondPart()); };
     bRebuildClick(session, form);
@@ -424,7 +404,7 @@ TEST_F(CommandFaults, RebuildIntoAnOutputFolderThatRefusesFiles) {
         bRebuildClick(session, form);
     }
     expectFailedWriteRun(cannotCreate(rebuilt(), "Permission denied"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 8 Mbytes."));
+    EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."}));
     ASSERT_EQ(::chmod(out.c_str(), 0755), 0);
 
     // A folder that names a file.
@@ -436,7 +416,6 @@ TEST_F(CommandFaults, RebuildIntoAnOutputFolderThatRefusesFiles) {
               cannotCreate(firstPart() + "/FEATURE_1_2.rebuilt.EVO", "Not a directory"));
 
     form.setText(Edit::Workdir, out);
-    tickAgain();
     expectRebuildWorks(whole);
 }
 
@@ -453,14 +432,13 @@ TEST_F(CommandFaults, RebuildOntoADiskThatFillsUp) {
             bRebuildClick(session, form);
         }
         EXPECT_EQ(form.errors().back(), "Stream write error");
-        EXPECT_THAT(lines(), Not(Contains("Done.")));
-        EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+        expectErrorEnding("Stream write error");
+        EXPECT_TRUE(form.isEnabled(Button::Rebuild));
         EXPECT_FALSE(form.isEnabled(Button::Cancel));
         EXPECT_TRUE(closedAgain(firstPart()));
         EXPECT_TRUE(closedAgain(secondPart()));
         EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, limit));
         EXPECT_TRUE(closedAgain(rebuilt()));
-        tickAgain();
     }
     EXPECT_EQ(form.errors().size(), 2u);
     expectRebuildWorks(whole);
@@ -477,13 +455,12 @@ TEST_F(CommandFaults, RebuildMeetingAReadError) {
             bRebuildClick(session, form);
         }
         EXPECT_EQ(form.errors().back(), "Stream read error");
-        EXPECT_THAT(lines(), Not(Contains("Done.")));
-        EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+        expectErrorEnding("Stream read error");
+        EXPECT_TRUE(form.isEnabled(Button::Rebuild));
         EXPECT_FALSE(form.isEnabled(Button::Cancel));
         EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, rebuiltSize(chunksBefore)));
         EXPECT_TRUE(closedAgain(rebuilt()));
         EXPECT_TRUE(closedAgain(path));
-        tickAgain();
     }
     EXPECT_EQ(form.errors().size(), 2u);
     expectRebuildWorks(whole);
@@ -522,7 +499,6 @@ TEST_F(NamedPipes, APipeInPlaceOfAnOutputThatNoProgramReads) {
     bRebuildClick(session, form);
     expectFailedWriteRun(cannotCreate(rebuilt(), "No such device or address"));
     std::filesystem::remove(rebuilt());
-    tickAgain();
     bRebuildClick(session, form);
     EXPECT_EQ(form.errors().size(), 1u);
     EXPECT_EQ(readFileBytes(rebuilt()).size(), rebuiltSize(kChunkCount));

@@ -254,12 +254,18 @@ TEST_F(DemuxCommandTest, CancelAsksAndStopsOnlyOnYes) {
     EXPECT_FALSE(form.isEnabled(Button::Cancel));
 }
 
-// ---- Failures: the error, no "Done.", Demux and Rebuild off, Cancel off, files closed ----
+// ---- Failures: the error shown and logged, no "Done.", the status "Ready", Demux and
+// Rebuild on again for the next try, Cancel off, files closed ----
 
 void expectFailedEnding(const TestForm& form) {
+    ASSERT_EQ(form.errors().size(), 1u);
     EXPECT_THAT(form.logLines(), Not(Contains("Done.")));
-    EXPECT_FALSE(form.isEnabled(Button::Demux));
-    EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+    ASSERT_GE(form.logLines().size(), 2u);
+    EXPECT_EQ(Lines(form.logLines().end() - 2, form.logLines().end()),
+              (Lines{form.errors().front(), ""}));
+    EXPECT_EQ(form.panelText(0), " Ready");
+    EXPECT_TRUE(form.isEnabled(Button::Demux));
+    EXPECT_TRUE(form.isEnabled(Button::Rebuild));
     EXPECT_FALSE(form.isEnabled(Button::Cancel));
     EXPECT_FALSE(form.locked());
 }
@@ -270,7 +276,7 @@ TEST_F(DemuxCommandTest, SourceThatCannotBeOpened) {
     bDemuxClick(session, form);
     EXPECT_THAT(form.errors(), ElementsAre("Cannot open file \"" + dir.file("FEATURE_1.EVO") +
                                            "\". No such file or directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", form.errors().front(), ""));
     expectFailedEnding(form);
     EXPECT_FALSE(exists(out + "/FEATURE_1.VC-1.stream.0.mpv"));
     EXPECT_TRUE(form.isEnabled(Button::Check));
@@ -283,7 +289,8 @@ TEST_F(DemuxCommandTest, OutputFolderThatDoesNotExist) {
     EXPECT_THAT(form.errors(),
                 ElementsAre("Cannot create file \"" + dir.file("missing") +
                             "/FEATURE_1.VC-1.stream.0.mpv\". No such file or directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes."));
+    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
+                                     form.errors().front(), ""));
     expectFailedEnding(form);
     EXPECT_TRUE(closedByTheCommand(dir.file("FEATURE_1.EVO")));
 
@@ -309,7 +316,8 @@ TEST_F(DemuxCommandTest, OutputsCreatedBeforeAFailureStayClosed) {
                 ElementsAre("Cannot create file \"" + out +
                             "/FEATURE_1.DD+.stream.00.no/x\". No such file or directory"));
     EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
-                                     "Creating " + out + "/FEATURE_1.VC-1.stream.0.mpv"));
+                                     "Creating " + out + "/FEATURE_1.VC-1.stream.0.mpv",
+                                     form.errors().front(), ""));
     expectFailedEnding(form);
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1.VC-1.stream.0.mpv"), Bytes{});
     EXPECT_TRUE(closedByTheCommand(out + "/FEATURE_1.VC-1.stream.0.mpv"));
@@ -325,7 +333,8 @@ TEST_F(DemuxCommandTest, FullDisk) {
     EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
                                      "Creating " + out + "/FEATURE_1.VC-1.stream.0.mpv",
                                      "Creating " + out + "/FEATURE_1.DD+.stream.00.mpa",
-                                     "Creating " + out + "/FEATURE_1.Subpicture.00.sup"));
+                                     "Creating " + out + "/FEATURE_1.Subpicture.00.sup",
+                                     "Stream write error", ""));
     expectFailedEnding(form);
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1.DD+.stream.00.mpa"), first.audio0);
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1.Subpicture.00.sup"),

@@ -160,13 +160,29 @@ class FeatureFaultTest : public CommandTest {
 
     // ---- Endings ----
 
-    // A failed Demux or Rebuild: the message, no "Done.", Demux, Rebuild and Cancel off, the
-    // controls unlocked.
+    // The lines a run wrote before a file error ended it, and the message that closes them.
+    Lines withError(Lines before) const {
+        before.push_back(form.errors().back());
+        before.push_back("");
+        return before;
+    }
+    // Whatever failed: the message shown and closing the log, the status "Ready".
+    void expectErrorEnding(const std::string& message) const {
+        const Lines log = lines();
+        EXPECT_THAT(log, ::testing::Not(::testing::Contains("Done.")));
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{message, ""}));
+        EXPECT_EQ(lastStatus(0), "Ready");
+        EXPECT_EQ(lastStatus(1), "");
+    }
+
+    // A failed Demux or Rebuild: the message, Demux and Rebuild on again for the next try
+    // (the last scan's streams still stand), Cancel off, the controls unlocked.
     void expectFailedWriteRun(const std::string& message) const {
         EXPECT_THAT(form.errors(), ::testing::ElementsAre(message));
-        EXPECT_THAT(lines(), ::testing::Not(::testing::Contains("Done.")));
-        EXPECT_FALSE(form.isEnabled(Button::Demux));
-        EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+        expectErrorEnding(message);
+        EXPECT_TRUE(form.isEnabled(Button::Demux));
+        EXPECT_TRUE(form.isEnabled(Button::Rebuild));
         EXPECT_FALSE(form.isEnabled(Button::Cancel));
         EXPECT_FALSE(form.locked());
         EXPECT_FALSE(session.running);
@@ -174,11 +190,11 @@ class FeatureFaultTest : public CommandTest {
         EXPECT_TRUE(closedAgain(secondPart()));
     }
 
-    // A failed Read EVO: the message, no "Done.", the boxes empty, Read EVO, Demux, Rebuild
-    // and Cancel off until the source is chosen again.
+    // A failed Read EVO: the message, the boxes empty, Read EVO, Demux, Rebuild and Cancel
+    // off until the source is chosen again.
     void expectFailedScan(const std::string& message) const {
         EXPECT_THAT(form.errors(), ::testing::ElementsAre(message));
-        EXPECT_THAT(lines(), ::testing::Not(::testing::Contains("Done.")));
+        expectErrorEnding(message);
         EXPECT_TRUE(listedCaptions().empty());
         for (Button button : {Button::Check, Button::Demux, Button::Rebuild, Button::Cancel})
             EXPECT_FALSE(form.isEnabled(button)) << static_cast<int>(button);

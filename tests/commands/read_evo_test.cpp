@@ -236,7 +236,7 @@ TEST_F(ReadEvoTest, SourceThatCannotBeOpened) {
     bCheckClick(session, form);
     EXPECT_THAT(form.errors(), ElementsAre("Cannot open file \"" + dir.file("FEATURE_1.EVO") +
                                            "\". No such file or directory"));
-    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO"));
+    EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", form.errors().front(), ""));
     EXPECT_TRUE(listedCaptions().empty());
     EXPECT_EQ(form.boxCaption({BoxPage::Video, 0}), "No video stream");
     for (Button button : {Button::Check, Button::Demux, Button::Rebuild, Button::Cancel})

@@ -75,10 +75,10 @@ class ReadXplTest : public ::testing::Test {
         EXPECT_TRUE(form.isEnabled(Button::ReadXpl));
     }
 
-    // The failure endings: the message, no log line, boxes emptied, Read XPL off.
+    // The failure endings: the message, shown and logged, boxes emptied, Read XPL off.
     void expectFailedReading(const std::string& message) {
         EXPECT_EQ(form.errors(), Lines{message});
-        EXPECT_TRUE(form.logLines().empty());
+        EXPECT_EQ(form.logLines(), (Lines{message, ""}));
         EXPECT_FALSE(form.boxEnabled(kVideo0));
         EXPECT_EQ(form.boxCaption(kVideo0), "No video stream");
         EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
@@ -218,7 +218,7 @@ TEST_F(ReadXplTest, AFileThatCannotBeOpenedShowsTheErrorAndTheStatedState) {
     ASSERT_EQ(form.errors().size(), 1u);
     EXPECT_EQ(form.errors()[0].rfind("Cannot open file \"" + missing + "\". ", 0), 0u)
         << form.errors()[0];
-    EXPECT_TRUE(form.logLines().empty());
+    EXPECT_EQ(form.logLines(), (Lines{form.errors()[0], ""}));
     EXPECT_EQ(form.page(), Page::Xpl);
     EXPECT_EQ(form.xplOutline(), outlineBefore);
     EXPECT_TRUE(form.xplOutlineVisible());
@@ -373,7 +373,8 @@ TEST_F(ReadXplTest, AFileCutShortWhileReadEndsWithAReadErrorAndShowsWhatWasRead)
     EXPECT_EQ(form.errors(), (Lines{"Stream read error"}));
     EXPECT_EQ(form.xplOutline(), (Lines{"<Playlist>"}));
     EXPECT_TRUE(form.xplOutlineVisible());
-    EXPECT_EQ(form.logLines().size(), 2u) << "no closing lines";
+    ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
+    EXPECT_EQ(form.logLines()[2], "Stream read error");
     EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
     EXPECT_FALSE(session.running);
 }
@@ -427,7 +428,7 @@ TEST_F(ReadXplTest, AnUnreadablePlaylistOrAFolderInItsPlace) {
     bReadXPLClick(session, form);
     ASSERT_EQ(form.errors().size(), 2u);
     EXPECT_EQ(form.errors()[1], "Cannot open file \"" + path + "\". Is a directory");
-    EXPECT_TRUE(form.logLines().empty());
+    EXPECT_EQ(form.logLines(), (Lines{form.errors()[1], ""}));
     EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
     std::filesystem::remove(path);
     std::filesystem::rename(dir.file("moved.XPL"), path);
@@ -445,9 +446,11 @@ TEST_F(ReadXplTest, AReadErrorInTheMiddleOfThePlaylist) {
         bReadXPLClick(session, form);
     }
     EXPECT_EQ(form.errors(), Lines{"Stream read error"});
-    EXPECT_EQ(form.logLines().size(), 2u) << "no closing lines";
+    ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
+    EXPECT_EQ(form.logLines()[2], "Stream read error");
     EXPECT_EQ(form.statusTexts,
-              Lines{"1:262144/" + std::to_string(example.size() + 400000) + " bytes"});
+              (Lines{"1:262144/" + std::to_string(example.size() + 400000) + " bytes", "0:Ready",
+                     "1:"}));
     ASSERT_EQ(form.xplOutline().size(), 6u);
     EXPECT_EQ(form.xplOutline().back(), "  </MediaAttributeList>");
     EXPECT_TRUE(form.xplOutlineVisible());

@@ -94,13 +94,18 @@ class RebuildCommand : public ::testing::Test {
         EXPECT_FALSE(session.running);
         EXPECT_TRUE(session.engine.confirmCancel);
     }
-    // The failure endings: no "Done.", Demux and Rebuild off until a box is clicked, and
-    // nothing runs any more, so Cancel is off too.
+    // The failure endings: the error shown and logged, no "Done.", the status "Ready",
+    // Demux and Rebuild on again for the next try, and nothing runs any more, so Cancel is
+    // off.
     void expectFailedEnd(const std::string& error) {
         EXPECT_EQ(form.errors(), Lines{error});
         EXPECT_THAT(form.logLines(), ::testing::Not(Contains("Done.")));
-        EXPECT_FALSE(form.isEnabled(Button::Demux));
-        EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+        ASSERT_GE(form.logLines().size(), 2u);
+        EXPECT_EQ(Lines(form.logLines().end() - 2, form.logLines().end()), (Lines{error, ""}));
+        EXPECT_EQ(form.panelText(0), " Ready");
+        EXPECT_EQ(form.panelText(1), " ");
+        EXPECT_TRUE(form.isEnabled(Button::Demux));
+        EXPECT_TRUE(form.isEnabled(Button::Rebuild));
         EXPECT_FALSE(form.isEnabled(Button::Cancel));
         EXPECT_FALSE(form.locked());
         EXPECT_FALSE(session.running);
@@ -311,9 +316,8 @@ TEST_F(RebuildCommand, ASourceThatCannotBeOpened) {
     bRebuildClick(session, form);
     expectFailedEnd("Cannot open file \"" + dir.path() +
                     "FEATURE_1.EVO\". No such file or directory");
-    EXPECT_EQ(form.logLines(), Lines{"Opening file FEATURE_1.EVO"});
-    EXPECT_EQ(form.statusTexts, Lines{"0:Opening"});
-    EXPECT_EQ(form.panelText(1), " Select or drop an EVO file to demux");
+    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", form.errors().front(), ""}));
+    EXPECT_EQ(form.statusTexts, (Lines{"0:Opening", "0:Ready", "1:"}));
     EXPECT_FALSE(std::filesystem::exists("FEATURE_1.rebuilt.EVO"));
 }
 
@@ -336,8 +340,8 @@ TEST_F(RebuildCommand, AnOutputThatCannotBeCreatedLeavesTheSourceClosed) {
     bRebuildClick(session, form);
     expectFailedEnd("Cannot create file \"" + dir.path() +
                     "missing/FEATURE_1.rebuilt.EVO\". No such file or directory");
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes."}));
-    EXPECT_EQ(form.panelText(0), " Opening");
+    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
+                                      form.errors().front(), ""}));
     EXPECT_NO_THROW(SourceFile::open("FEATURE_1.EVO", ShareMode::Exclusive));
 }
 
@@ -347,9 +351,10 @@ TEST_F(RebuildCommandLarge, AWriteErrorEndsTheRunWithBothFilesClosed) {
     form.setText(Edit::Workdir, "out");
     bRebuildClick(session, form);
     expectFailedEnd("Stream write error");
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
-                                      "Creating out/FEATURE_1_2.rebuilt.EVO"}));
-    EXPECT_EQ(form.panelText(0), " Rebuilding FEATURE_1.EVO");
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
+                     "Creating out/FEATURE_1_2.rebuilt.EVO", "Stream write error", ""}));
+    EXPECT_THAT(form.statusTexts, Contains("0:Rebuilding FEATURE_1.EVO"));
     EXPECT_NO_THROW(SourceFile::open("FEATURE_1.EVO", ShareMode::Exclusive));
 }
 
@@ -362,7 +367,7 @@ TEST_F(RebuildCommand, AWriteErrorAtTheLastFlushIsAnErrorToo) {
     bRebuildClick(session, form);
     expectFailedEnd("Stream write error");
     EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
-                                      "Creating FEATURE_1.rebuilt.EVO"}));
+                                      "Creating FEATURE_1.rebuilt.EVO", "Stream write error", ""}));
 }
 
 TEST_F(RebuildCommandLarge, ASourceCutShortBelowThePositionIsAReadError) {
