@@ -12,8 +12,6 @@
 #include <QSignalSpy>
 #include <QToolTip>
 
-#include <sys/stat.h>
-
 #include "app/command_line.h"
 #include "support/feature_disc.h"
 #include "window_test_support.h"

@@ -102,8 +102,6 @@ class WindowLayoutTest : public QObject {
             QCOMPARE(boxes.size(), page.shown);
             for (StreamCheckBox* box : boxes) {
                 QVERIFY2(!box->isElided(), qPrintable(box->objectName()));
-                QVERIFY(box->width() >= box->sizeHint().width());
-                QVERIFY(!box->toolTip().contains(QLatin1Char('\n')));
                 QVERIFY(page.sheet->rect().contains(box->geometry()));
             }
         }
