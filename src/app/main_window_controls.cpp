@@ -91,12 +91,11 @@ struct StreamPage {
     const char* tab;
     const char* boxPrefix;
     bool twoDigits;
-    int shownBoxes;  // boxes that can hold a stream; the others stay hidden
 };
 constexpr StreamPage kStreamPages[] = {
-    {"tsVideo", "Video", "cbVideo", false, kVideoSlots},
-    {"tsAudio", "Audio", "cbAudio", true, kAudioBoxes},
-    {"tsSubpicture", "Subpicture", "cbSub", true, kSubpictureBoxes},
+    {"tsVideo", "Video", "cbVideo", false},
+    {"tsAudio", "Audio", "cbAudio", true},
+    {"tsSubpicture", "Subpicture", "cbSub", true},
 };
 
 // A hint shows only its part before a vertical bar as tooltip.
@@ -287,7 +286,7 @@ void TfMain::createStreamPages() {
             // there is room; a caption wider than the room left is elided.
             box->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
             grid->addWidget(box, index % kBoxesPerColumn, index / kBoxesPerColumn, Qt::AlignLeft);
-            if (index >= page.shownBoxes) box->hide();
+            if (index >= boxedSlots(design.page)) box->hide();  // it can hold no stream
             if (design.boxesCarryHint && index > 0) {
                 boxHints_[number] = design.hint;
                 box->setHint(QLatin1String(design.hint));
