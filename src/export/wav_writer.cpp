@@ -26,6 +26,7 @@ class LittleEndian {
     void u16(uint32_t v) { bytes(v, 2); }
     void u32(uint64_t v) { bytes(v, 4); }
     void u64(uint64_t v) { bytes(v, 8); }
+    void guid(const uint8_t (&id)[16]) { out_.insert(out_.end(), id, id + 16); }
 
   private:
     void bytes(uint64_t v, int n) {
@@ -66,6 +67,7 @@ void writeFmt(LittleEndian& le, const WavFormat& format) {
     le.u16(22);  // size of the extension
     le.u16(static_cast<uint32_t>(format.validBits));
     le.u32(channelMask(format.channels));
+    le.guid(kPcmSubtype);
 }
 
 // Sign-extended sample from its upper 16 bits and its low bits, as a 24-bit value.
