@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    qt6-base-dev libgl-dev libjpeg62-turbo-dev libcli11-dev
+    qt6-base-dev libgl-dev libjpeg62-turbo-dev libcli11-dev libpugixml-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    ffmpeg xvfb xauth time hyperfine
+    ffmpeg mkvtoolnix python3-jsonschema xvfb xauth time hyperfine
     fonts-dejavu-core
     "$@"
 )
