@@ -1,0 +1,55 @@
+#pragma once
+
+// How long a demuxed audio elementary stream plays: its access units, each as long as its
+// header says (A/52 and A/52 Annex E syncframes, DTS core frames, MLP/TrueHD access units).
+// A program such as mkvmerge that gives raw streams their timestamps from their content
+// starts a file appended to a track where the previous file's units ended; joining the
+// parts of a feature in sync needs the same count.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace morvale {
+
+enum class AudioCoding { DolbyDigital, DolbyDigitalPlus, Dts, TrueHd };
+
+// Walks the units of a stream fed in pieces of any size.
+class AudioUnitCounter {
+  public:
+    explicit AudioUnitCounter(AudioCoding coding) : coding_(coding) {}
+
+    void feed(std::span<const uint8_t> bytes);
+
+    // Samples of the units walked so far, at sampleRate(); units whose header is damaged
+    // are passed over by a search for the next sync word.
+    int64_t samples() const { return samples_; }
+    int sampleRate() const { return sampleRate_; }
+    int64_t units() const { return units_; }
+    // The duration in 90 kHz units, rounded; nothing before the first unit.
+    std::optional<int64_t> durationTicks() const;
+
+  private:
+    // The length of the unit at the start of `header` (at least kHeaderBytes long) and the
+    // samples it adds; 0 when no unit starts there.
+    size_t unitAt(const uint8_t* header, int64_t& samples, int& rate) const;
+    // Counts the unit at `header` and returns its length; 0 when no unit starts there.
+    size_t countUnitAt(const uint8_t* header);
+
+    static constexpr size_t kHeaderBytes = 16;
+    AudioCoding coding_;
+    std::vector<uint8_t> pending_;  // the start of a header split between pieces
+    uint64_t skip_ = 0;             // bytes of the current unit still to pass over
+    int64_t samples_ = 0;
+    int64_t units_ = 0;
+    int sampleRate_ = 0;
+    bool locked_ = false;  // MLP/TrueHD: walking unit by unit from a major sync
+};
+
+// The duration of a stream file, read in large pieces. Throws FileError when it cannot be
+// read.
+std::optional<int64_t> audioFileDurationTicks(const std::string& path, AudioCoding coding);
+
+}  // namespace morvale
