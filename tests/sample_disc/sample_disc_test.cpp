@@ -173,7 +173,8 @@ TEST_F(SampleDiscTest, ScanAnnouncesEveryStreamAndReportsItsHeaders) {
     EXPECT_EQ(firstPtsAfter("VC-1 video stream 0 found!"),
               "   First PTS = " + hex8(sample::kFirstPts + sample::frameTime(144)));
     EXPECT_EQ(firstPtsAfter("Dolby Digital audio stream 2 found!"),
-              "   First PTS = " + hex8(sample::kFirstPts + 188 * sample::kSyncframeTicks));
+              "   First PTS = " + hex8(sample::kFirstPts + 188 * sample::kSyncframeTicks +
+                                       sample::kSecondPartAudioDelay));
     EXPECT_EQ(firstPtsAfter("Subpicture stream 1 found!"),
               "   First PTS = " + hex8(sample::kFirstPts + (13 * sample::kClock) / 2));
 }
@@ -223,7 +224,7 @@ TEST_F(SampleDiscTest, DemuxOfBothPartsGivesTheElementaryStreams) {
 }
 
 // The second part goes on where the first stops: the next video frame, the next audio
-// syncframe, later subpictures, a system clock that keeps rising.
+// syncframe one video frame late, later subpictures, a system clock that keeps rising.
 TEST_F(SampleDiscTest, SecondPartContinuesTheFirstInTime) {
     const PackWalk first(readFileBytes(disc().part(1)));
     const PackWalk second(readFileBytes(disc().part(2)));
@@ -245,7 +246,8 @@ TEST_F(SampleDiscTest, SecondPartContinuesTheFirstInTime) {
         EXPECT_TRUE(std::is_sorted(audio1.begin(), audio1.end()));
         EXPECT_TRUE(std::is_sorted(audio2.begin(), audio2.end()));
         EXPECT_EQ(audio1.front(), sample::kFirstPts);
-        EXPECT_EQ(audio2.front(), sample::kFirstPts + firstPartFrames * sample::kSyncframeTicks)
+        EXPECT_EQ(audio2.front(), sample::kFirstPts + firstPartFrames * sample::kSyncframeTicks +
+                                      sample::kSecondPartAudioDelay)
             << "sub-stream " << id;
     }
     for (int id : {0x20, 0x21}) {

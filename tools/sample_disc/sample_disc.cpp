@@ -101,6 +101,8 @@ SampleDisc writeSampleDisc(const std::string& folder, const SampleDiscOptions& o
             units.push_back({audio[s][j], kFirstPts + j * kSyncframeTicks, std::nullopt});
         AudioTrack first{kAudio[s].subStreamId, {}}, second{kAudio[s].subStreamId, {}};
         splitUnits(units, boundary, first.frames, second.frames);
+        for (AccessUnit& unit : second.frames)
+            unit.pts += kSecondPartAudioDelay;
         parts[0].audio.push_back(std::move(first));
         parts[1].audio.push_back(std::move(second));
     }

@@ -21,6 +21,10 @@ namespace morvale::sample {
 inline constexpr uint64_t kFirstPts = 90000;
 inline constexpr int kFirstPartGops = 12;
 inline constexpr int kSecondPartGops = 8;
+// The second part's audio starts this much (one video frame) after the first part's audio
+// ends, as on discs whose parts' audio and video do not end together: a join that puts the
+// second part's audio straight after the first part's plays it early by this much.
+inline constexpr uint64_t kSecondPartAudioDelay = frameTime(1);
 
 struct SampleDiscOptions {
     bool synthesiseAudio = false;  // never run ffmpeg
