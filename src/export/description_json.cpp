@@ -32,7 +32,32 @@ std::string hexId(int id) {
     return text;
 }
 
+json trackJson(const PlaylistTrack& track);
+
+const char* trackKindName(PlaylistTrackKind kind) {
+    switch (kind) {
+        case PlaylistTrackKind::Video:
+            return "video";
+        case PlaylistTrackKind::Audio:
+            return "audio";
+        case PlaylistTrackKind::Subtitle:
+            return "subtitle";
+    }
+    return "video";
+}
+
+json titleTrackJson(const PlaylistTrack& track) {
+    json item = trackJson(track);
+    item["kind"] = trackKindName(track.kind);
+    item["slot"] = track.slot >= 0 ? json(track.slot) : json(nullptr);
+    item["language"] = track.language;
+    return item;
+}
+
 json titleJson(const DescribedTitle& title) {
+    json tracks = json::array();
+    for (const PlaylistTrack& track : title.tracks)
+        tracks.push_back(titleTrackJson(track));
     json chapters = json::array();
     for (const DescribedChapter& chapter : title.chapters) {
         chapters.push_back({{"name", chapter.name},
@@ -46,6 +71,7 @@ json titleJson(const DescribedTitle& title) {
             {"duration_ms", orNull(title.durationMs)},
             {"time_base_fps", title.timeBaseFps},
             {"clips", title.clips},
+            {"tracks", tracks},
             {"chapters", chapters}};
 }
 

@@ -54,6 +54,7 @@ DescribedTitle describeTitle(const PlaylistTitle& title, const std::string& play
     }
     for (const PlaylistClip& clip : title.clips)
         described.clips.push_back(clip.mapName);
+    described.tracks = title.tracks;
     for (const PlaylistChapter& chapter : title.chapters) {
         // A chapter without a readable time cannot be placed: it is left out.
         if (!chapter.beginFrame) continue;

@@ -62,6 +62,7 @@ struct DescribedTitle {
     std::optional<int64_t> durationMs;
     int timeBaseFps = kDefaultTimeBaseFps;
     std::vector<std::string> clips;  // the clip files it plays, in order ("FEATURE_1.MAP")
+    std::vector<PlaylistTrack> tracks;  // every track the title lists, found by a scan or not
     std::vector<DescribedChapter> chapters;
 };
 

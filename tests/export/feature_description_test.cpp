@@ -134,6 +134,8 @@ TEST(FeatureDescriptionTest, JsonValidatesAgainstItsSchema) {
     EXPECT_EQ(parsed["streams"][1]["parts"][1]["delay_ms"], 42);
     EXPECT_EQ(parsed["streams"][2]["id"], "0xC1");
     EXPECT_EQ(parsed["title"]["chapters"][1]["start_ms"], 3000);
+    EXPECT_EQ(parsed["title"]["tracks"].size(), 6u);
+    EXPECT_EQ(parsed["title"]["tracks"][2]["language"], "de");
     EXPECT_EQ(nlohmann::json::parse(featureDescriptionJson(broken))["streams"][1]["name"],
               "Fran\xEF\xBF\xBD"
               "ais");
