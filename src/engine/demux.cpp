@@ -18,6 +18,8 @@ void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
     state.clearStreamIds();
     state.audioPtsReported.fill(false);
     state.videoPtsReported.fill(false);
+    state.streamTimes = {};
+    state.lpcmHeaders = {};
 }
 
 // Counts of an interrupted pass (Cancel or the fast-check limit) are never shown.

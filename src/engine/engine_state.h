@@ -6,6 +6,7 @@
 #include <span>
 
 #include "engine/stream_kinds.h"
+#include "engine/stream_times.h"
 
 namespace morvale {
 
@@ -30,6 +31,10 @@ struct EngineState {
     std::array<bool, kVideoSlots> videoPtsReported{};
 
     std::array<int32_t, kVideoSlots> frameCounts{};
+    // Of the last run of the engine (one file): each slot's presentation times, and each
+    // LPCM slot's format bytes. They are what the hand-off to other tools needs per part.
+    StreamTimes streamTimes;
+    std::array<std::optional<LpcmHeaderBytes>, kAudioSlots> lpcmHeaders{};
     // Smallest first audio/video timestamp of the last scan: the subpicture time base.
     uint32_t minFirstPts = 0;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "engine/engine_types.h"
@@ -47,6 +48,9 @@ struct ParserState {
     // 4..1 while the first four bytes after a private stream 1 PES header are read.
     uint8_t substreamRemaining = 0;
     uint8_t lpcmHeaderRemaining = 0;
+    // The three LPCM header bytes of the current packet (format, as the stream's header
+    // gives it), as far as they were read.
+    std::array<uint8_t, 3> lpcmHeader{};
     int32_t mlpHeaderRemaining = 0;
     int32_t videoSlot = -1;
     int32_t audioSlot = -1;

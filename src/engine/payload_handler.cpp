@@ -24,6 +24,7 @@ PayloadHandler::PayloadHandler(EngineState& state, EngineHost& host, EngineMode 
 
 void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
     if (!ownsSlot(s)) return;
+    if (piece.firstOfPacket) takePacketTimes(s);
     if (s.packetTarget == PacketTarget::TargetVideo) countPictures(s, piece.bytes);
     if (mode_ == EngineMode::Scan) {
         if (s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
@@ -46,6 +47,29 @@ bool PayloadHandler::ownsSlot(const ParserState& s) const {
                    state_.subpictureStreamIds[s.subpictureSlot] == s.packetStreamId;
         default:
             return false;  // MPEG audio has no slot of its own
+    }
+}
+
+// A packet's own PTS and, for LPCM, the format bytes of the slot's first packet.
+void PayloadHandler::takePacketTimes(const ParserState& s) {
+    StreamTimes& times = state_.streamTimes;
+    if (s.packetTarget == PacketTarget::TargetAudio && s.audioKind == AudioKind::AudioLpcm &&
+        !state_.lpcmHeaders[s.audioSlot]) {
+        state_.lpcmHeaders[s.audioSlot] = s.lpcmHeader;
+    }
+    if (!s.packetHasPts) return;
+    switch (s.packetTarget) {
+        case PacketTarget::TargetVideo:
+            times.video[s.videoSlot].take(s.packetOwnPts);
+            break;
+        case PacketTarget::TargetAudio:
+            times.audio[s.audioSlot].take(s.packetOwnPts);
+            break;
+        case PacketTarget::TargetSubpicture:
+            times.subpicture[s.subpictureSlot].take(s.packetOwnPts);
+            break;
+        default:
+            break;
     }
 }
 

@@ -43,6 +43,7 @@ class PayloadHandler final : public PieceHandler {
 
   private:
     bool ownsSlot(const ParserState& s) const;
+    void takePacketTimes(const ParserState& s);
     void countPictures(const ParserState& s, std::span<const uint8_t> bytes);
     void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes);

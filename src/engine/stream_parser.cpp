@@ -205,7 +205,7 @@ void StreamParser::stepByte(uint8_t b) {
     } else if (s_.substreamRemaining > 0) {
         substreamByte(b);
     } else if (s_.lpcmHeaderRemaining > 0) {
-        lpcmHeaderByte();
+        lpcmHeaderByte(b);
     } else if (s_.mlpHeaderRemaining > 0) {
         mlpHeaderByte();
     }
@@ -469,7 +469,8 @@ void StreamParser::discardPayload() {
     s_.inPayload = true;
 }
 
-void StreamParser::lpcmHeaderByte() {
+void StreamParser::lpcmHeaderByte(uint8_t b) {
+    s_.lpcmHeader[3 - s_.lpcmHeaderRemaining] = b;
     --s_.pesRemaining;
     --s_.lpcmHeaderRemaining;
     if (s_.lpcmHeaderRemaining == 0) {

@@ -78,7 +78,7 @@ class StreamParser {
     void subpictureStart(uint8_t subStreamId, const SlotAssignment& slot);
     void audioDecision(uint8_t subStreamId);
     void discardPayload();
-    void lpcmHeaderByte();
+    void lpcmHeaderByte(uint8_t b);
     void mlpHeaderByte();
 
     void takePts(uint32_t pts);
