@@ -1,0 +1,120 @@
+#include "export/feature_scan_recorder.h"
+
+#include "engine/stream_kinds.h"
+#include "platform/paths.h"
+
+namespace morvale {
+
+namespace {
+
+SlotKind slotKindOf(ScanStreamKind kind) {
+    switch (kind) {
+        case ScanStreamKind::Video:
+            return SlotKind::Video;
+        case ScanStreamKind::Audio:
+            return SlotKind::Audio;
+        case ScanStreamKind::Subpicture:
+            return SlotKind::Subpicture;
+    }
+    return SlotKind::Video;
+}
+
+// The name the stream boxes give the kind: "VC-1.stream" -> "VC-1", "Subpicture".
+std::string codecName(ScanStreamKind kind, int32_t id) {
+    const StreamKind* row = streamKindInSlot(slotKindOf(kind), id);
+    if (row == nullptr) return {};
+    std::string_view name = row->boxName;
+    if (name.ends_with(".stream")) name.remove_suffix(7);
+    return std::string(name);
+}
+
+}  // namespace
+
+int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures) {
+    if (!part.firstPts || !part.lastPts) return 0;
+    const int64_t span = ptsDifference(*part.lastPts, *part.firstPts);
+    const int64_t period = pictures > 1 && span > 0 ? (span + (pictures - 1) / 2) / (pictures - 1)
+                                                    : kDefaultFramePeriodTicks;
+    return span + period;
+}
+
+ScanStream& FeatureScanRecorder::streamFor(ScanStreamKind kind, int slot, int id) {
+    for (ScanStream& stream : scan_.streams) {
+        if (stream.kind == kind && stream.slot == slot && stream.id == id) return stream;
+    }
+    ScanStream stream;
+    stream.kind = kind;
+    stream.slot = slot;
+    stream.id = id;
+    stream.codec = codecName(kind, id);
+    stream.parts.resize(scan_.partPaths.size());
+    scan_.streams.push_back(std::move(stream));
+    lpcmHeaders_.emplace_back();
+    lpcmKnown_.push_back(false);
+    return scan_.streams.back();
+}
+
+void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
+                                  int64_t pictures) {
+    if (id < 0) return;
+    ScanStream& stream = streamFor(kind, slot, id);
+    stream.parts.resize(scan_.partPaths.size());
+    ScanPartTimes& part = stream.parts.back();
+    if (times.seen) {
+        part.firstPts = times.minPts();
+        part.lastPts = times.maxPts();
+        if (!stream.firstPts) stream.firstPts = part.firstPts;
+    }
+    if (kind == ScanStreamKind::Video) {
+        stream.frameCount += pictures;
+        if (times.seen) part.durationTicks = videoPartDurationTicks(part, pictures);
+    }
+}
+
+void FeatureScanRecorder::addPart(const std::string& path, const EngineState& state,
+                                  const std::array<int32_t, kVideoSlots>& frameCountsBefore) {
+    scan_.partPaths.push_back(path);
+    if (upperExtension(path) == ".EVO") layout_ = LpcmLayout::HdDvd;
+    const StreamTimes& times = state.streamTimes;
+    for (int slot = 0; slot < kVideoSlots; ++slot) {
+        addSlot(ScanStreamKind::Video, slot, state.videoStreamIds[slot], times.video[slot],
+                int64_t{state.frameCounts[slot]} - frameCountsBefore[slot]);
+    }
+    for (int slot = 0; slot < kAudioSlots; ++slot) {
+        addSlot(ScanStreamKind::Audio, slot, state.audioStreamIds[slot], times.audio[slot], 0);
+        const int32_t id = state.audioStreamIds[slot];
+        if (id < 0 || !state.lpcmHeaders[slot]) continue;
+        for (size_t i = 0; i < scan_.streams.size(); ++i) {
+            const ScanStream& s = scan_.streams[i];
+            if (s.kind != ScanStreamKind::Audio || s.slot != slot || s.id != id || lpcmKnown_[i]) {
+                continue;
+            }
+            lpcmHeaders_[i] = *state.lpcmHeaders[slot];
+            lpcmKnown_[i] = true;
+            if (std::optional<LpcmFormat> format = decodeLpcmHeader(lpcmHeaders_[i], layout_)) {
+                scan_.streams[i].channels = format->channels;
+                scan_.streams[i].sampleRate = format->sampleRate;
+                scan_.streams[i].bitsPerSample = format->bitsPerSample;
+            }
+        }
+    }
+    for (int slot = 0; slot < kSubpictureSlots; ++slot) {
+        addSlot(ScanStreamKind::Subpicture, slot, state.subpictureStreamIds[slot],
+                times.subpicture[slot], 0);
+    }
+    // Streams the part does not hold get an empty entry for it.
+    for (ScanStream& stream : scan_.streams)
+        stream.parts.resize(scan_.partPaths.size());
+}
+
+std::optional<LpcmFormat> FeatureScanRecorder::lpcmFormat(const ScanStream& stream) const {
+    for (size_t i = 0; i < scan_.streams.size(); ++i) {
+        const ScanStream& s = scan_.streams[i];
+        if (s.kind == stream.kind && s.slot == stream.slot && s.id == stream.id && lpcmKnown_[i]) {
+            return decodeLpcmHeader(lpcmHeaders_[i], layout_);
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace morvale

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "export/feature_description.h"
+#include "export/lpcm_format.h"
+
+namespace morvale {
+
+// Collects what the engine leaves after each run over a part of a feature (the streams its
+// slots hold, their presentation times, the pictures counted, the LPCM format bytes) into
+// the scan side of the feature description.
+class FeatureScanRecorder {
+  public:
+    // Call after each run of the engine, in the order of the parts. `frameCountsBefore` are
+    // the picture counts before this run (the counts add up over the parts).
+    void addPart(const std::string& path, const EngineState& state,
+                 const std::array<int32_t, kVideoSlots>& frameCountsBefore);
+
+    const FeatureScan& scan() const { return scan_; }
+    // The format of an LPCM stream as its first part's header gives it, in the layout of
+    // the source (HD DVD for an EVO, DVD otherwise).
+    std::optional<LpcmFormat> lpcmFormat(const ScanStream& stream) const;
+    LpcmLayout lpcmLayout() const { return layout_; }
+
+  private:
+    ScanStream& streamFor(ScanStreamKind kind, int slot, int id);
+    void addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
+                 int64_t pictures);
+
+    FeatureScan scan_;
+    std::vector<LpcmHeaderBytes> lpcmHeaders_;  // by position in scan_.streams
+    std::vector<bool> lpcmKnown_;
+    LpcmLayout layout_ = LpcmLayout::Dvd;
+};
+
+// The video period when the part's timestamps and pictures give none: 1001/24000 s.
+inline constexpr int64_t kDefaultFramePeriodTicks = 3754;
+
+// How long a video stream's part plays: from its earliest to its latest presentation time
+// and one frame period more, the period being the spacing of its `pictures` over that span.
+int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures);
+
+}  // namespace morvale
