@@ -5,6 +5,7 @@
 
 #include "cli/cli_commands.h"
 #include "commands/form_design.h"
+#include "export/chapter_file.h"
 
 namespace morvale {
 
@@ -14,14 +15,21 @@ constexpr const char* kUsage =
     "Usage: morvale-cli scan    [OPTIONS] SOURCE\n"
     "       morvale-cli demux   [OPTIONS] SOURCE\n"
     "       morvale-cli rebuild [OPTIONS] SOURCE\n"
-    "       morvale-cli xpl [--source SOURCE] [--outline] [--tree] PLAYLIST\n"
+    "       morvale-cli mkv     [OPTIONS] SOURCE\n"
+    "       morvale-cli xpl [--source SOURCE] [--outline] [--tree] [--json] [--chapters FILE]\n"
+    "                   PLAYLIST\n"
     "       morvale-cli --help | --version\n";
 
 // The options every source command shares: the window's Options page and the stream boxes.
 void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& streamList) {
     command.add_option("SOURCE", options.source, "The EVO or VOB file")->required();
-    command.add_option("-o,--output-dir", options.outputDir,
-                       "Output folder (default: the current directory)");
+    if (command.get_name() == "mkv") {
+        command.add_option("-o,--output", options.mkvOutput,
+                           "The Matroska file, or its folder (default: the current directory)");
+    } else {
+        command.add_option("-o,--output-dir", options.outputDir,
+                           "Output folder (default: the current directory)");
+    }
     command.add_flag("--no-continue", options.noContinue,
                      "Do not continue with FEATURE_2.EVO after FEATURE_1.EVO");
     command.add_flag("--no-fast-check", options.noFastCheck,
@@ -65,8 +73,9 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         "morvale-cli: the headless twin of the Morvale window. It lists the video,\n"
         "audio and subpicture streams of HD DVD EVO and DVD VOB files, writes them\n"
         "out as elementary streams, rebuilds an EVO with the chosen streams only\n"
-        "and reads the disc's XPL playlist. Exit status: 0 done, 1 file error,\n"
-        "2 usage error, 130 stopped by SIGINT or SIGTERM.",
+        "and reads the disc's XPL playlist; it hands a feature to mkvmerge as one\n"
+        "Matroska file. Exit status: 0 done, 1 file error (or mkvmerge missing or\n"
+        "failing), 2 usage error, 130 stopped by SIGINT or SIGTERM.",
         "morvale-cli"};
     app.set_version_flag("-V,--version", std::string("morvale-cli ") + MORVALE_VERSION);
     app.require_subcommand(1);
@@ -78,8 +87,20 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         app.add_subcommand("demux", "Read EVO, then write the chosen streams of SOURCE");
     CLI::App* rebuild = app.add_subcommand(
         "rebuild", "Read EVO, then write SOURCE with the chosen streams only (.rebuilt.EVO)");
-    for (CLI::App* command : {scan, demux, rebuild})
+    CLI::App* mkv = app.add_subcommand(
+        "mkv",
+        "Read EVO, then make a Matroska file of the chosen streams with mkvmerge: the "
+        "playlist's title, track names, languages and chapters, each stream in sync");
+    for (CLI::App* command : {scan, demux, rebuild, mkv})
         addSourceOptions(*command, sourceOptions, streamList);
+    scan->add_flag("--json", sourceOptions.json,
+                   "Print the feature's description as JSON (the log goes to stderr)");
+    for (CLI::App* command : {scan, mkv}) {
+        command->add_option("--playlist", sourceOptions.playlist,
+                            "The playlist (default: ADV_OBJ/VPLST000.XPL beside HVDVD_TS)");
+    }
+    mkv->add_flag("--keep-streams", sourceOptions.keepStreams,
+                  "Keep the demuxed streams in the work folder after mkvmerge");
 
     XplOptions xplOptions;
     CLI::App* xpl = app.add_subcommand("xpl",
@@ -89,10 +110,19 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     xpl->add_option("--source", xplOptions.source, "The EVO whose title is shown");
     xpl->add_flag("--outline", xplOptions.outline, "Print the playlist outline after the log");
     xpl->add_flag("--tree", xplOptions.tree, "Print the playlist tree after the log");
+    xpl->add_flag("--json", xplOptions.json, "Print the title as JSON (the log goes to stderr)");
+    xpl->add_option("--chapters", xplOptions.chapters,
+                    "Write the title's chapters: Matroska XML (.xml) or simple chapters (.txt)")
+        ->check(CLI::Validator(
+            [](std::string& path) {
+                return chapterFormatOf(path) ? std::string()
+                                             : std::string("the file must end in .xml or .txt");
+            },
+            "FILE"));
 
     try {
         app.parse(argc, argv);
-        for (CLI::App* command : {scan, demux, rebuild}) {
+        for (CLI::App* command : {scan, demux, rebuild, mkv}) {
             if (command->parsed()) parseStreams(*command, streamList, sourceOptions);
         }
     } catch (const CLI::CallForHelp&) {
@@ -110,6 +140,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (scan->parsed()) return runScan(sourceOptions, streams);
     if (demux->parsed()) return runDemux(sourceOptions, streams);
     if (rebuild->parsed()) return runRebuild(sourceOptions, streams);
+    if (mkv->parsed()) return runMkv(sourceOptions, streams);
     return runXpl(xplOptions, streams);
 }
 

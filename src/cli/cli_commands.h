@@ -29,6 +29,10 @@ struct SourceOptions {
     std::string videoExt = "mpv";
     std::string audioExt = "mpa";
     std::string subExt = "sup";
+    bool json = false;         // scan: print the description as JSON
+    std::string playlist;      // scan --json, mkv: the playlist; empty: by the disc layout
+    std::string mkvOutput;     // mkv: the Matroska file or its folder
+    bool keepStreams = false;  // mkv
 };
 
 struct XplOptions {
@@ -36,6 +40,8 @@ struct XplOptions {
     std::string source;  // gives the base name the title is looked up by
     bool outline = false;
     bool tree = false;
+    bool json = false;
+    std::string chapters;  // the chapter file to write; empty: none
 };
 
 // Where a subcommand writes: stdout gets the message log, stderr the rest.
@@ -48,6 +54,7 @@ struct CliStreams {
 int runScan(const SourceOptions& options, const CliStreams& streams);
 int runDemux(const SourceOptions& options, const CliStreams& streams);
 int runRebuild(const SourceOptions& options, const CliStreams& streams);
+int runMkv(const SourceOptions& options, const CliStreams& streams);
 int runXpl(const XplOptions& options, const CliStreams& streams);
 
 }  // namespace morvale

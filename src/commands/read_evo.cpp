@@ -14,11 +14,17 @@ namespace {
 // The first part is opened shared: other programs may go on writing it.
 constexpr FeaturePass kScanPass{ShareMode::Shared, "Reading", false, " "};
 
-// Scans both parts. Throws FileError.
+// Scans both parts, handing what each held to the session's recorder (if any). Throws
+// FileError.
 void scanFeature(Session& session, Form& form, const SecondPart& part) {
     FormEngineHost host(form);
-    runFeature(session, form, part, kScanPass, {},
-               [&](SourceFile& source) { demux(session.engine, host, source, EngineMode::Scan); });
+    runFeature(session, form, part, kScanPass, {}, [&](SourceFile& source) {
+        const auto countsBefore = session.engine.frameCounts;
+        demux(session.engine, host, source, EngineMode::Scan);
+        if (session.scanRecorder) {
+            session.scanRecorder->addPart(source.path(), session.engine, countsBefore);
+        }
+    });
 }
 
 void logFrameCounts(Form& form, const EngineState& engine) {

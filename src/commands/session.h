@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/engine_state.h"
+#include "export/feature_scan_recorder.h"
 #include "playlist/codec_tables.h"
 #include "playlist/title_listing.h"
 
@@ -25,6 +26,8 @@ struct Session {
     XplCodecTables xplCodecs;
     // The tracks the last Read XPL listed.
     TrackMarkTables xplMarks;
+    // When set, Read EVO hands it what the engine left after each part of the feature.
+    FeatureScanRecorder* scanRecorder = nullptr;
     // A command is running: the others are locked out until it returns.
     bool running = false;
 };

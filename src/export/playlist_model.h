@@ -94,3 +94,10 @@ struct PlaylistReading {
 PlaylistReading readPlaylistModel(std::span<const uint8_t> bytes, std::string_view sourceBaseName);
 
 }  // namespace morvale
+
+namespace morvale {
+
+// The same from a file. Throws FileError when it cannot be opened or read.
+PlaylistReading readPlaylistModelFile(const std::string& path, std::string_view sourceBaseName);
+
+}  // namespace morvale

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+
+namespace morvale {
+
+// Creates the folder and any missing folders above it. Throws FileError("Cannot create file
+// ...") with the system's reason when one cannot be made (or a file is in the way).
+void createFolders(const std::string& path);
+
+// Removes a file; false when there was none or it could not be removed.
+bool removeFile(const std::string& path);
+
+// Removes an empty folder; false when it is not empty, absent or cannot be removed.
+bool removeEmptyFolder(const std::string& path);
+
+}  // namespace morvale
