@@ -4,8 +4,8 @@
 
 #include <fstream>
 
-#include "export/matroska_peers.h"
 #include "export/mkvmerge_options.h"
+#include "support/matroska_peers.h"
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
 

@@ -7,6 +7,7 @@
 
 #include "export/description_json.h"
 #include "sample_disc/sample_playlist.h"
+#include "support/matroska_peers.h"
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
 
@@ -94,22 +95,12 @@ TEST(FeatureDescriptionTest, JoinsTheScanWithThePlaylistTitle) {
     }
 }
 
-// Debian's python3 with python3-jsonschema.
-constexpr const char* kPython = "/usr/bin/python3";
-
-// python3-jsonschema's verdict on a document: true when it validates.
 bool validates(const std::string& json) {
-    testing::TempDir dir;
-    std::ofstream(dir.file("doc.json")) << json;
-    return testing::shellSucceeds(
-        std::string(kPython) +
-        " -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
-        "json.load(open(sys.argv[2])))' " +
-        quoted(dir.file("doc.json")) + " " + quoted(MORVALE_SCHEMA_PATH));
+    return testing::validatesAgainstSchema(json, MORVALE_SCHEMA_PATH);
 }
 
 TEST(FeatureDescriptionTest, JsonValidatesAgainstItsSchema) {
-    if (!testing::shellSucceeds(std::string(kPython) + " -c 'import jsonschema'")) {
+    if (!testing::haveSchemaValidator()) {
         GTEST_SKIP() << "python3-jsonschema missing";
     }
     const PlaylistTitle title = sampleTitle();

@@ -3,8 +3,8 @@
 #include <array>
 
 #include "export/lpcm_format.h"
-#include "export/matroska_peers.h"
 #include "export/wav_writer.h"
+#include "support/matroska_peers.h"
 #include "support/peer_tools.h"
 #include "support/program_stream_builder.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <fstream>
 
-#include "export/matroska_peers.h"
+#include "support/matroska_peers.h"
 #include "support/temp_dir.h"
 
 namespace morvale {

@@ -1,9 +1,12 @@
-#include "export/matroska_peers.h"
+#include "support/matroska_peers.h"
 
 #include <sys/wait.h>
 #include <algorithm>
 
 #include "support/peer_tools.h"
+#include "support/temp_dir.h"
+
+#include <fstream>
 
 namespace morvale::testing {
 
@@ -42,14 +45,38 @@ nlohmann::json mkvmergeIdentify(const std::string& path) {
 }
 
 std::vector<double> packetTimesMs(const std::string& path, const std::string& stream, bool sorted) {
+    // The presentation time, or the decoding time where a packet has none (VC-1 in
+    // Matroska carries only one timestamp).
     std::vector<double> times;
     for (const std::string& line :
          shellLines("ffprobe -v error -select_streams " + stream +
-                    " -show_entries packet=pts_time -of csv=p=0 " + quoted(path))) {
-        if (!line.empty() && line != "N/A") times.push_back(std::stod(line) * 1000.0);
+                    " -show_entries packet=pts_time,dts_time -of csv=p=0 " + quoted(path))) {
+        const size_t comma = line.find(',');
+        std::string pts = line.substr(0, comma);
+        std::string dts = comma == std::string::npos ? "" : line.substr(comma + 1);
+        const std::string& time = pts.empty() || pts == "N/A" ? dts : pts;
+        if (!time.empty() && time != "N/A") times.push_back(std::stod(time) * 1000.0);
     }
     if (sorted) std::sort(times.begin(), times.end());
     return times;
+}
+
+namespace {
+constexpr const char* kPython = "/usr/bin/python3";
+}  // namespace
+
+bool haveSchemaValidator() {
+    return shellSucceeds(std::string(kPython) + " -c 'import jsonschema'");
+}
+
+bool validatesAgainstSchema(const std::string& json, const std::string& schemaPath) {
+    TempDir dir;
+    std::ofstream(dir.file("doc.json")) << json;
+    return shellSucceeds(
+        std::string(kPython) +
+        " -c 'import json, sys, jsonschema; jsonschema.validate(json.load(open(sys.argv[1])), "
+        "json.load(open(sys.argv[2])))' " +
+        quoted(dir.file("doc.json")) + " " + quoted(schemaPath));
 }
 
 }  // namespace morvale::testing

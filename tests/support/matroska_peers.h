@@ -33,4 +33,9 @@ nlohmann::json mkvmergeIdentify(const std::string& path);
 std::vector<double> packetTimesMs(const std::string& path, const std::string& stream,
                                   bool sorted = false);
 
+// Debian's python3 with python3-jsonschema: true when it runs.
+bool haveSchemaValidator();
+// python3-jsonschema's verdict on a JSON document against the schema file.
+bool validatesAgainstSchema(const std::string& json, const std::string& schemaPath);
+
 }  // namespace morvale::testing
