@@ -17,7 +17,7 @@ fail() {
 }
 
 sizes=(16 24 32 48 64 128 256)
-files=(bin/morvale-cli share/man/man1/morvale-cli.1.gz)
+files=(bin/morvale-cli share/man/man1/morvale-cli.1.gz share/doc/morvale/feature-description.schema.json)
 if [ "$window" = 1 ]; then
     files+=(bin/morvale share/applications/morvale.desktop)
     for size in "${sizes[@]}"; do
@@ -84,6 +84,8 @@ for package in "${needed[@]}"; do
     grep -q "[ ,]$package\( (\|,\|\$\)" <<<"$depends" || fail "Depends lacks $package: $depends"
     dpkg-query -W "$package" >/dev/null 2>&1 || fail "$package is not a Debian package here"
 done
+# mkvtoolnix finishes what morvale-cli mkv hands off.
+grep -q '^ Recommends: .*mkvtoolnix' <<<"$info" || fail "Recommends lacks mkvtoolnix"
 # The packaged (stripped) programs run as installed.
 dpkg-deb -x "$deb" "$work/root"
 check_tree "$work/root/usr"
