@@ -29,6 +29,8 @@ namespace {
 
 constexpr const char* kMkvmerge = "mkvmerge";
 constexpr int64_t kCopyPiece = 1 << 20;
+// Both parts are opened exclusively, as Demux opens them.
+constexpr FeaturePass kMkvPass{ShareMode::Exclusive, "Demuxing", true};
 
 // What the work folder holds of a stream, by the name the boxes give its kind.
 struct StreamFileKind {
@@ -141,11 +143,10 @@ class MkvRun {
         form_.log("Work folder " + work_);
         // The scan's tables name the streams the boxes stand for.
         const EngineState scanned = snapshotIds();
-        demuxPart(scanned, form_.text(Edit::EvoFile), 1);
-        if (goesOnToSecondPart(form_, part_, session_.engine.cancelRequested)) {
-            form_.log("Continue on " + fileNameOf(part_.path));
-            demuxPart(scanned, part_.path, 2);
-        }
+        FormEngineHost host(form_);
+        int part = 0;
+        runFeature(session_, form_, part_, kMkvPass, {},
+                   [&](SourceFile& source) { demuxPart(scanned, host, source, ++part); });
     }
 
     bool cancelled() const { return session_.engine.cancelRequested; }
@@ -191,7 +192,7 @@ class MkvRun {
             return false;
         }
         form_.log("Running mkvmerge @" + optionsFile_);
-        form_.slog("Multiplexing " + fileNameOf(output_), 0);
+        form_.slog("Multiplexing " + fileNameOf(output_), Panel::State);
         EngineState& engine = session_.engine;
         engine.cancelRequested = false;
         engine.confirmCancel = true;
@@ -231,19 +232,13 @@ class MkvRun {
         return ids;
     }
 
-    void demuxPart(const EngineState& scanned, const std::string& path, int part) {
-        if (part == 1) form_.log("Opening file " + fileNameOf(path));
-        form_.slog("Opening", 0);
-        SourceFile source = SourceFile::open(path, ShareMode::Exclusive);
-        form_.log(fileSizeLine(source.size()));
+    void demuxPart(const EngineState& scanned, FormEngineHost& host, SourceFile& source, int part) {
         PartOutputs outputs;
         outputs.create(form_, scanned, stem_, part);
-        FormEngineHost host(form_);
-        form_.slog("Demuxing " + fileNameOf(path), 0);
         const auto countsBefore = session_.engine.frameCounts;
         demux(session_.engine, host, source, EngineMode::Demux, &outputs.slots());
         outputs.close();
-        recorder_.addPart(path, session_.engine, countsBefore);
+        recorder_.addPart(source.path(), session_.engine, countsBefore);
         for (int order = 0; order < kSlotBoxCount; ++order) {
             boxFiles_[order].resize(size_t(part));
             boxFiles_[order][size_t(part) - 1] = outputs.paths()[order];
@@ -374,7 +369,7 @@ class MkvRun {
         const MkvmergeLine read = readMkvmergeLine(line);
         switch (read.kind) {
             case MkvmergeLine::Kind::Progress:
-                form_.slog("Multiplexing: " + std::to_string(read.percent) + "%", 1);
+                form_.slog("Multiplexing: " + std::to_string(read.percent) + "%", Panel::Progress);
                 break;
             case MkvmergeLine::Kind::Warning:
                 form_.log("mkvmerge warning: " + read.text);
