@@ -3,7 +3,7 @@
 #
 #   bench/run_bench.sh [--size-mib N] [--big-size-mib N] [--runs N] [--work DIR]
 #                      [--build DIR] [--cli PATH] [--json FILE] [--no-ffmpeg] [--no-micro]
-#                      [--checksums]
+#                      [--checksums] [--no-mkv]
 #
 # It builds morvale-cli, the EVO generator and the micro-benchmarks once (CMake,
 # -DMORVALE_BUILD_BENCH=ON, into --build), writes the benchmark EVO (--size-mib, 1,024 MiB by
@@ -16,6 +16,10 @@
 #     context, against dd copying through a 256 KiB user-space buffer);
 #   - each command against ffmpeg doing the same with -c copy: reading every packet (null
 #     muxer), writing every stream to its own file, and a Matroska remux of the kept streams;
+#   - mkv (the feature handed to mkvmerge as one Matroska file) against doing it by hand:
+#     demux, then mkvmerge on the demuxed files, for the streams mkvmerge can read as
+#     demuxed (video, Dolby Digital Plus, DTS); and mkv of every stream, LPCM as WAV too
+#     (--no-mkv leaves this out; it needs mkvmerge);
 #   - the peak resident memory of each command on both files (GNU time's %M).
 # Ratios are ratios of medians. The table goes to stdout and, with the raw numbers, to the
 # JSON file (--json, default WORK/results.json). --checksums adds the SHA-256 of every output
@@ -32,6 +36,7 @@ RUNS=5
 JSON=
 CLI=
 FFMPEG=1
+MKV=1
 MICRO=1
 CHECKSUMS=0
 
@@ -45,9 +50,10 @@ while [ $# -gt 0 ]; do
         --cli) CLI=$2; shift ;;
         --json) JSON=$2; shift ;;
         --no-ffmpeg) FFMPEG=0 ;;
+        --no-mkv) MKV=0 ;;
         --no-micro) MICRO=0 ;;
         --checksums) CHECKSUMS=1 ;;
-        -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -57,6 +63,7 @@ for tool in cmake hyperfine jq /usr/bin/time; do
     command -v "$tool" > /dev/null || { echo "run_bench.sh: $tool is missing" >&2; exit 1; }
 done
 command -v ffmpeg > /dev/null || FFMPEG=0
+command -v mkvmerge > /dev/null || MKV=0
 
 mkdir -p "$WORK"
 WORK=$(cd "$WORK" && pwd)
@@ -135,6 +142,17 @@ if [ "$FFMPEG" = 1 ]; then
             -map 0:i:0x21 -c copy -f matroska $OUT/s1.mks" \
         -n ffmpeg_remux "$FF -map 0:i:0xfd55 -map 0:i:0xc0 -map 0:i:0x20 -c copy \
             -f matroska $OUT/kept.mkv"
+fi
+if [ "$MKV" = 1 ]; then
+    # By hand, mkvmerge takes the demuxed video, Dolby Digital Plus and DTS; the raw LPCM it
+    # cannot read, and the sync and names are not given.
+    HAND=v0,a00,a02
+    B=$OUT/BENCH
+    hf mkv --prepare "$CLEAN" \
+        -n mkv "$CLI mkv --keep-streams --streams $HAND -o $OUT/ $EVO" \
+        -n mkv_all "$CLI mkv -o $OUT/ $EVO" \
+        -n by_hand "sh -c '$CLI demux --streams $HAND -o $OUT $EVO > /dev/null && mkvmerge -q \
+            -o $OUT/hand.mkv $B.VC-1.stream.0.mpv $B.DD+.stream.00.mpa $B.DTSHD.stream.02.mpa'"
 fi
 clean_out
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -229,7 +247,9 @@ def ffrow(cmd; ref): row(cmd; ref; "speedup"; 10; ref)
     row("demux"; "dd"; "time"; null; "dd (read+write)"),
     row("rebuild"; "dd"; "time"; null; "dd (read+write)"),
     ffrow("scan"; "ffmpeg_read"), ffrow("scan_no_count"; "ffmpeg_read"),
-    ffrow("demux"; "ffmpeg_extract"), ffrow("rebuild"; "ffmpeg_remux")
+    ffrow("demux"; "ffmpeg_extract"), ffrow("rebuild"; "ffmpeg_remux"),
+    row("mkv"; "by_hand"; "time"; 1.1; "demux+mkvmerge"),
+    row("mkv_all"; "by_hand"; "time"; null; "demux+mkvmerge")
   ] | map(select(.median_s != null and .reference_median_s != null)),
   peak_rss_kib: $rss,
   timings: $m,
