@@ -77,6 +77,28 @@ int64_t fileSizeOf(const std::string& path) {
     return SourceFile::open(path, ShareMode::Shared).size();
 }
 
+// The engine's host while Make MKV demuxes: the Form's, except that pictures are always
+// counted, since their spacing gives each part's video length for the join.
+class CountingHost final : public EngineHost {
+  public:
+    explicit CountingHost(Form& form) : form_(form) {}
+    void log(std::string_view line) override { form_.log(line); }
+    void progress(std::string_view text) override { form_.progress(text); }
+    void pumpEvents() override { form_.pumpEvents(); }
+    void repaint() override { form_.repaint(); }
+    void setCancelEnabled(bool enabled) override { form_.setCancelEnabled(enabled); }
+    bool countFrames() const override { return true; }
+    bool details() const override { return form_.details(); }
+    bool fastCheck() const override { return form_.fastCheck(); }
+    bool videoTicked(int slot) const override { return form_.videoTicked(slot); }
+    bool audioTicked(int slot) const override { return form_.audioTicked(slot); }
+    bool subpictureTicked(int slot) const override { return form_.subpictureTicked(slot); }
+    Clock& clock() override { return form_.clock(); }
+
+  private:
+    FormEngineHost form_;
+};
+
 // The outputs of one part: one per ticked box, named after the work folder's stem, the
 // box's caption, the part and the stream's kind.
 class PartOutputs {
@@ -143,7 +165,7 @@ class MkvRun {
         form_.log("Work folder " + work_);
         // The scan's tables name the streams the boxes stand for.
         const EngineState scanned = snapshotIds();
-        FormEngineHost host(form_);
+        CountingHost host(form_);
         int part = 0;
         runFeature(session_, form_, part_, kMkvPass, {},
                    [&](SourceFile& source) { demuxPart(scanned, host, source, ++part); });
@@ -232,7 +254,7 @@ class MkvRun {
         return ids;
     }
 
-    void demuxPart(const EngineState& scanned, FormEngineHost& host, SourceFile& source, int part) {
+    void demuxPart(const EngineState& scanned, EngineHost& host, SourceFile& source, int part) {
         PartOutputs outputs;
         outputs.create(form_, scanned, stem_, part);
         const auto countsBefore = session_.engine.frameCounts;
