@@ -87,6 +87,7 @@ TEST_F(MkvCommandTest, LpcmBecomesAWavTrackWithFfmpegsSamples) {
 // Runs the command with PATH set to `path` for it (and its children).
 CliResult runWithPath(const std::vector<std::string>& args, const std::string& path,
                       const std::string& waitFor = "", int signal = 0) {
+    // A signal is sent only once its line shows; without one the run goes to its end.
     const std::string saved = std::getenv("PATH") ? std::getenv("PATH") : "";
     ::setenv("PATH", path.c_str(), 1);
     CliResult run = signal == 0 ? runCliProcess(args) : runCliAndSignal(args, waitFor, signal);
@@ -112,25 +113,44 @@ TEST_F(MkvCommandTest, WithoutMkvmergeTheHandOffFilesStayAndTheLogSaysHowToFinis
     EXPECT_NEAR(audio.front() - video.front(), 300, 40);
 }
 
-TEST_F(MkvCommandTest, CancelWhileMkvmergeRunsLeavesNoMatroskaFile) {
-    TempDir dir;
-    const std::string vob = makeVob(dir, 0, "ac3");
-    const std::string mkv = dir.file("movie.mkv");
-    // A stand-in for mkvmerge that starts the Matroska file and then takes its time.
-    const std::string bin = dir.file("bin");
-    ::mkdir(bin.c_str(), 0755);
-    std::ofstream(bin + "/mkvmerge") << "#!/bin/sh\nprintf 'half' > " << quoted(mkv)
-                                     << "\necho '#GUI#progress 10%'\nexec sleep 30\n";
-    ::chmod((bin + "/mkvmerge").c_str(), 0755);
-    const std::string path = bin + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
-    const CliResult run = runWithPath({"mkv", "-o", mkv, vob}, path, "Running mkvmerge", SIGINT);
-    EXPECT_EQ(run.status, 130) << run.err;
-    EXPECT_FALSE(fileExists(mkv)) << "the half-made file is gone";
-    EXPECT_NE(
-        std::find(run.out.begin(), run.out.end(), "Stopped by Cancel: no Matroska file was made."),
-        run.out.end());
-    for (const std::string& line : run.out)
-        EXPECT_EQ(line.rfind("Matroska file ", 0), std::string::npos) << line;
+TEST_F(MkvCommandTest, AMkvmergeStoppedOrFailingLeavesNoMatroskaFile) {
+    struct Case {
+        const char* name;
+        const char* script;  // what the stand-in does after it started the Matroska file
+        int signal;          // sent once "Running mkvmerge" is logged; 0: none
+        int status;
+        const char* line;    // on stdout, or on stderr when the command failed
+        const char* logged;  // also in the log
+    };
+    const Case cases[] = {
+        {"cancel", "echo '#GUI#progress 10%'\nexec sleep 30\n", SIGINT, 130,
+         "Stopped by Cancel: no Matroska file was made.", "Running mkvmerge @"},
+        {"error", "echo '#GUI#warning Odd frame'\necho '#GUI#error The disk is full.'\nexit 2\n", 0,
+         1, ": The disk is full."},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string vob = makeVob(dir, 0, "ac3");
+        const std::string mkv = dir.file("movie.mkv");
+        // A stand-in for mkvmerge that starts the Matroska file, then goes on as the case says.
+        const std::string bin = dir.file("bin");
+        ::mkdir(bin.c_str(), 0755);
+        std::ofstream(bin + "/mkvmerge") << "#!/bin/sh\nprintf 'half' > " << quoted(mkv) << "\n"
+                                         << c.script;
+        ::chmod((bin + "/mkvmerge").c_str(), 0755);
+        const std::string path = bin + ":" + (std::getenv("PATH") ? std::getenv("PATH") : "");
+        const CliResult run =
+            runWithPath({"mkv", "-o", mkv, vob}, path, "Running mkvmerge", c.signal);
+        EXPECT_EQ(run.status, c.status) << c.name << ": " << run.err;
+        EXPECT_FALSE(fileExists(mkv)) << c.name << ": the half-made file is gone";
+        const bool logged = std::find(run.out.begin(), run.out.end(), c.line) != run.out.end();
+        EXPECT_TRUE(logged || run.err.find(c.line) != std::string::npos) << c.name;
+        EXPECT_TRUE(std::any_of(run.out.begin(), run.out.end(), [&](const std::string& line) {
+            return line.rfind(c.logged, 0) == 0;
+        })) << c.name;
+        for (const std::string& line : run.out)
+            EXPECT_EQ(line.rfind("Matroska file ", 0), std::string::npos) << c.name << line;
+    }
 }
 
 }  // namespace
