@@ -126,7 +126,7 @@ TEST_F(MkvCommandTest, AMkvmergeStoppedOrFailingLeavesNoMatroskaFile) {
         {"cancel", "echo '#GUI#progress 10%'\nexec sleep 30\n", SIGINT, 130,
          "Stopped by Cancel: no Matroska file was made.", "Running mkvmerge @"},
         {"error", "echo '#GUI#warning Odd frame'\necho '#GUI#error The disk is full.'\nexit 2\n", 0,
-         1, ": The disk is full."},
+         1, ": The disk is full.", "mkvmerge warning: Odd frame"},
     };
     for (const Case& c : cases) {
         TempDir dir;
