@@ -90,9 +90,7 @@ class CountingHost final : public EngineHost {
     bool countFrames() const override { return true; }
     bool details() const override { return form_.details(); }
     bool fastCheck() const override { return form_.fastCheck(); }
-    bool videoTicked(int slot) const override { return form_.videoTicked(slot); }
-    bool audioTicked(int slot) const override { return form_.audioTicked(slot); }
-    bool subpictureTicked(int slot) const override { return form_.subpictureTicked(slot); }
+    bool ticked(SlotKind kind, int slot) const override { return form_.ticked(kind, slot); }
     Clock& clock() override { return form_.clock(); }
 
   private:
