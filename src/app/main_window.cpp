@@ -33,6 +33,7 @@
 #include "app/typed_path.h"
 #include "commands/cancel_command.h"
 #include "commands/demux_command.h"
+#include "commands/mkv_command.h"
 #include "commands/read_evo.h"
 #include "commands/read_xpl.h"
 #include "commands/rebuild_command.h"
@@ -68,6 +69,7 @@ void TfMain::wireControls() {
     connect(bCheck, &QPushButton::clicked, this, &TfMain::bCheckClick);
     connect(bDemux, &QPushButton::clicked, this, &TfMain::bDemuxClick);
     connect(bRebuild, &QPushButton::clicked, this, &TfMain::bRebuildClick);
+    connect(bMakeMkv, &QPushButton::clicked, this, &TfMain::bMakeMkvClick);
     connect(bReadXPL, &QPushButton::clicked, this, &TfMain::bReadXPLClick);
     connect(bCancel, &QPushButton::clicked, this, &TfMain::bCancelClick);
     connect(bbWorkdir, &QPushButton::clicked, this, &TfMain::bbWorkdirClick);
@@ -193,6 +195,12 @@ void TfMain::bDemuxClick() {
 
 void TfMain::bRebuildClick() {
     runWritingCommand(morvale::bRebuildClick);
+}
+
+// The Matroska file goes into the output folder; the playlist is the playlist field's.
+void TfMain::bMakeMkvClick() {
+    runWritingCommand(
+        [](Session& session, Form& form) { morvale::bMakeMkvClick(session, form, {}); });
 }
 
 void TfMain::bReadXPLClick() {
@@ -462,6 +470,7 @@ void TfMain::setEnabled(Button which, bool enabled) {
 void TfMain::applyEnabled(Button which) {
     const bool lockedOut = locked_ && which != Button::Cancel;
     button(which)->setEnabled(buttonEnabled_[static_cast<int>(which)] && !lockedOut);
+    if (which == Button::Demux) bMakeMkv->setEnabled(button(which)->isEnabled());
 }
 
 bool TfMain::isTicked(Option which) const {

@@ -56,6 +56,8 @@ class TfMain : public QWidget, public Form {
     QTabWidget* PageControl;
     QPushButton* bDemux;
     QPushButton* bRebuild;
+    // "Make MKV": hands the ticked streams and the playlist to mkvmerge. Enabled with Demux.
+    QPushButton* bMakeMkv;
     QLabel* imLogo;
     QPushButton* bCancel;
     QStatusBar* StatusBar;
@@ -140,6 +142,7 @@ class TfMain : public QWidget, public Form {
     void bCheckClick();
     void bDemuxClick();
     void bRebuildClick();
+    void bMakeMkvClick();
     void bReadXPLClick();
     void bCancelClick();
 

@@ -191,6 +191,9 @@ void TfMain::createControls() {
     bold.setBold(true);
     bDemux->setFont(bold);
     bRebuild = makeButton(this, "bRebuild", QStringLiteral("Rebuild"), QString());
+    bMakeMkv = makeButton(this, "bMakeMkv", QStringLiteral("Make MKV"),
+                          QStringLiteral("Hand the ticked streams, with the playlist's names, "
+                                         "languages and chapters, to mkvmerge as one MKV"));
 
     imLogo = named(new QLabel(this), "imLogo");
     imLogo->setScaledContents(true);
@@ -482,10 +485,11 @@ void TfMain::layOutWindow() {
     commandRow_->setSpacing(scaled(kSpacing));
     commandRow_->addWidget(bDemux);
     commandRow_->addWidget(bRebuild);
+    commandRow_->addWidget(bMakeMkv);
     // Further command buttons go here, left of the logo's room (addCommandButton).
     commandRow_->addStretch(1);
     commandRow_->addWidget(bCancel);
-    for (QWidget* button : {bDemux, bRebuild, bCancel})
+    for (QWidget* button : {bDemux, bRebuild, bMakeMkv, bCancel})
         button->installEventFilter(this);
     body->addLayout(commandRow_, 3, 0, 1, 3);
 
@@ -502,8 +506,8 @@ void TfMain::addCommandButton(QPushButton* button) {
 }
 
 void TfMain::setFocusOrder() {
-    QWidget* const order[] = {bbEVO,  bCheck,   bbXPL,       bReadXPL,
-                              bDemux, bRebuild, PageControl, bCancel};
+    QWidget* const order[] = {bbEVO,    bCheck,   bbXPL,       bReadXPL, bDemux,
+                              bRebuild, bMakeMkv, PageControl, bCancel};
     for (size_t n = 1; n < std::size(order); ++n)
         QWidget::setTabOrder(order[n - 1], order[n]);
 }

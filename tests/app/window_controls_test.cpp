@@ -432,9 +432,9 @@ class WindowControlsTest : public QObject {
              {Button::Check, Button::ReadXpl, Button::Demux, Button::Rebuild, Button::Cancel}) {
             w.window.setEnabled(b, true);
         }
-        const QList<QWidget*> order = {w.window.bbEVO,       w.window.bCheck, w.window.bbXPL,
-                                       w.window.bReadXPL,    w.window.bDemux, w.window.bRebuild,
-                                       w.window.PageControl, w.window.bCancel};
+        const QList<QWidget*> order = {w.window.bbEVO,    w.window.bCheck,      w.window.bbXPL,
+                                       w.window.bReadXPL, w.window.bDemux,      w.window.bRebuild,
+                                       w.window.bMakeMkv, w.window.PageControl, w.window.bCancel};
         w.window.bbEVO->setFocus();
         QCOMPARE(QApplication::focusWidget(), w.window.bbEVO);
         int next = 1;
@@ -448,10 +448,25 @@ class WindowControlsTest : public QObject {
                 ++next;
             } else {
                 // Only the page control's own children may come between.
-                QVERIFY2(next == 7 && onPages, qPrintable(focus->objectName()));
+                QVERIFY2(next == 8 && onPages, qPrintable(focus->objectName()));
             }
         }
         QCOMPARE(next, int(order.size()));
+    }
+
+    void makeMkvFollowsDemuxAndTheLock() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        const struct {
+            bool demux, locked, makeMkv;
+        } cases[] = {{true, false, true}, {false, false, false}, {true, true, false}};
+        for (const auto& c : cases) {
+            w.window.setEnabled(Button::Demux, c.demux);
+            w.window.setLocked(c.locked);
+            QCOMPARE(w.window.bMakeMkv->isEnabled(), c.makeMkv);
+            QCOMPARE(w.window.bMakeMkv->isEnabled(), w.window.bDemux->isEnabled());
+        }
+        w.window.setLocked(false);
     }
 
     void logoIsDecodedAndDrawnTransparent() {
@@ -493,7 +508,16 @@ class WindowControlsTest : public QObject {
         for (const auto& c : cases) {
             w.window.resize(c.outer - frame, heights);
             QCOMPARE(w.window.frameGeometry().width(), c.outer);
-            QCOMPARE(w.window.imLogo->x(), c.left);
+            // Where that place lies under "Make MKV", the logo keeps out of its way (6 pixels
+            // on) or, without room before Cancel, is hidden.
+            const int room = w.window.bMakeMkv->geometry().right() + 1 + 6;
+            const int left = std::max(c.left, room);
+            if (left + w.window.imLogo->width() <= w.window.bCancel->x() - 6) {
+                QVERIFY(w.window.imLogo->isVisible());
+                QCOMPARE(w.window.imLogo->x(), left);
+            } else {
+                QVERIFY(!w.window.imLogo->isVisible());
+            }
         }
         w.window.resize(500 - frame, heights + 40);
         // Two pixels above the command buttons, as designed (292 against 294).

@@ -189,7 +189,8 @@ class WindowLayoutTest : public QObject {
             QVERIFY(window.imLogo->x() > window.bRebuild->geometry().right());
             QVERIFY(window.imLogo->geometry().right() < window.bCancel->x());
         } else {
-            QVERIFY(extraButton && outer.width() < 500);
+            // Beside "Make MKV" (and a further button) a narrow window has no room for it.
+            QVERIFY(outer.width() < 500);
         }
     }
 
