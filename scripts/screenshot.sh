@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Takes the README's pictures of the window: builds, writes the sample disc into a temporary
 # folder, and on a virtual X display (Xvfb) with a window manager (openbox) opens the window
-# on its FEATURE_1.EVO, presses Read EVO, Read XPL and Demux, and saves the window after Read
-# EVO and after Read XPL, at the size it opens at and wide:
+# on its FEATURE_1.EVO, presses Read EVO, Read XPL, Demux and Make MKV, and saves the window
+# after Read EVO, after Read XPL and after Make MKV, at the size it opens at and wide:
 #
 #   docs/window-read-evo.png   docs/window-read-xpl.png
 #   docs/window-wide-read-evo.png   docs/window-wide-read-xpl.png
+#   docs/window-make-mkv.png   docs/window-wide-make-mkv.png
 #
 # An argument names another folder for the pictures.
 set -euo pipefail

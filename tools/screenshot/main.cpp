@@ -1,9 +1,10 @@
 // morvale-screenshot: drives the Morvale window as a user would and saves what it shows.
 // It opens the window on a source file as `morvale FILE` does, at the size it opens at or
-// at the size given, presses Read EVO, Read XPL and Demux in turn, and saves the window with
-// its frame after Read EVO and after Read XPL as PREFIX-read-evo.png and PREFIX-read-xpl.png.
-// Demux writes into a temporary folder; the run fails when a command does not end with
-// "Done.". scripts/screenshot.sh runs it under Xvfb with openbox on the sample disc for the
+// at the size given, presses Read EVO, Read XPL, Demux and Make MKV in turn, and saves the
+// window with its frame after Read EVO, after Read XPL and after Make MKV as
+// PREFIX-read-evo.png, PREFIX-read-xpl.png and PREFIX-make-mkv.png. Demux and Make MKV write
+// into the folder "out" beside the source's folder (emptied first); the run fails when a
+// command does not end with "Done.". scripts/screenshot.sh runs it under Xvfb with openbox on the sample disc for the
 // README.
 //
 //   morvale-screenshot SOURCE PREFIX [WIDTHxHEIGHT]
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -116,9 +118,11 @@ int main(int argc, char** argv) {
         }
     }
     QTemporaryDir settings;
-    QTemporaryDir output;
-    if (!settings.isValid() || !output.isValid()) {
-        err << "morvale-screenshot: cannot make a temporary folder\n";
+    // Beside the disc's folders, so the pictures show the same output path on every run.
+    QDir output(QFileInfo(arguments[0]).absoluteDir().absoluteFilePath(QStringLiteral("../out")));
+    output.removeRecursively();
+    if (!settings.isValid() || !output.mkpath(QStringLiteral("."))) {
+        err << "morvale-screenshot: cannot make the settings and output folders\n";
         return 1;
     }
     useSettingsIn(settings.path());
@@ -132,7 +136,7 @@ int main(int argc, char** argv) {
         window.resize(*size - (window.frameGeometry().size() - window.size()));
         settle(300);
     }
-    window.eWorkdir->setText(QDir::toNativeSeparators(output.path()));
+    window.eWorkdir->setText(QDir::toNativeSeparators(QDir::cleanPath(output.path())));
 
     const QString prefix = arguments[1];
     Driver driver(window, err);
@@ -142,9 +146,12 @@ int main(int argc, char** argv) {
                       driver.save(prefix + QStringLiteral("-read-xpl.png")) &&
                       driver.press(window.bDemux, "Demux");
     if (!done) return 1;
-    if (QDir(output.path()).entryList(QDir::Files).isEmpty()) {
+    if (output.entryList(QDir::Files).isEmpty()) {
         err << "morvale-screenshot: Demux wrote no file\n";
         return 1;
     }
-    return 0;
+    return driver.press(window.bMakeMkv, "Make MKV") &&
+                   driver.save(prefix + QStringLiteral("-make-mkv.png"))
+               ? 0
+               : 1;
 }
