@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "support/temp_dir.h"
@@ -25,6 +26,7 @@ struct PeerKind {
 
 constexpr PeerKind kPeerKinds[] = {
     {0x1E0, 0x1E1, "mpeg2video", "MPEG-2 video stream ", 0x1, 0},
+    {0x1E0, 0x1E1, "mpeg1video", "MPEG-2 video stream ", 0x1, 0},
     {0x1E2, 0x1E3, "h264", "H.264 video stream ", 0x1, 0},
     {0xFD55, 0xFD56, "vc1", "VC-1 video stream ", 0xFFFF, 0xFD55},
     {0x80, 0x87, "ac3", "Dolby Digital audio stream ", 0x7, 0},
@@ -120,9 +122,8 @@ Lines probedStreamNames(const std::string& path) {
 
 std::optional<std::string> announcementOf(const ProbedStream& stream) {
     for (const PeerKind& kind : kPeerKinds) {
-        if (stream.id < kind.first || stream.id > kind.last) continue;
-        if (stream.codec != kind.codec) {
-            return "unexpected " + stream.codec + " at " + hexId(stream.id);
+        if (stream.id < kind.first || stream.id > kind.last || stream.codec != kind.codec) {
+            continue;
         }
         if (kind.announcement == nullptr) return std::nullopt;
         return kind.announcement + std::to_string((stream.id - kind.slotBase) & kind.slotMask) +
@@ -175,6 +176,84 @@ std::vector<ProbedPacket> probePackets(const std::string& input, uint32_t id) {
 
 std::string concatInput(const std::string& firstPart, const std::string& secondPart) {
     return "concat:" + firstPart + "|" + secondPart;
+}
+
+int probedFrameCount(const std::string& path) {
+    const Lines lines = csvLines(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=nb_read_frames -of csv=p=0 " +
+        quoted(path) + " 2>/dev/null");
+    return lines.empty() ? -1 : std::atoi(lines.front().c_str());
+}
+
+double probedVideoDuration(const std::string& path) {
+    const Lines lines =
+        csvLines("ffprobe -v error -select_streams v:0 -show_entries stream=duration -of csv=p=0 " +
+                 quoted(path) + " 2>/dev/null");
+    if (lines.empty() || lines.front() == "N/A") return -1;
+    return std::atof(lines.front().c_str());
+}
+
+namespace {
+
+// A stream id and sub-stream id as ffprobe writes them as one number.
+uint32_t ffprobeNotation(uint32_t streamId, int64_t subStreamId) {
+    if (subStreamId < 0) return 0x100 | streamId;
+    if (streamId == 0xBD) return static_cast<uint32_t>(subStreamId);
+    return (streamId << 8) | static_cast<uint32_t>(subStreamId);
+}
+
+std::vector<uint32_t> sorted(std::vector<uint32_t> ids) {
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+nlohmann::json jsonOutput(const std::string& command) {
+    return nlohmann::json::parse(shellOutput(command + " 2>/dev/null"), nullptr, false);
+}
+
+}  // namespace
+
+std::vector<uint32_t> ffprobeIds(const std::string& path) {
+    std::vector<uint32_t> ids;
+    for (const ProbedStream& stream : probeStreams(path)) {
+        if (stream.codec != "dvd_nav_packet") ids.push_back(stream.id);
+    }
+    return sorted(ids);
+}
+
+// mediainfo writes "224" for a PES stream id and "189-128" for a sub-stream.
+std::vector<uint32_t> mediainfoIds(const std::string& path) {
+    std::vector<uint32_t> ids;
+    const nlohmann::json info = jsonOutput("mediainfo --Output=JSON " + quoted(path));
+    if (info.is_discarded() || !info.contains("media")) return ids;
+    for (const nlohmann::json& track : info["media"]["track"]) {
+        const std::string type = track.value("@type", "");
+        if (type != "Video" && type != "Audio" && type != "Text") continue;
+        const std::string id = track.value("ID", "");
+        const size_t dash = id.find('-');
+        const uint32_t streamId = static_cast<uint32_t>(std::strtoul(id.c_str(), nullptr, 10));
+        const int64_t sub =
+            dash == std::string::npos ? -1 : std::strtol(id.c_str() + dash + 1, nullptr, 10);
+        ids.push_back(ffprobeNotation(streamId, sub));
+    }
+    return sorted(ids);
+}
+
+std::vector<uint32_t> mkvmergeIds(const std::string& path) {
+    std::vector<uint32_t> ids;
+    const nlohmann::json info = jsonOutput("mkvmerge -J " + quoted(path));
+    if (info.is_discarded() || !info.contains("tracks")) return ids;
+    for (const nlohmann::json& track : info["tracks"]) {
+        const nlohmann::json& properties = track["properties"];
+        ids.push_back(ffprobeNotation(properties.value("stream_id", 0u),
+                                      properties.value("sub_stream_id", int64_t{-1})));
+    }
+    return sorted(ids);
+}
+
+bool mkvmergeMuxesCleanly(const std::string& path, const std::string& output) {
+    return shellSucceeds("mkvmerge -q -o " + quoted(output) + " " + quoted(path));
 }
 
 }  // namespace morvale::testing

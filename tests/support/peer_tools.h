@@ -1,8 +1,8 @@
 #pragma once
 
-// ffmpeg and ffprobe as independent peers of the tests: running them, the streams ffprobe
-// lists in a program stream, the line a scan logs when it finds each of them, and ffmpeg's
-// stream copies and packets.
+// ffmpeg, ffprobe, mediainfo and mkvmerge as independent peers of the tests: running them,
+// the streams each of them lists in a program stream, the line a scan logs when it finds each
+// of them, ffmpeg's stream copies and packets, and ffprobe's picture counts and durations.
 
 #include <cstdint>
 #include <optional>
@@ -58,5 +58,21 @@ std::vector<ProbedPacket> probePackets(const std::string& input, uint32_t id);
 
 // ffmpeg's input for the two parts of a feature read as one file.
 std::string concatInput(const std::string& firstPart, const std::string& secondPart);
+
+// ffprobe's picture count of the first video stream (-count_frames), -1 when it has none.
+int probedFrameCount(const std::string& path);
+// ffprobe's duration of the first video stream in seconds, -1 when it gives none.
+double probedVideoDuration(const std::string& path);
+
+// The ids of the video, audio and subtitle streams each peer lists, in ffprobe's notation
+// (0x1E0 for PES stream id 0xE0, the sub_stream_id for a private stream 1 sub-stream,
+// 0xFD55 for stream_id_extension 0x55), sorted. ffprobe's list leaves out navigation
+// packets, which the other two do not list either. Empty when the peer failed.
+std::vector<uint32_t> ffprobeIds(const std::string& path);
+std::vector<uint32_t> mediainfoIds(const std::string& path);
+std::vector<uint32_t> mkvmergeIds(const std::string& path);
+// Whether mkvmerge turns the file into a Matroska file at `output` with exit status 0: no
+// error and no warning (an invalid audio frame is a warning).
+bool mkvmergeMuxesCleanly(const std::string& path, const std::string& output);
 
 }  // namespace morvale::testing
