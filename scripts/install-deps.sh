@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libgl-dev libjpeg62-turbo-dev libcli11-dev libpugixml-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    ffmpeg mkvtoolnix python3-jsonschema xvfb xauth time hyperfine
+    ffmpeg mediainfo mkvtoolnix python3-jsonschema xvfb xauth time hyperfine
     fonts-dejavu-core
     "$@"
 )
