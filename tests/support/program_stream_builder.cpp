@@ -104,6 +104,52 @@ Bytes packHeader(const PackHeader& f) {
     return out;
 }
 
+Bytes mpeg1PackHeader(uint64_t scr, uint32_t muxRate) {
+    Bytes out = {0x00, 0x00, 0x01, 0xBA};
+    append(out, timestampField(0x2, scr));
+    out.push_back(static_cast<uint8_t>(0x80 | ((muxRate >> 15) & 0x7F)));
+    out.push_back(static_cast<uint8_t>(muxRate >> 7));
+    out.push_back(static_cast<uint8_t>(((muxRate & 0x7F) << 1) | 0x01));
+    return out;
+}
+
+Mpeg1Header& Mpeg1Header::stuffing(int n) {
+    stuffingBytes = n;
+    return *this;
+}
+Mpeg1Header& Mpeg1Header::stdBuffer(uint16_t scaleAndSize) {
+    stdValue = scaleAndSize;
+    return *this;
+}
+Mpeg1Header& Mpeg1Header::pts(uint64_t t) {
+    ptsValue = t;
+    return *this;
+}
+Mpeg1Header& Mpeg1Header::dts(uint64_t t) {
+    dtsValue = t;
+    return *this;
+}
+
+Bytes mpeg1Packet(uint8_t streamId, const Mpeg1Header& h, std::span<const uint8_t> payload) {
+    if (h.dtsValue && !h.ptsValue) throw std::invalid_argument("a DTS needs a PTS");
+    Bytes fields(static_cast<size_t>(h.stuffingBytes), 0xFF);
+    if (h.stdValue) {
+        fields.push_back(static_cast<uint8_t>(0x40 | ((*h.stdValue >> 8) & 0x3F)));
+        fields.push_back(static_cast<uint8_t>(*h.stdValue));
+    }
+    if (h.ptsValue) {
+        append(fields, timestampField(h.dtsValue ? 0x3 : 0x2, *h.ptsValue));
+        if (h.dtsValue) append(fields, timestampField(0x1, *h.dtsValue));
+    } else {
+        fields.push_back(0x0F);
+    }
+    Bytes out = {0x00, 0x00, 0x01, streamId};
+    appendLength(out, fields.size() + payload.size());
+    append(out, fields);
+    append(out, payload);
+    return out;
+}
+
 Bytes systemHeader(int audioBound, int videoBound, const std::vector<SystemHeaderStream>& streams,
                    uint32_t rateBound) {
     Bytes out = {0x00, 0x00, 0x01, 0xBB};

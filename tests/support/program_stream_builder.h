@@ -105,6 +105,28 @@ Bytes paddingPacket(size_t totalSize, uint8_t fill = 0xFF);
 Bytes rawPacket(uint8_t streamId, std::span<const uint8_t> data);
 Bytes privateStream2Packet(std::span<const uint8_t> data);
 
+// ---- ISO/IEC 11172-1 (MPEG-1) system streams ----
+
+// 00 00 01 BA and the 12-byte MPEG-1 pack header: '0010', the 33-bit SCR, mux_rate (22 bits,
+// units of 50 bytes/s), with their marker bits.
+Bytes mpeg1PackHeader(uint64_t scr = 0, uint32_t muxRate = 2520);
+
+// The fields of an MPEG-1 packet header, set by chaining: Mpeg1Header().stuffing(2).pts(9000).
+struct Mpeg1Header {
+    int stuffingBytes = 0;             // 0xFF bytes first (up to 16)
+    std::optional<uint16_t> stdValue;  // STD_buffer_scale (bit 13) and size (13 bits)
+    std::optional<uint64_t> ptsValue;  // '0010' and the PTS, or '0011' with a DTS
+    std::optional<uint64_t> dtsValue;
+
+    Mpeg1Header& stuffing(int n);
+    Mpeg1Header& stdBuffer(uint16_t scaleAndSize);
+    Mpeg1Header& pts(uint64_t t);
+    Mpeg1Header& dts(uint64_t t);
+};
+
+// 00 00 01 id, packet_length, the MPEG-1 header (0x0F when it has no timestamp) and the data.
+Bytes mpeg1Packet(uint8_t streamId, const Mpeg1Header& header, std::span<const uint8_t> payload);
+
 // ---- Packs ----
 
 // A 2,048-byte pack as real EVOs and VOBs hold them: the pack header and the packets, then
