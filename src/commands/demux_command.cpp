@@ -60,13 +60,15 @@ constexpr FeaturePass kDemuxPass{ShareMode::Exclusive, "Demuxing", true};
 
 // Steps from opening the source to closing the outputs. Throws FileError.
 void demuxFeature(Session& session, Form& form, const SecondPart& part,
-                  const std::string& outputBase) {
+                  const std::string& outputBase, RunningTimes& times) {
     RunOutputs outputs;
     FormEngineHost host(form);
     runFeature(
         session, form, part, kDemuxPass, [&] { outputs.create(form, outputBase); },
         [&](SourceFile& source) {
+            const auto countsBefore = session.engine.frameCounts;
             demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
+            times.addPart(session.engine, countsBefore);
         });
     outputs.close();
 }
@@ -87,7 +89,8 @@ void bDemuxClick(Session& session, Form& form) {
     engine.frameCounts = {0, 0};
     const SecondPart part = secondPartOf(form, session.selection);
     const std::string outputBase = outputBaseOf(form, session.selection, part);
-    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase); })) {
+    RunningTimes times;
+    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase, times); })) {
         writing.giveBack();
         return;
     }
@@ -95,7 +98,9 @@ void bDemuxClick(Session& session, Form& form) {
     logDone(form);
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         const int32_t count = engine.frameCounts[slot];
-        if (count > 0) form.log(frameCountLine(form, slot, count, demuxRunningDays(count)));
+        if (count > 0) {
+            form.log(frameCountLine(form, slot, count, times.days(slot, count, demuxRunningDays)));
+        }
     }
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "commands/form.h"
+#include "engine/engine_state.h"
 
 namespace morvale {
 
@@ -12,6 +14,24 @@ namespace morvale {
 // can show different seconds, so each command keeps its own.
 long double readEvoRunningDays(int32_t pictures);
 long double demuxRunningDays(int32_t pictures);
+
+// The running time of each video slot over the parts of a run, from the stream's own
+// timestamps: per part, its latest PTS less its earliest plus one frame period (from the
+// stream's sequence header; film's when it gives none), summed over the parts, so Read EVO
+// and Demux show the same. A part in which the stream carried no PTS counts its pictures at
+// the command's own rate, and so does a run in which it never did.
+class RunningTimes {
+  public:
+    // After the engine has run over a part; countsBefore: the frame counts before that run.
+    void addPart(const EngineState& engine, const std::array<int32_t, kVideoSlots>& countsBefore);
+    // The slot's running time in days (a date-time); byCount is the command's own rate.
+    long double days(int slot, int32_t pictures, long double (*byCount)(int32_t)) const;
+
+  private:
+    std::array<bool, kVideoSlots> timed_{};
+    std::array<long double, kVideoSlots> timedSeconds_{};
+    std::array<int32_t, kVideoSlots> untimedPictures_{};
+};
 
 // "<count> frames (<time of day in the long time format> s) count in video stream <slot>."
 std::string frameCountLine(Form& form, int slot, int32_t pictures, long double days);

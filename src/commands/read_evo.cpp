@@ -16,21 +16,25 @@ constexpr FeaturePass kScanPass{ShareMode::Shared, "Reading", false, " "};
 
 // Scans both parts, handing what each held to the session's recorder (if any). Throws
 // FileError.
-void scanFeature(Session& session, Form& form, const SecondPart& part) {
+void scanFeature(Session& session, Form& form, const SecondPart& part, RunningTimes& times) {
     FormEngineHost host(form);
     runFeature(session, form, part, kScanPass, {}, [&](SourceFile& source) {
         const auto countsBefore = session.engine.frameCounts;
         demux(session.engine, host, source, EngineMode::Scan);
+        times.addPart(session.engine, countsBefore);
         if (session.scanRecorder) {
             session.scanRecorder->addPart(source.path(), session.engine, countsBefore);
         }
     });
 }
 
-void logFrameCounts(Form& form, const EngineState& engine) {
+void logFrameCounts(Form& form, const EngineState& engine, const RunningTimes& times) {
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         const int32_t count = engine.frameCounts[slot];
-        if (count > 0) form.log(frameCountLine(form, slot, count, readEvoRunningDays(count)));
+        if (count > 0) {
+            form.log(
+                frameCountLine(form, slot, count, times.days(slot, count, readEvoRunningDays)));
+        }
     }
     if (int64_t{engine.frameCounts[0]} + engine.frameCounts[1] > 0) form.log("");
 }
@@ -50,11 +54,12 @@ void bCheckClick(Session& session, Form& form) {
     engine.frameCounts = {0, 0};
     engine.minFirstPts = 0xFFFFFFFF;
     const SecondPart part = secondPartOf(form, session.selection);
-    if (!runFileWork(form, [&] { scanFeature(session, form, part); })) return;
+    RunningTimes times;
+    if (!runFileWork(form, [&] { scanFeature(session, form, part, times); })) return;
 
     ListFoundStreams(form, engine);
     logDone(form);
-    logFrameCounts(form, engine);
+    logFrameCounts(form, engine, times);
     form.setEnabled(Button::Check, true);
     cbVideoClick(form);
 }

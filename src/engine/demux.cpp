@@ -19,6 +19,7 @@ void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
     state.audioPtsReported.fill(false);
     state.videoPtsReported.fill(false);
     state.streamTimes = {};
+    state.framePeriods = {};
     state.lpcmHeaders = {};
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 
+#include "engine/frame_period.h"
 #include "engine/stream_kinds.h"
 #include "engine/stream_times.h"
 
@@ -35,10 +36,16 @@ struct EngineState {
     // LPCM slot's format bytes. They are what the hand-off to other tools needs per part.
     StreamTimes streamTimes;
     std::array<std::optional<LpcmHeaderBytes>, kAudioSlots> lpcmHeaders{};
+    // Of the last run of the engine (one file): the frame period each video stream's sequence
+    // header gave (empty when it gave none), for the running time of its pictures.
+    std::array<std::optional<FramePeriod>, kVideoSlots> framePeriods{};
     // Smallest first audio/video timestamp of the last scan: the subpicture time base.
     uint32_t minFirstPts = 0;
 
     bool cancelRequested = false;
+    // The stop was the user's (Cancel, closing the window, a stop signal), not the
+    // fast-check limit: the command says so when it ends.
+    bool cancelledByUser = false;
     // The running operation writes files, so Cancel asks first.
     bool confirmCancel = false;
 

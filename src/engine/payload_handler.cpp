@@ -25,7 +25,10 @@ PayloadHandler::PayloadHandler(EngineState& state, EngineHost& host, EngineMode 
 void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
     if (!ownsSlot(s)) return;
     if (piece.firstOfPacket) takePacketTimes(s);
-    if (s.packetTarget == PacketTarget::TargetVideo) countPictures(s, piece.bytes);
+    if (s.packetTarget == PacketTarget::TargetVideo) {
+        findFramePeriod(s, piece.bytes);
+        countPictures(s, piece.bytes);
+    }
     if (mode_ == EngineMode::Scan) {
         if (s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
         if (s.packetTarget == PacketTarget::TargetVideo) firstVideoPiece(s, piece.bytes);
@@ -73,10 +76,19 @@ void PayloadHandler::takePacketTimes(const ParserState& s) {
     }
 }
 
+// Only while the search goes on: it gives up after the first MiB of the stream.
+void PayloadHandler::findFramePeriod(const ParserState& s, std::span<const uint8_t> bytes) {
+    FramePeriodFinder& finder = periodFinders_[s.videoSlot];
+    if (finder.done()) return;
+    finder.look(bytes, s.videoKind);
+    if (finder.done()) state_.framePeriods[s.videoSlot] = finder.period();
+}
+
 void PayloadHandler::countPictures(const ParserState& s, std::span<const uint8_t> bytes) {
     if (!host_.countFrames()) return;
     if (mode_ == EngineMode::Demux && !host_.ticked(SlotKind::Video, s.videoSlot)) return;
-    state_.frameCounts[s.videoSlot] += countPictureStartCodes(bytes, s.videoKind);
+    const int pictures = countPictureStartCodes(bytes, s.videoKind, pictureRegisters_[s.videoSlot]);
+    state_.frameCounts[s.videoSlot] += pictures;
 }
 
 // The time base of subpicture records is lowered in every scan; "Detailed info" only

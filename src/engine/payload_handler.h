@@ -6,6 +6,7 @@
 
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
+#include "engine/frame_period.h"
 #include "engine/stream_parser.h"
 #include "platform/file.h"
 #include "reports/reports.h"
@@ -44,6 +45,7 @@ class PayloadHandler final : public PieceHandler {
   private:
     bool ownsSlot(const ParserState& s) const;
     void takePacketTimes(const ParserState& s);
+    void findFramePeriod(const ParserState& s, std::span<const uint8_t> bytes);
     void countPictures(const ParserState& s, std::span<const uint8_t> bytes);
     void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes);
@@ -56,6 +58,10 @@ class PayloadHandler final : public PieceHandler {
     EngineMode mode_;
     const DemuxOutputs* outputs_;
     ReportSet reports_;
+    // Per video slot: the last bytes of its payload so far, so that a start code split
+    // between two pieces is counted once; and the search for its frame period.
+    std::array<uint32_t, kVideoSlots> pictureRegisters_{};
+    std::array<FramePeriodFinder, kVideoSlots> periodFinders_{};
 };
 
 // A subpicture record header: "SP", the time relative to the time base as 32 bits

@@ -13,13 +13,32 @@ namespace {
 
 using Search = int (*)(const uint8_t* data, size_t n, uint8_t codeByte);
 
-// The windows that begin before the piece hold some of the register's initial zeros; of
-// them only the two that begin two and one bytes before the piece can read 00 00 01 xx.
-int countAtStart(const uint8_t* data, size_t n, uint8_t codeByte) {
+// The three windows that begin in the stream's bytes before the piece (the low three bytes of
+// the register, oldest first) and end in the piece. The searches count the windows that lie
+// inside the piece.
+int countAcrossStart(const uint8_t* data, size_t n, uint32_t carried, uint8_t codeByte) {
+    const uint8_t third = static_cast<uint8_t>(carried >> 16);
+    const uint8_t second = static_cast<uint8_t>(carried >> 8);
+    const uint8_t last = static_cast<uint8_t>(carried);
     int count = 0;
-    if (n >= 2 && data[0] == 0x01 && data[1] == codeByte) ++count;
-    if (n >= 3 && data[0] == 0x00 && data[1] == 0x01 && data[2] == codeByte) ++count;
+    if (n >= 1 && third == 0 && second == 0 && last == 1 && data[0] == codeByte) ++count;
+    if (n >= 2 && second == 0 && last == 0 && data[0] == 0x01 && data[1] == codeByte) ++count;
+    if (n >= 3 && last == 0 && data[0] == 0x00 && data[1] == 0x01 && data[2] == codeByte) {
+        ++count;
+    }
     return count;
+}
+
+// The register after the piece: its last four bytes, or as many as it has after the older ones.
+uint32_t registerAfter(const uint8_t* data, size_t n, uint32_t carried) {
+    if (n >= 4) {
+        const uint8_t* last = data + n - 4;
+        return (uint32_t{last[0]} << 24) | (uint32_t{last[1]} << 16) | (uint32_t{last[2]} << 8) |
+               last[3];
+    }
+    for (size_t k = 0; k < n; ++k)
+        carried = (carried << 8) | data[k];
+    return carried;
 }
 
 // The windows data[s..s+3] that lie inside the piece, from s = from on.
@@ -40,18 +59,15 @@ int bitCount(uint32_t mask) {
     return count;
 }
 
-// Each match is a 0x01 at p with the code byte at p + 1 and zeros (real, or the register's
-// initial zeros before the piece) at p - 1 and p - 2.
+// Each match is a 0x01 at p with the code byte at p + 1 and zeros at p - 1 and p - 2.
 int countWithMemchr(const uint8_t* data, size_t n, uint8_t codeByte) {
     int count = 0;
-    size_t from = 0;
+    size_t from = 2;
     while (from + 1 < n) {
         const void* hit = std::memchr(data + from, 0x01, n - 1 - from);
         if (hit == nullptr) break;
         const size_t p = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
-        if (data[p + 1] == codeByte && (p < 1 || data[p - 1] == 0) && (p < 2 || data[p - 2] == 0)) {
-            ++count;
-        }
+        if (data[p + 1] == codeByte && data[p - 1] == 0 && data[p - 2] == 0) ++count;
         from = p + 1;
     }
     return count;
@@ -66,7 +82,7 @@ int countWithSse2(const uint8_t* data, size_t n, uint8_t codeByte) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i one = _mm_set1_epi8(1);
     const __m128i code = _mm_set1_epi8(static_cast<char>(codeByte));
-    int count = countAtStart(data, n, codeByte);
+    int count = 0;
     size_t s = 0;
     for (; s + kWidth + 3 <= n; s += kWidth) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + s));
@@ -98,10 +114,10 @@ __attribute__((target("avx2"))) inline uint32_t avx2Matches(const uint8_t* data,
 // vector that ends with the piece, less the windows counted already.
 __attribute__((target("avx2"))) int countWithAvx2(const uint8_t* data, size_t n, uint8_t codeByte) {
     constexpr size_t kWidth = 32;
-    if (n < kWidth + 3) return countAtStart(data, n, codeByte) + countInside(data, n, 0, codeByte);
+    if (n < kWidth + 3) return countInside(data, n, 0, codeByte);
     const __m256i one = _mm256_set1_epi8(1);
     const __m256i code = _mm256_set1_epi8(static_cast<char>(codeByte));
-    int count = countAtStart(data, n, codeByte);
+    int count = 0;
     size_t s = 0;
     for (; s + kWidth + 3 <= n; s += kWidth)
         count += bitCount(avx2Matches(data, s, one, code));
@@ -146,22 +162,45 @@ uint8_t codeByteOf(VideoKind kind) {
     return static_cast<uint8_t>(pictureStartCode(kind));
 }
 
+// A search's count of the windows inside the piece, with those that reach back into the
+// stream before it, and the register moved on.
+int countContinuing(Search search, std::span<const uint8_t> piece, VideoKind kind,
+                    uint32_t& carried) {
+    const uint8_t codeByte = codeByteOf(kind);
+    const int count = countAcrossStart(piece.data(), piece.size(), carried, codeByte) +
+                      search(piece.data(), piece.size(), codeByte);
+    carried = registerAfter(piece.data(), piece.size(), carried);
+    return count;
+}
+
 }  // namespace
 
-int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind) {
+int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind,
+                                 uint32_t& carried) {
     const uint32_t code = pictureStartCode(kind);
-    uint32_t reg = 0;
+    uint32_t reg = carried;
     int count = 0;
     for (uint8_t b : piece) {
         reg = (reg << 8) | b;
         if (reg == code) ++count;
     }
+    carried = reg;
     return count;
 }
 
-int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind) {
+int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind) {
+    uint32_t fresh = 0;
+    return countPictureStartCodesSimple(piece, kind, fresh);
+}
+
+int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind, uint32_t& carried) {
     static const Search fastest = fastestSearch();  // chosen once, on first use
-    return fastest(piece.data(), piece.size(), codeByteOf(kind));
+    return countContinuing(fastest, piece, kind, carried);
+}
+
+int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind) {
+    uint32_t fresh = 0;
+    return countPictureStartCodes(piece, kind, fresh);
 }
 
 bool pictureSearchAvailable(PictureSearch search) {
@@ -179,9 +218,15 @@ bool pictureSearchAvailable(PictureSearch search) {
     }
 }
 
+int countPictureStartCodesWith(PictureSearch search, std::span<const uint8_t> piece, VideoKind kind,
+                               uint32_t& carried) {
+    return countContinuing(searchFor(search), piece, kind, carried);
+}
+
 int countPictureStartCodesWith(PictureSearch search, std::span<const uint8_t> piece,
                                VideoKind kind) {
-    return searchFor(search)(piece.data(), piece.size(), codeByteOf(kind));
+    uint32_t fresh = 0;
+    return countPictureStartCodesWith(search, piece, kind, fresh);
 }
 
 }  // namespace morvale

@@ -21,13 +21,19 @@ constexpr uint32_t pictureStartCode(VideoKind kind) {
     }
 }
 
-// Counts the picture start codes of a payload piece with a fresh 32-bit shift register that
-// starts at zero: the piece behaves as if three zero bytes preceded it, so a piece that
-// begins with 01 xx (or 00 01 xx) counts a picture whatever the previous piece ended with.
-// This is the plain byte-by-byte definition, kept as the reference for the fast version.
+// Counts the picture start codes that end in a payload piece of a video stream, with the
+// 32-bit shift register `carried` that holds the last four bytes of the stream before the
+// piece (the newest in the low byte; zero at the start of a file), and leaves in it the last
+// four bytes after the piece. Fed every piece of a stream in order, it counts each start code
+// exactly once, also one split between two pieces: the count is the number of start codes
+// in the concatenated stream. This is the plain byte-by-byte definition, kept as the
+// reference for the fast version.
+int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind, uint32_t& carried);
+// A piece counted on its own: the register starts at zero, as at the start of a file.
 int countPictureStartCodesSimple(std::span<const uint8_t> piece, VideoKind kind);
 
-// The same count, found by the fastest search this processor runs.
+// The same counts, found by the fastest search this processor runs.
+int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind, uint32_t& carried);
 int countPictureStartCodes(std::span<const uint8_t> piece, VideoKind kind);
 
 // The searches behind countPictureStartCodes: a memchr for the 0x01 of each start code, and
@@ -38,6 +44,8 @@ enum class PictureSearch : uint8_t { Memchr, Sse2, Avx2 };
 bool pictureSearchAvailable(PictureSearch search);
 
 // The count with the given search, which must be available (tests compare them all).
+int countPictureStartCodesWith(PictureSearch search, std::span<const uint8_t> piece, VideoKind kind,
+                               uint32_t& carried);
 int countPictureStartCodesWith(PictureSearch search, std::span<const uint8_t> piece,
                                VideoKind kind);
 

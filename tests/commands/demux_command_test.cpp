@@ -187,8 +187,8 @@ TEST_F(DemuxCommandTest, ContinueUntickedDuringTheFirstPart) {
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1_2.VC-1.stream.0.mpv"), first.video);
 }
 
-// Demux takes 1/23.976 s per picture and adds no empty line; near a whole second it shows
-// another second than Read EVO.
+// For a stream without timestamps, Demux takes 1/23.976 s per picture and adds no empty
+// line; near a whole second it shows another second than Read EVO.
 TEST_F(DemuxCommandTest, FrameCountSummaryHasItsOwnDivisor) {
     for (auto [pictures, scanLine, demuxLine] :
          {std::tuple{172800, "172800 frames (2:00:07 s) count in video stream 0.",
@@ -198,7 +198,7 @@ TEST_F(DemuxCommandTest, FrameCountSummaryHasItsOwnDivisor) {
         SCOPED_TRACE(pictures);
         ProgramStream ps;
         Bytes es;
-        ps.add(vc1PicturePacks(pictures, 4, 90000, es));
+        ps.add(vc1PicturePacks(pictures, 4, std::nullopt, es));
         ps.writeFile(dir.file("count.EVO"));
         form.clearLog();
         choose(dir.file("count.EVO"));

@@ -43,15 +43,20 @@ class FeatureFaultTest : public CommandTest {
     std::string out;
 
     FeatureFaultTest() {
-        // 1,200 pictures of 1,000 bytes a chunk: the video output outgrows its buffer.
+        // 1,200 pictures of 1,000 bytes a chunk: the video output outgrows its buffer. The late
+        // chunk of a part goes on where the early one ends.
         const FeatureOptions big = {.pictures = 1200, .pictureSize = 1000};
+        const auto after = [](uint32_t base) {
+            return static_cast<uint32_t>(base + 1200 * kFilmPictureTicks);
+        };
         chunks = {
             featurePart(with(big, {.basePts = 900000})),
-            featurePart(with(big, {.basePts = 2000000, .seed = 3, .systemHeader = false})),
+            featurePart(with(big, {.basePts = after(900000), .seed = 3, .systemHeader = false})),
             featurePart(with(big, {.secondAudio = true, .basePts = kTimeBase, .seed = 9})),
-            featurePart(with(
-                big,
-                {.secondAudio = true, .basePts = 3000000, .seed = 12, .systemHeader = false}))};
+            featurePart(with(big, {.secondAudio = true,
+                                   .basePts = after(kTimeBase),
+                                   .seed = 12,
+                                   .systemHeader = false}))};
         writePartFile(firstPart(), chunks[kFirstEarly], chunks[kFirstLate]);
         writePartFile(secondPart(), chunks[kSecondEarly], chunks[kSecondLate]);
         out = dir.file("out");

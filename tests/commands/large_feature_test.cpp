@@ -32,8 +32,9 @@ class LargeFeature : public CommandTest {
   protected:
     // The first part: packets at its start, across the 4 GiB mark and beyond it near the end.
     FeaturePart start = featurePart({.basePts = 900000});
-    FeaturePart across = featurePart({.basePts = 2000000, .seed = 3, .systemHeader = false});
-    FeaturePart beyond = featurePart({.basePts = 4000000, .seed = 5, .systemHeader = false});
+    // The chunks of the first part follow one another in time, 12 pictures each.
+    FeaturePart across = featurePart({.basePts = 945045, .seed = 3, .systemHeader = false});
+    FeaturePart beyond = featurePart({.basePts = 990090, .seed = 5, .systemHeader = false});
     FeaturePart second = featurePart({.basePts = 6000000, .seed = 9});
     std::string out;
 

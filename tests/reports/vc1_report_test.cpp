@@ -2,68 +2,13 @@
 
 #include "report_harness.h"
 #include "reports/reports.h"
-#include "support/bit_writer.h"
+#include "support/vc1_sequence_header.h"
 
 namespace morvale::testing {
 namespace {
 
 constexpr uint64_t kPts = 0x00000000DEADBEEF;
 const char* const kPtsLine = "   First Video PTS = 00000000DEADBEEF";
-
-// The advanced-profile sequence header fields up to the frame rate (SMPTE 421M 6.1).
-struct Vc1Sequence {
-    int profile = 3;
-    int level = 3;
-    int colordiffFormat = 1;
-    int maxCodedWidth = 959;
-    int maxCodedHeight = 539;
-    bool pulldown = true;
-    bool interlace = false;
-    bool displayExt = true;
-    int dispHorizSize = 1919;
-    int dispVertSize = 1079;
-    bool aspectRatioFlag = true;
-    int aspectRatio = 1;
-    int aspectHorizSize = 0;  // with aspectRatio 15
-    int aspectVertSize = 0;
-    bool frameRateFlag = true;
-    bool frameRateInd = false;
-    int frameRateNr = 1;
-    int frameRateDr = 2;
-    int frameRateExp = 0;
-};
-
-std::vector<uint8_t> sequenceHeader(const Vc1Sequence& s) {
-    BitWriter w;
-    w.bytes({0x00, 0x00, 0x01, 0x0F});
-    w.bits(s.profile, 2).bits(s.level, 3).bits(s.colordiffFormat, 2);
-    w.bits(7, 3).bits(31, 5).flag(true);  // FRMRTQ_POSTPROC, BITRTQ_POSTPROC, POSTPROCFLAG
-    w.bits(s.maxCodedWidth, 12).bits(s.maxCodedHeight, 12);
-    w.flag(s.pulldown).flag(s.interlace);
-    w.flag(true).flag(false).flag(true).flag(false);  // TFCNTRFLAG, FINTERPFLAG, reserved, PSF
-    w.flag(s.displayExt);
-    if (s.displayExt) {
-        w.bits(s.dispHorizSize, 14).bits(s.dispVertSize, 14);
-        w.flag(s.aspectRatioFlag);
-        if (s.aspectRatioFlag) {
-            w.bits(s.aspectRatio, 4);
-            if (s.aspectRatio == 15) w.bits(s.aspectHorizSize, 8).bits(s.aspectVertSize, 8);
-        }
-        w.flag(s.frameRateFlag);
-        if (s.frameRateFlag) {
-            w.flag(s.frameRateInd);
-            if (s.frameRateInd) {
-                w.bits(s.frameRateExp, 16);
-            } else {
-                w.bits(s.frameRateNr, 8).bits(s.frameRateDr, 4);
-            }
-        }
-        w.flag(false);  // COLOR_FORMAT_FLAG
-    }
-    w.flag(false);                  // HRD_PARAM_FLAG
-    w.flag(true).alignWithZeros();  // stuffing
-    return w.data();
-}
 
 const std::vector<uint8_t> kEntryPoint = {0x00, 0x00, 0x01, 0x0E, 0x48, 0xD1, 0xE0, 0x80};
 const std::vector<uint8_t> kFrame = {0x00, 0x00, 0x01, 0x0D, 0x3B, 0x5C, 0xA1, 0x77, 0x12, 0x80};

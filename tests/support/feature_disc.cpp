@@ -15,17 +15,21 @@ void addAudio(ProgramStream& ps, uint8_t subStreamId, uint64_t pts, const Bytes&
 
 }  // namespace
 
-Bytes vc1PicturePacks(int count, size_t size, uint64_t pts, Bytes& es) {
+Bytes vc1PicturePacks(int count, size_t size, std::optional<uint64_t> pts, Bytes& es) {
     Bytes packs;
-    const PesHeader first = PesHeader().pts(pts).dts(pts).streamIdExtension(kVc1Extension);
-    const PesHeader later = PesHeader().streamIdExtension(kVc1Extension);
+    const PesHeader plain = PesHeader().streamIdExtension(kVc1Extension);
+    const PesHeader first = pts ? PesHeader(plain).pts(*pts).dts(*pts) : plain;
     const int perPacket = static_cast<int>(payloadRoomInPack(first) / size);
     int done = 0;
     while (done < count) {
         const int n = std::min(perPacket, count - done);
         const Bytes payload = pictures(0x0D, n, size);
         es.insert(es.end(), payload.begin(), payload.end());
-        const Bytes p = pack({pesPacket(0xFD, done == 0 ? first : later, payload)});
+        PesHeader header = first;
+        if (pts && done > 0) {
+            header = PesHeader(plain).pts(*pts + static_cast<uint64_t>(done * kFilmPictureTicks));
+        }
+        const Bytes p = pack({pesPacket(0xFD, header, payload)});
         packs.insert(packs.end(), p.begin(), p.end());
         done += n;
     }
@@ -54,7 +58,8 @@ FeaturePart featurePart(const FeatureOptions& options) {
     part.subpicturePts = static_cast<uint32_t>(videoPts + 0x3000);
     part.subpicture = concat({first, rest});
     ps.addPack({privateStream1Packet(0x20, PesHeader().pts(part.subpicturePts), first)});
-    ps.add(vc1PicturePacks(1, options.pictureSize, videoPts + 0x4000, part.video));
+    const auto lastPicture = static_cast<uint64_t>((options.pictures - 1) * kFilmPictureTicks);
+    ps.add(vc1PicturePacks(1, options.pictureSize, videoPts + lastPicture, part.video));
     ps.addPack({privateStream1Packet(0x20, PesHeader(), rest)});
     ps.add(Bytes{0x00, 0x00, 0x01, 0xB9});
     part.bytes = ps.bytes();

@@ -5,6 +5,7 @@
 // and FEATURE_2.EVO, together with the elementary streams a Demux must write for them.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,8 @@ struct FeatureOptions {
     int pictures = 12;          // VC-1 pictures (at least 2), whole ones per packet
     size_t pictureSize = 100;   // bytes per picture
     bool secondAudio = false;   // add Dolby Digital Plus 0xC1
-    uint32_t basePts = 900000;  // first video PTS; audio starts 0x100 later
+    // First video PTS; the pictures follow at film rate. Audio starts 0x100 later.
+    uint32_t basePts = 900000;
     uint8_t seed = 0;           // varies the payload bytes
     bool systemHeader = true;   // the first pack carries a system header
 };
@@ -39,9 +41,15 @@ FeaturePart featurePart(const FeatureOptions& options);
 // 32 bits little-endian, four zero bytes, then the unit's payload.
 Bytes subpictureRecord(const FeaturePart& part, uint32_t minFirstPts);
 
-// VC-1 packs holding `count` pictures of `size` bytes, whole pictures per packet, the first
-// packet with the PTS. The elementary stream is appended to `es`.
-Bytes vc1PicturePacks(int count, size_t size, uint64_t pts, Bytes& es);
+// The PTS step from one picture to the next of the features' VC-1 streams: 1,001/24,000 s, the
+// rate a stream without a rate of its own runs at.
+inline constexpr double kFilmPictureTicks = 90000.0 * 1001 / 24000;
+
+// VC-1 packs holding `count` pictures of `size` bytes, whole pictures per packet, each packet
+// with the PTS of its first picture as an encoder writes it: `pts` for the first (with a DTS),
+// one film picture more for each picture after it; no timestamps at all with nullopt. The
+// elementary stream is appended to `es`.
+Bytes vc1PicturePacks(int count, size_t size, std::optional<uint64_t> pts, Bytes& es);
 
 // Writes the part into `path`, followed by zeros up to `size` bytes (a sparse tail) when
 // size is larger than the part.

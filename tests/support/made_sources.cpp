@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
@@ -21,7 +22,9 @@ std::string madeSourceCommand(const MadeSource& source, const std::string& path)
         command +=
             " -f lavfi -i sine=frequency=" + std::to_string(330 + 110 * k) + ":sample_rate=48000";
     }
-    command += " -t " + std::to_string(source.seconds);
+    char duration[32];
+    std::snprintf(duration, sizeof duration, " -t %g", source.seconds);
+    command += duration;
     const size_t inputs = source.audio.size() + (source.video.empty() ? 0 : 1);
     for (size_t k = 0; k < inputs; ++k)
         command += " -map " + std::to_string(k);
@@ -38,6 +41,15 @@ bool makeSource(const MadeSource& source, const std::string& path) {
 
 long packCount(const std::string& path) {
     return static_cast<long>(readFileBytes(path).size()) / kPack;
+}
+
+long unitStartFrom(const std::string& path, long firstPack) {
+    const std::vector<uint8_t> bytes = readFileBytes(path);
+    for (long pack = firstPack; (pack + 1) * kPack <= static_cast<long>(bytes.size()); ++pack) {
+        const uint8_t* p = bytes.data() + pack * kPack;
+        if (p[14] == 0x00 && p[15] == 0x00 && p[16] == 0x01 && p[17] == 0xBB) return pack;
+    }
+    return -1;
 }
 
 void copyPacks(const std::string& from, const std::string& to, long firstPack, long packs) {

@@ -18,7 +18,7 @@ struct MadeSource {
     // One encoder per audio stream, each fed a tone of its own (ac3, pcm_dvd, dca, mp2...).
     std::vector<std::string> audio;
     std::string muxer = "dvd";
-    int seconds = 4;
+    double seconds = 4;
 };
 
 // The ffmpeg command that writes the source to path.
@@ -31,5 +31,9 @@ bool makeSource(const MadeSource& source, const std::string& path);
 void copyPacks(const std::string& from, const std::string& to, long firstPack, long packs = -1);
 // The number of whole 2,048-byte packs a file holds.
 long packCount(const std::string& path);
+// The first pack at or after firstPack whose first packet is a system header: in a DVD VOB the
+// navigation pack that opens a video object unit, where a group of pictures begins, and so
+// where an authoring tool may end one part of a feature and begin the next. -1 when none.
+long unitStartFrom(const std::string& path, long firstPack);
 
 }  // namespace morvale::testing
