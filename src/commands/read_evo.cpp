@@ -1,5 +1,7 @@
 #include "commands/read_evo.h"
 
+#include <algorithm>
+
 #include "commands/command_run.h"
 #include "commands/feature_files.h"
 #include "commands/form_engine_host.h"
@@ -11,21 +13,34 @@ namespace morvale {
 
 namespace {
 
+constexpr const char* kNoStreamFound = "No video, audio or subpicture stream found.";
+
 // The first part is opened shared: other programs may go on writing it.
 constexpr FeaturePass kScanPass{ShareMode::Shared, "Reading", false, " "};
 
-// Scans both parts, handing what each held to the session's recorder (if any). Throws
-// FileError.
-void scanFeature(Session& session, Form& form, const SecondPart& part, RunningTimes& times) {
+bool anyStreamFound(const EngineState& engine) {
+    const auto found = [](const auto& ids) {
+        return std::any_of(ids.begin(), ids.end(), [](int32_t id) { return id >= 0; });
+    };
+    return found(engine.videoStreamIds) || found(engine.audioStreamIds) ||
+           found(engine.subpictureStreamIds);
+}
+
+// Scans both parts, handing what each held to the session's recorder (if any); true when
+// either held a stream. Throws FileError.
+bool scanFeature(Session& session, Form& form, const SecondPart& part, RunningTimes& times) {
     FormEngineHost host(form);
+    bool found = false;
     runFeature(session, form, part, kScanPass, {}, [&](SourceFile& source) {
         const auto countsBefore = session.engine.frameCounts;
         demux(session.engine, host, source, EngineMode::Scan);
         times.addPart(session.engine, countsBefore);
+        found = found || anyStreamFound(session.engine);
         if (session.scanRecorder) {
             session.scanRecorder->addPart(source.path(), session.engine, countsBefore);
         }
     });
+    return found;
 }
 
 void logFrameCounts(Form& form, const EngineState& engine, const RunningTimes& times) {
@@ -55,9 +70,11 @@ void bCheckClick(Session& session, Form& form) {
     engine.minFirstPts = 0xFFFFFFFF;
     const SecondPart part = secondPartOf(form, session.selection);
     RunningTimes times;
-    if (!runFileWork(form, [&] { scanFeature(session, form, part, times); })) return;
+    bool found = false;
+    if (!runFileWork(form, [&] { found = scanFeature(session, form, part, times); })) return;
 
     ListFoundStreams(form, engine);
+    if (!found) form.log(kNoStreamFound);
     logDone(form);
     logFrameCounts(form, engine, times);
     form.setEnabled(Button::Check, true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 #include "engine/engine_types.h"
@@ -75,6 +76,9 @@ struct ParserState {
     // The stream_id_extension of the last 0xFD packet that carried one: a 0xFD packet
     // without the extension-2 field belongs to that stream.
     int32_t lastVc1StreamId = -1;
+    // The identifiers a scan has named as left out in this file, per id space (IdCarrier):
+    // streams sharing another stream's slot, MPEG audio.
+    std::array<std::bitset<256>, 3> namedLeftOut{};
 };
 
 }  // namespace morvale

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #if defined(__x86_64__)
 #include <emmintrin.h>
@@ -27,6 +28,25 @@ uint32_t onesIn16(const uint8_t* p) {
         mask |= uint32_t{p[k] == 0x01} << k;
     return mask;
 #endif
+}
+
+// "0x" and the identifier in two upper-case hexadecimal digits.
+std::string hexByte(uint8_t id) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", static_cast<unsigned>(id));
+    return text;
+}
+
+constexpr std::string_view slotKindWord(SlotKind kind) {
+    switch (kind) {
+        case SlotKind::Video:
+            return "video";
+        case SlotKind::Audio:
+            return "audio";
+        case SlotKind::Subpicture:
+            break;
+    }
+    return "subpicture";
 }
 
 constexpr bool handsOn(PacketTarget target) {
@@ -231,6 +251,9 @@ void StreamParser::startCode(uint8_t streamId) {
             break;
         case StartCodeAction::MpegAudio:
             s_.packetTarget = PacketTarget::TargetMpegAudio;
+            nameLeftOut(IdCarrier::PesStreamId, streamId, [streamId] {
+                return "   MPEG audio stream " + hexByte(streamId) + ": left out.";
+            });
             break;
         case StartCodeAction::PrivateStream1:
             s_.packetTarget = PacketTarget::TargetPrivate1;
@@ -252,6 +275,8 @@ void StreamParser::videoStartCode(uint8_t streamId) {
         // The packet's own header is read afterwards: an MPEG-2 stream takes the PTS left by
         // the packets before it, unless its header carries a PTS and a DTS.
         if (slot.format == StreamFormat::Mpeg2Video) s_.videoPts = s_.packetPts;
+    } else if (tables_.videoStreamIds[slot.slot] != streamId) {
+        sharesSlot(IdCarrier::PesStreamId, streamId, slot, tables_.videoStreamIds[slot.slot]);
     }
     s_.videoKind = videoKindOf(slot.format);
     s_.packetTarget = PacketTarget::TargetVideo;
@@ -369,6 +394,8 @@ void StreamParser::ext2Byte(uint8_t b) {
             tables_.videoStreamIds[slot->slot] = id;
             announce(slot->format, slot->slot);
             s_.videoPts = s_.packetPts;
+        } else if (tables_.videoStreamIds[slot->slot] != id) {
+            sharesSlot(IdCarrier::StreamIdExtension, id, *slot, tables_.videoStreamIds[slot->slot]);
         }
         s_.packetTarget = PacketTarget::TargetVideo;
         s_.packetStreamId = id;
@@ -416,6 +443,9 @@ void StreamParser::subpictureStart(uint8_t subStreamId, const SlotAssignment& sl
         if (plain && mode_ == EngineMode::Scan && host_.details()) {
             host_.log(firstPtsLine(s_.packetPts));
         }
+    } else if (tables_.subpictureStreamIds[slot.slot] != subStreamId) {
+        sharesSlot(IdCarrier::SubStreamId, subStreamId, slot,
+                   tables_.subpictureStreamIds[slot.slot]);
     }
     if (plain && mode_ == EngineMode::Scan) s_.packetPts = 0;
     s_.substreamRemaining = 0;
@@ -435,6 +465,8 @@ void StreamParser::audioDecision(uint8_t r) {
             tables_.audioStreamIds[slot->slot] = r;
             announce(slot->format, slot->slot);
             s_.audioPts = s_.packetPts;
+        } else if (tables_.audioStreamIds[slot->slot] != r) {
+            sharesSlot(IdCarrier::SubStreamId, r, *slot, tables_.audioStreamIds[slot->slot]);
         }
     }
     s_.packetStreamId = r;
@@ -486,6 +518,27 @@ void StreamParser::mlpHeaderByte() {
         s_.inPayload = true;
         s_.packetTarget = PacketTarget::TargetAudio;
     }
+}
+
+// A stream is named as left out once per file, the first time a scan meets it.
+template <class Line>
+void StreamParser::nameLeftOut(IdCarrier carrier, uint8_t id, Line line) {
+    if (mode_ != EngineMode::Scan) return;
+    auto& named = s_.namedLeftOut[static_cast<size_t>(carrier)];
+    if (named.test(id)) return;
+    named.set(id);
+    host_.log(line());
+}
+
+// Its packets are parsed but counted and written nowhere: a slot and its output hold one
+// stream, the one seen first in the file.
+void StreamParser::sharesSlot(IdCarrier carrier, uint8_t id, const SlotAssignment& slot,
+                              int32_t owner) {
+    nameLeftOut(carrier, id, [&] {
+        return "   Stream " + hexByte(id) + " shares " + std::string(slotKindWord(slot.kind)) +
+               " slot " + std::to_string(slot.slot) + " with stream " +
+               hexByte(static_cast<uint8_t>(owner)) + ": left out.";
+    });
 }
 
 void StreamParser::announce(StreamFormat format, int slot) {

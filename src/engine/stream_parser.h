@@ -81,6 +81,9 @@ class StreamParser {
     void lpcmHeaderByte(uint8_t b);
     void mlpHeaderByte();
 
+    template <class Line>
+    void nameLeftOut(IdCarrier carrier, uint8_t id, Line line);
+    void sharesSlot(IdCarrier carrier, uint8_t id, const SlotAssignment& slot, int32_t owner);
     void takePts(uint32_t pts);
     void announce(StreamFormat format, int slot);
 

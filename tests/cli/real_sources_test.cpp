@@ -204,7 +204,7 @@ class NoSilentLoss : public RealSourcesTest, public ::testing::WithParamInterfac
 
 // Every stream ffprobe lists is announced or named as left out, and nothing else is
 // announced; a scan that finds nothing says so before "Done.".
-TEST_P(NoSilentLoss, DISABLED_EveryStreamIsAnnouncedOrNamedAsLeftOut) {
+TEST_P(NoSilentLoss, EveryStreamIsAnnouncedOrNamedAsLeftOut) {
     const std::string source = GetParam().make(dir);
     const CliResult result = runCliProcess({"scan", "--no-details", "--no-fast-check", source});
     ASSERT_EQ(result.status, 0) << result.err;

@@ -170,7 +170,9 @@ TEST_F(ReadEvoTest, SizeLineTruncatesToWholeMebibytes) {
         form.clearLog();
         choose(dir.file("size.EVO"));
         bCheckClick(session, form);
-        EXPECT_THAT(lines(), ElementsAre("Opening file size.EVO", line, "Done.", ""));
+        EXPECT_THAT(lines(),
+                    ElementsAre("Opening file size.EVO", line,
+                                "No video, audio or subpicture stream found.", "Done.", ""));
         // Nothing found: every box disabled, Demux and Rebuild off.
         EXPECT_TRUE(listedCaptions().empty());
         EXPECT_FALSE(form.isEnabled(Button::Demux));

@@ -55,6 +55,10 @@ inline std::vector<std::string> mixedStreamScanLines() {
             "   First PTS = 0001737C",
             "Dolby Digital Plus audio stream 10 found!",
             "   First PTS = 00017700",
+            "   MPEG audio stream 0xC0: left out.",
+            "   Stream 0x61 shares subpicture slot 1 with stream 0x21: left out.",
+            "   Stream 0x88 shares audio slot 0 with stream 0x80: left out.",
+            "   Stream 0xE2 shares video slot 0 with stream 0x55: left out.",
             "Subpicture stream 2 found!",
             "   First PTS = 000182B8"};  // left by the discarded 0x57 packet
 }

@@ -101,8 +101,12 @@ TEST(OneStreamPerOutput, VobWithDolbyDigitalDtsAndLpcmInOneSlot) {
     DemuxRun scan;
     scan.host.detailsOption = true;
     scan.run(ps.bytes(), EngineMode::Scan);
-    EXPECT_THAT(scan.host.lines, ::testing::ElementsAre("Dolby Digital audio stream 0 found!",
-                                                        "   First PTS = 000003E8"));
+    EXPECT_THAT(
+        scan.host.lines,
+        ::testing::ElementsAre("Dolby Digital audio stream 0 found!", "   First PTS = 000003E8",
+                               "   Stream 0x88 shares audio slot 0 with stream 0x80: left out.",
+                               "   Stream 0xA0 shares audio slot 0 with stream 0x80: left out.",
+                               "   MPEG audio stream 0xC0: left out."));
 }
 
 TEST(OneStreamPerOutput, VideoSlotSharedByMpeg2AndVc1CountsAndWritesTheFirst) {
@@ -117,7 +121,11 @@ TEST(OneStreamPerOutput, VideoSlotSharedByMpeg2AndVc1CountsAndWritesTheFirst) {
     DemuxRun scan;
     scan.host.countFramesOption = true;
     scan.run(ps.bytes(), EngineMode::Scan);
-    EXPECT_THAT(scan.host.lines, ::testing::ElementsAre("MPEG-2 video stream 0 found!"));
+    EXPECT_THAT(
+        scan.host.lines,
+        ::testing::ElementsAre("MPEG-2 video stream 0 found!",
+                               "   Stream 0x55 shares video slot 0 with stream 0xE0: left out.",
+                               "   Stream 0xE2 shares video slot 0 with stream 0xE0: left out."));
     EXPECT_EQ(scan.state.frameCounts[0], 4);
 
     DemuxRun demux;

@@ -54,6 +54,10 @@ TEST(SplitAnywhere, TheMixedStreamParsesAsExpected) {
                             "MPEG-2 video stream 1 found!", "LPCM audio stream 1 found!",
                             "Dolby TrueHD (MLP) audio stream 2 found!",
                             "Dolby Digital Plus audio stream 10 found!",
+                            "   MPEG audio stream 0xC0: left out.",
+                            "   Stream 0x61 shares subpicture slot 1 with stream 0x21: left out.",
+                            "   Stream 0x88 shares audio slot 0 with stream 0x80: left out.",
+                            "   Stream 0xE2 shares video slot 0 with stream 0x55: left out.",
                             "Subpicture stream 2 found!", "   First PTS = 000182B8"));
 }
 

@@ -205,7 +205,9 @@ TEST(Video, Mpeg2AndH264IdentifyTheirSlotsAndTakeTheirVideoPtsAsTheyDo) {
     ParseRun steps;
     runParser(run, stream, EngineMode::Scan);
     EXPECT_THAT(run.host.lines,
-                ElementsAre("MPEG-2 video stream 1 found!", "H.264 video stream 0 found!"));
+                ElementsAre("   MPEG audio stream 0xC0: left out.", "MPEG-2 video stream 1 found!",
+                            "H.264 video stream 0 found!",
+                            "   Stream 0xE3 shares video slot 1 with stream 0xE1: left out."));
     EXPECT_EQ(run.tables.videoStreamIds[0], 0xE2);
     EXPECT_EQ(run.tables.videoStreamIds[1], 0xE1);
     ASSERT_EQ(run.recorder.pieces.size(), 4u);
@@ -297,7 +299,10 @@ TEST(PrivateStream1, StreamsOfOneSlotAreAnnouncedOnceByTheFirst) {
                       privateStream1Packet(0x88, PesHeader(), filler(11)),
                       privateStream1Packet(0xA0, PesHeader(), filler(12))}),
               EngineMode::Scan);
-    EXPECT_THAT(run.host.lines, ElementsAre("Dolby Digital audio stream 0 found!"));
+    EXPECT_THAT(run.host.lines,
+                ElementsAre("Dolby Digital audio stream 0 found!",
+                            "   Stream 0x88 shares audio slot 0 with stream 0x80: left out.",
+                            "   Stream 0xA0 shares audio slot 0 with stream 0x80: left out."));
     EXPECT_EQ(run.tables.audioStreamIds[0], 0x80);
     // The parser hands all three on; which of them the slot takes is decided after it.
     ASSERT_EQ(run.recorder.pieces.size(), 3u);
@@ -314,7 +319,9 @@ TEST(PrivateStream1, SubpictureAndExtendedSubpictureShareASlot) {
                       privateStream1Packet(0x75, PesHeader(), filler(7))}),
               EngineMode::Scan);
     EXPECT_THAT(run.host.lines,
-                ElementsAre("Subpicture stream 1 found!", "Extended subpicture stream 21 found!"));
+                ElementsAre("Subpicture stream 1 found!",
+                            "   Stream 0x61 shares subpicture slot 1 with stream 0x21: left out.",
+                            "Extended subpicture stream 21 found!"));
     EXPECT_EQ(run.tables.subpictureStreamIds[1], 0x21);
     EXPECT_EQ(run.tables.subpictureStreamIds[21], 0x75);
     ASSERT_EQ(run.recorder.pieces.size(), 3u);
