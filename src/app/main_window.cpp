@@ -136,7 +136,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
         // Closing stops the run like Cancel; the window goes once the command has returned.
         event->ignore();
         if (closePending_ || !askToStopRun()) return;
-        session_.engine.cancelRequested = true;
+        session_.engine.requestStopByUser();
         FormClose();
         closePending_ = true;
         return;

@@ -11,7 +11,7 @@ constexpr const char* kClearLine = "\r\033[K";
 CliForm::CliForm(Session& session, std::ostream& out, std::ostream& err, bool showStatus)
     : session_(session), out_(out), err_(err), showStatus_(showStatus) {
     onPump = [this] {
-        if (StopSignals::received()) session_.engine.cancelRequested = true;
+        if (StopSignals::received()) session_.engine.requestStopByUser();
     };
 }
 

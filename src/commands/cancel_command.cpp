@@ -7,7 +7,7 @@ bool stopConfirmed(const EngineState& engine, Form& form) {
 }
 
 void bCancelClick(Session& session, Form& form) {
-    if (stopConfirmed(session.engine, form)) session.engine.cancelRequested = true;
+    if (stopConfirmed(session.engine, form)) session.engine.requestStopByUser();
 }
 
 }  // namespace morvale

@@ -79,6 +79,15 @@ private:
     bool rebuild_;
 };
 
+// The line a command stopped by the user logs before "Done.".
+inline constexpr const char* kStoppedScan = "Stopped by Cancel.";
+inline constexpr const char* kStoppedWriting =
+    "Stopped by Cancel: the output files hold what was written so far.";
+
+inline void logStoppedByUser(Form& form, const EngineState& engine, const char* line) {
+    if (engine.cancelledByUser) form.log(line);
+}
+
 // The closing lines of a command that ran to its end.
 inline void logDone(Form& form) {
     form.log("Done.");

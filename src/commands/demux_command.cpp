@@ -95,6 +95,7 @@ void bDemuxClick(Session& session, Form& form) {
         return;
     }
 
+    logStoppedByUser(form, engine, kStoppedWriting);
     logDone(form);
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         const int32_t count = engine.frameCounts[slot];

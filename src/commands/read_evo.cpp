@@ -75,6 +75,7 @@ void bCheckClick(Session& session, Form& form) {
 
     ListFoundStreams(form, engine);
     if (!found) form.log(kNoStreamFound);
+    logStoppedByUser(form, engine, kStoppedScan);
     logDone(form);
     logFrameCounts(form, engine, times);
     form.setEnabled(Button::Check, true);

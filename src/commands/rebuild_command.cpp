@@ -43,6 +43,7 @@ void bRebuildClick(Session& session, Form& form) {
         writing.giveBack();
         return;
     }
+    logStoppedByUser(form, session.engine, kStoppedWriting);
     logDone(form);
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);

@@ -13,7 +13,7 @@ namespace {
 
 void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
     host.setCancelEnabled(true);
-    state.cancelRequested = false;
+    state.cancelRequested = state.cancelledByUser = false;
     state.confirmCancel = mode == EngineMode::Demux;
     state.clearStreamIds();
     state.audioPtsReported.fill(false);

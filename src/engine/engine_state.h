@@ -54,6 +54,9 @@ struct EngineState {
 
     // Sets every entry of the three identifier tables to -1.
     void clearStreamIds();
+    // The user's stop (Cancel, closing the window, a stop signal): the running loop stops at
+    // its next block, and the command says why when it ends.
+    void requestStopByUser() { cancelRequested = cancelledByUser = true; }
 };
 
 }  // namespace morvale

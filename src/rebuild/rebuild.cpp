@@ -141,7 +141,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
              RebuildNumbering& numbering) {
     host.setCancelEnabled(true);
     state.confirmCancel = true;
-    state.cancelRequested = false;
+    state.cancelRequested = state.cancelledByUser = false;
     const double start = host.clock().now();
     const std::string name = fileNameOf(source.path());
 

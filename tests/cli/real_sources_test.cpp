@@ -445,7 +445,7 @@ const StopCase kStopCases[] = {
 class StoppedRuns : public RealSourcesTest, public ::testing::WithParamInterface<StopCase> {};
 
 // A run the user stops says so before "Done."; the fast-check limit adds nothing.
-TEST_P(StoppedRuns, DISABLED_SayWhatStoppedThem) {
+TEST_P(StoppedRuns, SayWhatStoppedThem) {
     const StopCase& c = GetParam();
     // A real VOB at the start of a sparse 16 GiB file: the stop comes long before its end.
     const std::string vob = make({.audio = {"ac3"}}, "made.vob");

@@ -1,8 +1,8 @@
 // Cancel at each phase of Read EVO, Demux and Rebuild over a two-part feature: in the middle
 // of the first part, at its end before the second, and in the middle of the second part. The
-// run ends normally with "Done." and without picture counts, the files keep exactly what was
-// read before the stop, and a cancel left from one run does not stop the next before its first
-// block.
+// run ends normally with a line that says it was stopped, "Done." and without picture counts, the
+// files keep exactly what was read before the stop, and a cancel left from one run does not stop
+// the next before its first block.
 
 #include "feature_faults.h"
 
@@ -41,14 +41,14 @@ class CommandCancel : public FeatureFaultTest {
     }
     int clicks() const { return clicks_; }
 
-    // The ending of a cancelled run: "Done." and an empty line last (no picture count), the
-    // second part read only when the stop came in it, and Cancel off.
-    void expectCancelledEnding(const Phase& phase) {
+    // The ending of a cancelled run: the line that says so, "Done." and an empty line last (no
+    // picture count), the second part read only when the stop came in it, and Cancel off.
+    void expectCancelledEnding(const Phase& phase, const char* stoppedLine) {
         EXPECT_EQ(clicks_, 1);
         EXPECT_EQ(form.errors().size(), 0u);
         const Lines log = lines();
-        ASSERT_GE(log.size(), 2u);
-        EXPECT_THAT(Lines(log.end() - 2, log.end()), ElementsAre("Done.", ""));
+        ASSERT_GE(log.size(), 3u);
+        EXPECT_THAT(Lines(log.end() - 3, log.end()), ElementsAre(stoppedLine, "Done.", ""));
         if (phase.chunksRead > 2) {
             EXPECT_THAT(log, Contains("Continue on FEATURE_2.EVO"));
         } else {
@@ -74,9 +74,9 @@ TEST_F(CommandCancel, ReadEvoAtEachPhase) {
         form.clearLog();
         cancelAt(phase);
         bCheckClick(session, form);
-        expectCancelledEnding(phase);
+        expectCancelledEnding(phase, "Stopped by Cancel.");
         EXPECT_EQ(session.engine.frameCounts[0], 0);  // counts of a stopped scan are dropped
-        EXPECT_TRUE(form.questions().empty());  // a scan stops without a question
+        EXPECT_TRUE(form.questions().empty());        // a scan stops without a question
         // The lists show the streams of the part the scan stopped in.
         if (phase.chunksRead > 2) {
             EXPECT_THAT(listedCaptions(), ElementsAre("VC-1.stream.0", "DD+.stream.00",
@@ -102,7 +102,8 @@ TEST_F(CommandCancel, DemuxAtEachPhase) {
         form.clearLog();
         cancelAt(phase);
         bDemuxClick(session, form);
-        expectCancelledEnding(phase);
+        expectCancelledEnding(phase,
+                              "Stopped by Cancel: the output files hold what was written so far.");
         EXPECT_EQ(session.engine.frameCounts[0], 0);
         EXPECT_EQ(form.questions().size(), ++questions);
         expectDemuxedChunks(phase.chunksRead);
@@ -124,7 +125,8 @@ TEST_F(CommandCancel, RebuildAtEachPhase) {
         form.clearLog();
         cancelAt(phase);
         bRebuildClick(session, form);
-        expectCancelledEnding(phase);
+        expectCancelledEnding(phase,
+                              "Stopped by Cancel: the output files hold what was written so far.");
         EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, rebuiltSize(phase.chunksRead)));
         EXPECT_TRUE(closedAgain(rebuilt()));
         EXPECT_TRUE(form.isEnabled(Button::Demux));
