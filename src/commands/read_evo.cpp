@@ -71,7 +71,9 @@ void bCheckClick(Session& session, Form& form) {
     const SecondPart part = secondPartOf(form, session.selection);
     RunningTimes times;
     bool found = false;
+    session.scannedSource.clear();
     if (!runFileWork(form, [&] { found = scanFeature(session, form, part, times); })) return;
+    session.scannedSource = form.text(Edit::EvoFile);
 
     ListFoundStreams(form, engine);
     if (!found) form.log(kNoStreamFound);

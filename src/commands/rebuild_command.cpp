@@ -17,7 +17,8 @@ constexpr FeaturePass kRebuildPass{ShareMode::Exclusive, "Rebuilding", true};
 void rebuildFeature(Session& session, Form& form, const SecondPart& part,
                     const std::string& outputName) {
     OutputFile output;
-    RebuildNumbering numbering;
+    // Ids are renumbered only by a scan of this very source.
+    RebuildNumbering numbering(session.scannedSource == form.text(Edit::EvoFile));
     FormEngineHost host(form);
     auto create = [&] {
         output = OutputFile::create(outputName);

@@ -28,6 +28,9 @@ struct Session {
     TrackMarkTables xplMarks;
     // When set, Read EVO hands it what the engine left after each part of the feature.
     FeatureScanRecorder* scanRecorder = nullptr;
+    // The source the last completed Read EVO read (its path as the source field gave it),
+    // empty when none did: the rebuild renumbers only what a scan of its source listed.
+    std::string scannedSource;
     // A command is running: the others are locked out until it returns.
     bool running = false;
 };

@@ -17,10 +17,17 @@ namespace {
 // rules still run pack by pack.
 constexpr int64_t kPacksPerChunk = (kBlockSize - kPackSize) / kPackSize;
 
-struct PackStream {
-    const StreamKind& kind;
-    uint8_t id;
+// A packet's stream: where its identifier lies in the pack, and the kind the identifier
+// names (nullptr for none the program knows).
+struct PacketStream {
+    IdCarrier carrier;
+    uint8_t* idByte;
+    const StreamKind* kind;
 };
+
+// The first packet lies behind a 14-byte pack header.
+constexpr int kFirstPacketOffset = kFirstStreamIdOffset - 3;
+constexpr int kPesHeaderDataLengthAt = 8;  // from the packet's start code on
 
 bool startsWithPackStartCode(const uint8_t* pack) {
     return pack[0] == 0x00 && pack[1] == 0x00 && pack[2] == 0x01 && pack[3] == kPackStartCode;
@@ -59,20 +66,67 @@ uint8_t& keptCounter(RebuildNumbering& numbering, SlotKind kind) {
     return numbering.keptSubpictureCount;
 }
 
-// Drops a stream the last scan listed whose box is unticked; a kept stream gets its new id
-// the first time it is met. Streams the scan did not list are kept.
-bool keepStream(const PackStream& stream, const EngineState& state, const EngineHost& ticks,
-                RebuildNumbering& numbering) {
-    const SlotKind slotKind = stream.kind.slotKind;
-    auto slot = scannedSlotOf(state, slotKind, stream.id);
-    if (slot && !ticks.ticked(slotKind, *slot)) return false;
-    uint8_t& mapped = numbering.streamIdMap[stream.id];
-    if (mapped == RebuildNumbering::kUnassigned) {
-        uint8_t& counter = keptCounter(numbering, slotKind);
-        mapped = renumbered(stream.kind, stream.id, counter);
+// The slot the last scan listed the stream in: only streams with a slot of their own are
+// listed (MPEG audio never is).
+std::optional<int> listedSlotOf(const PacketStream& stream, const EngineState& state) {
+    if (stream.kind == nullptr || !stream.kind->hasSlot) return std::nullopt;
+    return scannedSlotOf(state, stream.kind->slotKind, *stream.idByte);
+}
+
+// A stream the last scan listed whose box is unticked is dropped; every other is kept.
+bool keepStream(const PacketStream& stream, const EngineState& state, const EngineHost& ticks) {
+    const auto slot = listedSlotOf(stream, state);
+    return !slot || ticks.ticked(stream.kind->slotKind, *slot);
+}
+
+// A listed and kept stream gets its new id where it is first met; then the packet carries
+// the new id of its stream, if it has one.
+void renumber(const PacketStream& stream, const EngineState& state, const EngineHost& ticks,
+              RebuildNumbering& numbering) {
+    uint8_t& mapped = numbering.map(stream.carrier)[*stream.idByte];
+    if (mapped == RebuildNumbering::kUnassigned && numbering.renumber &&
+        listedSlotOf(stream, state) && keepStream(stream, state, ticks)) {
+        uint8_t& counter = keptCounter(numbering, stream.kind->slotKind);
+        mapped = renumbered(*stream.kind, *stream.idByte, counter);
         ++counter;
     }
-    return true;
+    if (mapped != RebuildNumbering::kUnassigned) *stream.idByte = mapped;
+}
+
+// The stream of the packet whose start code begins at `at`, with the identifier where the
+// MPEG-2 PES header puts it: the sub-stream id right after the header of private stream 1,
+// the stream_id_extension as the header's last byte for 0xFD, else the stream id.
+PacketStream packetStreamAt(uint8_t* pack, int at) {
+    const uint8_t streamId = pack[at + 3];
+    const IdCarrier carrier = carrierOf(streamId);
+    const int headerEnd = at + kPesHeaderDataLengthAt + pack[at + kPesHeaderDataLengthAt];
+    uint8_t* idByte = &pack[at + 3];
+    if (carrier == IdCarrier::StreamIdExtension) idByte = &pack[headerEnd];
+    if (carrier == IdCarrier::SubStreamId) idByte = &pack[headerEnd + 1];
+    return {carrier, idByte, streamKindOf(carrier, *idByte)};
+}
+
+bool isPesStreamId(uint8_t streamId) {
+    return streamId == kPrivateStream1 || streamId == kExtendedStreamId ||
+           (streamId >= 0xC0 && streamId <= 0xEF);
+}
+
+// Renumbers the PES packets after the first one, as far as the pack holds them whole.
+void renumberLaterPackets(uint8_t* pack, const EngineState& state, const EngineHost& ticks,
+                          RebuildNumbering& numbering) {
+    constexpr int kPacketHeader = 6;  // start code and PES_packet_length
+    int at = kFirstPacketOffset;
+    at += kPacketHeader + ((pack[at + 4] << 8) | pack[at + 5]);
+    while (at + kPacketHeader <= kPackSize && pack[at] == 0 && pack[at + 1] == 0 &&
+           pack[at + 2] == 1) {
+        const int end = at + kPacketHeader + ((pack[at + 4] << 8) | pack[at + 5]);
+        if (end > kPackSize) break;
+        if (isPesStreamId(pack[at + 3]) && at + kPesHeaderDataLengthAt < end) {
+            const PacketStream stream = packetStreamAt(pack, at);
+            if (stream.idByte < pack + end) renumber(stream, state, ticks, numbering);
+        }
+        at = end;
+    }
 }
 
 int tickedCount(const EngineHost& ticks, SlotKind kind, int slots) {
@@ -109,7 +163,8 @@ int64_t chunkLength(int64_t position) {
 }  // namespace
 
 void RebuildNumbering::reset() {
-    streamIdMap.fill(kUnassigned);
+    for (auto& ids : newIds)
+        ids.fill(kUnassigned);
     keptVideoCount = keptAudioCount = keptSubpictureCount = 0;
 }
 
@@ -119,22 +174,12 @@ bool rebuildPack(uint8_t* pack, const EngineState& state, const EngineHost& tick
     if (streamId == kSystemHeaderStartCode) rewriteSystemHeaderBounds(pack, ticks);
     if (!startsWithPackStartCode(pack)) return false;
 
-    const int headerLength = pack[kHeaderDataLengthOffset];
-    const IdCarrier carrier = carrierOf(streamId);
-    uint8_t* idByte = &pack[kFirstStreamIdOffset];
-    if (carrier == IdCarrier::StreamIdExtension)
-        idByte = &pack[kHeaderDataLengthOffset + headerLength];
-    if (carrier == IdCarrier::SubStreamId)
-        idByte = &pack[kHeaderDataLengthOffset + 1 + headerLength];
-    const StreamKind* kind = streamKindOf(carrier, *idByte);
-    if (kind == nullptr) return true;
-    const PackStream stream{*kind, *idByte};
-    bool kept = keepStream(stream, state, ticks, numbering);
-
-    // An id no kept stream has been numbered for keeps its own byte.
-    uint8_t mapped = numbering.streamIdMap[stream.id];
-    if (mapped != RebuildNumbering::kUnassigned) *idByte = mapped;
-    return kept;
+    // The first packet decides; its identifier is read where its header says, whatever it is.
+    const PacketStream first = packetStreamAt(pack, kFirstPacketOffset);
+    if (first.kind != nullptr && !keepStream(first, state, ticks)) return false;
+    if (first.kind != nullptr) renumber(first, state, ticks, numbering);
+    renumberLaterPackets(pack, state, ticks, numbering);
+    return true;
 }
 
 void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFile& output,

@@ -13,22 +13,34 @@ namespace morvale {
 // How a rebuild renumbers the streams it keeps. It lives for one click of "Rebuild" and
 // carries over from the first part of a feature into the second.
 struct RebuildNumbering {
-    RebuildNumbering() { reset(); }
+    // renumber: false when the last scan was not of this source; then every id keeps its
+    // byte (the drop decisions still follow the scan's tables and the ticks).
+    explicit RebuildNumbering(bool renumber = true) : renumber(renumber) { reset(); }
     void reset();
 
     static constexpr uint8_t kUnassigned = 0xFF;
-    std::array<uint8_t, 256> streamIdMap;  // old id byte -> new id byte
+    bool renumber;
+    // Old id byte -> new id byte, one map per id space (IdCarrier: PES stream ids, stream
+    // id extensions, private stream 1 sub-stream ids): MPEG audio 0xC5 and sub-stream 0xC5
+    // are two streams.
+    std::array<std::array<uint8_t, 256>, 3> newIds;
     uint8_t keptVideoCount = 0;
     uint8_t keptAudioCount = 0;
     uint8_t keptSubpictureCount = 0;
+
+    std::array<uint8_t, 256>& map(IdCarrier carrier) {
+        return newIds[static_cast<size_t>(carrier)];
+    }
+    friend bool operator==(const RebuildNumbering&, const RebuildNumbering&) = default;
 };
 
 // Copies the source from its position to its end into the output, 2,048-byte pack by pack:
 // a pack that does not begin with a pack start code, or whose first packet belongs to an
 // unticked stream of the last scan, is left out; system headers get the ticked stream
-// counts as their bounds; the kept streams are renumbered per kind in order of first
-// appearance. Returns at the end of the source or when a cancel is requested. Throws
-// FileError on a failed read or write.
+// counts as their bounds; the streams the last scan listed in a slot and that are kept are
+// renumbered per kind in order of first appearance, in every packet of a kept pack, so each
+// stream carries one id throughout; every other stream keeps its id. Returns at the end of
+// the source or when a cancel is requested. Throws FileError on a failed read or write.
 void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFile& output,
              RebuildNumbering& numbering);
 

@@ -307,7 +307,7 @@ class RebuiltFiles : public RealSourcesTest, public ::testing::WithParamInterfac
 
 // ffprobe, mediainfo and mkvmerge read the rebuilt file without complaint and find exactly
 // the kept streams, each byte for byte the stream of the source.
-TEST_P(RebuiltFiles, DISABLED_OpenInEveryPeerWithExactlyTheKeptStreams) {
+TEST_P(RebuiltFiles, OpenInEveryPeerWithExactlyTheKeptStreams) {
     if (!shellSucceeds("mediainfo --Version") || !shellSucceeds("mkvmerge --version")) {
         GTEST_SKIP() << "mediainfo or mkvmerge is not installed";
     }

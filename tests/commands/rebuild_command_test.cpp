@@ -56,7 +56,9 @@ class RebuildCommand : public ::testing::Test {
         form.setText(Edit::EvoFile, path);
         EVOadj(form, session.selection);
     }
+    // As a Read EVO of the chosen source lists a stream.
     void listAudio(int slot, int id, bool ticked) {
+        session.scannedSource = form.text(Edit::EvoFile);
         session.engine.audioStreamIds[slot] = id;
         form.setBoxTicked({BoxPage::Audio, slot}, ticked);
     }
@@ -163,6 +165,33 @@ TEST_F(RebuildCommand, AfterReadXplTheScannedStreamsStillDecide) {
         readFileBytes("movie.rebuilt.EVO"),
         joined({patched(patched(nav, kAudioBoundAt, 1 << 2), kVideoBoundAt, 0xE0), c3New, c3New}));
     expectSuccessfulEnd();
+}
+
+// Only a Read EVO of the source itself lists the ids Rebuild renumbers: after a scan of
+// another file that holds the same streams, every stream keeps its id.
+TEST_F(RebuildCommand, OnlyAScanOfItsOwnSourceRenumbers) {
+    struct Case {
+        const char* scanned;
+        Bytes expected;
+    };
+    const Bytes source = joined({c3, c5});
+    writeFileBytes("movie.EVO", source);
+    writeFileBytes("copy.EVO", source);
+    const Case cases[] = {
+        {"movie.EVO",
+         joined({patched(c3, kSubStreamIdAt, 0xC0), patched(c5, kSubStreamIdAt, 0xC1)})},
+        {"copy.EVO", source},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scanned);
+        chooseSource(c.scanned);
+        bCheckClick(session, form);
+        ASSERT_EQ(session.engine.audioStreamIds[3], 0xC3);
+        chooseSource("movie.EVO");
+        bRebuildClick(session, form);
+        EXPECT_EQ(readFileBytes("movie.rebuilt.EVO"), c.expected);
+        expectSuccessfulEnd();
+    }
 }
 
 TEST_F(RebuildCommand, EveryClickNumbersAfreshAndReplacesTheOutput) {

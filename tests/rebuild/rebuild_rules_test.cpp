@@ -147,25 +147,27 @@ TEST_F(RebuildRules, VideoStreamsByStreamIdAndByStreamIdExtension) {
                       patched(vc1Pack(0x56, 3), kExtensionAt, 0x56)}));
 }
 
-TEST_F(RebuildRules, MpegAudioStreamIdsAreAudioAndShareItsNumbering) {
+// MPEG audio has no slot: no scan lists it, so it keeps its stream ids, and its 0xC5 is not
+// the sub-stream 0xC5 of the same file.
+TEST_F(RebuildRules, MpegAudioStreamIdsKeepTheirByte) {
     audio(0, 0x80, true);
+    audio(5, 0xC5, true);
     const Bytes out = run(joined({subStreamPack(0x80, 1), streamIdPack(0xC5, 2),
-                                  streamIdPack(0xD7, 3), streamIdPack(0xC5, 4)}));
-    EXPECT_EQ(out,
-              joined({subStreamPack(0x80, 1), patched(streamIdPack(0xC5, 2), kStreamIdAt, 0xC1),
-                      patched(streamIdPack(0xD7, 3), kStreamIdAt, 0xD2),
-                      patched(streamIdPack(0xC5, 4), kStreamIdAt, 0xC1)}));
+                                  streamIdPack(0xD7, 3), subStreamPack(0xC5, 4),
+                                  streamIdPack(0xC5, 5)}));
+    EXPECT_EQ(out, joined({subStreamPack(0x80, 1), streamIdPack(0xC5, 2), streamIdPack(0xD7, 3),
+                           patched(subStreamPack(0xC5, 4), kSubStreamIdAt, 0xC1),
+                           streamIdPack(0xC5, 5)}));
 }
 
-TEST_F(RebuildRules, StreamsTheScanDidNotListAreKeptAndNumbered) {
+TEST_F(RebuildRules, StreamsTheScanDidNotListAreKeptWithTheirIds) {
     // Slot 0 holds 0xC0; 0x88 maps to slot 0 as well but is not its stream. Subpicture 0x35
     // lies in slot 21, which has no box: only slots 0-15 are looked at.
     audio(0, 0xC0, false);
     state.subpictureStreamIds[21] = 0x35;
     const Bytes out = run(joined({subStreamPack(0xC0, 1), subStreamPack(0x88, 2),
                                   subStreamPack(0x35, 3), subStreamPack(0xC0, 4)}));
-    EXPECT_EQ(out, joined({subStreamPack(0x88, 2),
-                           patched(subStreamPack(0x35, 3), kSubStreamIdAt, 0x20)}));
+    EXPECT_EQ(out, joined({subStreamPack(0x88, 2), subStreamPack(0x35, 3)}));
 }
 
 TEST_F(RebuildRules, IdsNoRuleAssignsKeepTheirByte) {
@@ -185,7 +187,7 @@ TEST_F(RebuildRules, IdsNoRuleAssignsKeepTheirByte) {
     EXPECT_EQ(out, joined({unknownSubStream, patched(streamIdPack(0xE1, 4), kStreamIdAt, 0xE0),
                            patched(subStreamPack(0x25, 5), kSubStreamIdAt, 0x20), subStreamE1,
                            extension25, padding, privateStream2}));
-    EXPECT_EQ(numbering.streamIdMap[0x90], RebuildNumbering::kUnassigned);
+    EXPECT_EQ(numbering.map(IdCarrier::SubStreamId)[0x90], RebuildNumbering::kUnassigned);
 }
 
 TEST_F(RebuildRules, TheNumberingCarriesOverToTheNextCall) {
