@@ -187,6 +187,25 @@ Bytes hdDvdStream() {
     return ps.bytes();
 }
 
+// An ISO/IEC 11172-1 system stream: 12-byte pack headers, packets with stuffing, STD buffer
+// fields and timestamps without the MPEG-2 flag bytes, MPEG audio beside Dolby Digital, then
+// an MPEG-2 pack that switches back to the MPEG-2 header syntax.
+Bytes mpeg1SystemStream() {
+    ProgramStream ps;
+    ps.add(mpeg1PackHeader(1000));
+    ps.add(systemHeader(2, 1, {{0xE0, true, 46}, {0xC0, false, 32}}));
+    ps.add(mpeg1Packet(0xE0, Mpeg1Header().stuffing(2).stdBuffer(0x2000 | 46).pts(3003).dts(0),
+                       concat({mpeg2SequenceHeader(3), kGroupOfPictures, mpeg2Picture(1)})));
+    ps.add(mpeg1PackHeader(2000));
+    ps.add(mpeg1Packet(0xC0, Mpeg1Header().stdBuffer(32).pts(3600), filler(40, 21)));
+    ps.add(mpeg1Packet(0xBD, Mpeg1Header().pts(3700),
+                       concat({Bytes{0x80, 0x01, 0x00, 0x01}, ac3Frame(0, 14, 8, 2)})));
+    ps.add(mpeg1Packet(0xE0, Mpeg1Header().stuffing(16), mpeg2Picture(2)));
+    ps.add(packHeader(PackHeader().scr(3000)));
+    ps.add(pesPacket(0xE0, PesHeader().pts(9009).dts(6006), mpeg2Picture(3)));
+    return ps.bytes();
+}
+
 // ---- Control bytes ----
 
 const Bytes kAllTicked = {0x03, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -270,6 +289,8 @@ void writeDemuxSeeds(const fs::path& folder) {
     write(folder, "demux", "dvd-first-block",
           demuxInput(1, {60, 0, 200, 11}, {0x01, 0x05, 0x00, 0x01, 0x00}, dvdStream()));
     write(folder, "demux", "hddvd", demuxInput(0, {120, 7, 255, 2}, kAllTicked, hdDvdStream()));
+    write(folder, "demux", "mpeg1-system-stream",
+          demuxInput(0, {30, 9, 140, 4}, kAllTicked, mpeg1SystemStream()));
 }
 
 void writeReportSeeds(const fs::path& folder) {

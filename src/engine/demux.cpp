@@ -34,14 +34,24 @@ void showProgress(EngineHost& host, SourceFile& source, double startTime) {
     host.pumpEvents();
 }
 
+// An ISO/IEC 11172-1 pack header is two bytes shorter than an MPEG-2 one: its system header,
+// and so the bounds, lie two bytes earlier.
+int systemHeaderShift(const uint8_t* block) {
+    constexpr int kMpeg1PackHeaderShorterBy = 2;
+    const bool mpeg1Pack = block[0] == 0x00 && block[1] == 0x00 && block[2] == 0x01 &&
+                           block[3] == kPackStartCode && (block[4] & 0xF0) == 0x20;
+    return mpeg1Pack ? kMpeg1PackHeaderShorterBy : 0;
+}
+
 // The stream bounds of a system header directly behind the first pack header of the file.
 void reportSystemHeader(EngineHost& host, const uint8_t* block) {
-    if (block[kFirstStreamIdOffset - 1] != 0x01 ||
-        block[kFirstStreamIdOffset] != kSystemHeaderStartCode) {
+    const int shift = systemHeaderShift(block);
+    if (block[kFirstStreamIdOffset - shift - 1] != 0x01 ||
+        block[kFirstStreamIdOffset - shift] != kSystemHeaderStartCode) {
         return;
     }
-    const int video = block[kVideoBoundOffset] & 0x1F;
-    const int audio = (block[kAudioBoundOffset] >> 2) & 0x3F;
+    const int video = block[kVideoBoundOffset - shift] & 0x1F;
+    const int audio = (block[kAudioBoundOffset - shift] >> 2) & 0x3F;
     host.log("It contains " + std::to_string(video) + " video stream" + (video > 1 ? "s" : "") +
              " and " + std::to_string(audio) + " audio stream" + (audio > 1 ? "s." : "."));
 }

@@ -76,6 +76,12 @@ struct ParserState {
     // The stream_id_extension of the last 0xFD packet that carried one: a 0xFD packet
     // without the extension-2 field belongs to that stream.
     int32_t lastVc1StreamId = -1;
+    // The byte after a pack start code comes next; the packets after a pack header whose
+    // marker bits are 0010 have ISO/IEC 11172-1 headers (mpeg1Packets) and their header
+    // fields are read one state at a time (mpeg1Fields: 1, or 2 inside the STD buffer field).
+    uint8_t packMarkerNext = 0;
+    bool mpeg1Packets = false;
+    uint8_t mpeg1Fields = 0;
     // The identifiers a scan has named as left out in this file, per id space (IdCarrier):
     // streams sharing another stream's slot, MPEG audio.
     std::array<std::bitset<256>, 3> namedLeftOut{};

@@ -49,6 +49,29 @@ constexpr std::string_view slotKindWord(SlotKind kind) {
     return "subpicture";
 }
 
+// The start codes the parser stops at: those of its table, and the pack start code, whose
+// next byte tells MPEG-1 packs from MPEG-2 ones.
+constexpr auto kStops = [] {
+    std::array<bool, 256> stops{};
+    for (int id = 0; id < 256; ++id)
+        stops[id] = kStartCodeActions[id] != StartCodeAction::None;
+    stops[kPackStartCode] = true;
+    return stops;
+}();
+
+constexpr bool stopsAt(uint32_t startCodeRegister) {
+    return (startCodeRegister & 0xFFFFFF00u) == 0x00000100u && kStops[startCodeRegister & 0xFFu];
+}
+
+// The first byte after 00 00 01 BA: '0010' begins an ISO/IEC 11172-1 pack header, '01' an
+// ISO/IEC 13818-1 one.
+constexpr uint8_t kMpeg1PackMarker = 0x20;
+constexpr uint8_t kMpeg2PackMarker = 0x40;
+
+// The states of an MPEG-1 packet header (ParserState::mpeg1Fields).
+constexpr uint8_t kMpeg1Fields = 1;         // stuffing, the STD buffer or the timestamps next
+constexpr uint8_t kMpeg1StdSecondByte = 2;  // the second byte of the STD buffer field next
+
 constexpr bool handsOn(PacketTarget target) {
     return target == PacketTarget::TargetVideo || target == PacketTarget::TargetAudio ||
            target == PacketTarget::TargetMpegAudio || target == PacketTarget::TargetSubpicture;
@@ -81,12 +104,12 @@ void StreamParser::feed(std::span<const uint8_t> block) {
     }
 }
 
-// Whether a start code of the table ends at one of the n bytes, were they shifted in.
+// Whether a start code the parser stops at ends at one of the n bytes, were they shifted in.
 bool StreamParser::startCodeWithin(const uint8_t* bytes, size_t n) const {
     uint32_t reg = s_.startCodeRegister;
     for (size_t k = 0; k < n; ++k) {
         reg = (reg << 8) | bytes[k];
-        if (startCodeAction(reg) != StartCodeAction::None) return true;
+        if (stopsAt(reg)) return true;
     }
     return false;
 }
@@ -101,7 +124,7 @@ size_t StreamParser::stepLengthAndFixedHeader(const uint8_t* bytes) {
     s_.lengthPhase = 1;
     shiftIn(bytes[1]);
     lengthLowByte();
-    if (s_.packetTarget == PacketTarget::TargetSkipPacket) return 2;
+    if (s_.packetTarget == PacketTarget::TargetSkipPacket || s_.mpeg1Fields != 0) return 2;
     for (size_t k = 2; k < kLengthAndFixedHeader; ++k) {
         shiftIn(bytes[k]);
         fixedHeaderByte(bytes[k]);
@@ -125,7 +148,8 @@ void StreamParser::shiftInRun(const uint8_t* bytes, size_t n) {
 // test of all of them together, without a branch per counter, says so.
 bool StreamParser::hunting() const {
     const uint32_t bytes = s_.lengthPhase | s_.fixedHeaderRemaining | s_.headerDataRemaining |
-                           s_.substreamRemaining | s_.lpcmHeaderRemaining;
+                           s_.substreamRemaining | s_.lpcmHeaderRemaining | s_.mpeg1Fields |
+                           s_.packMarkerNext;
     const int32_t counters = s_.ptsRemaining | s_.ptsDtsRemaining | s_.extFlagsRemaining |
                              s_.pstdRemaining | s_.ext2Remaining | s_.mlpHeaderRemaining;
     return (bytes | static_cast<uint32_t>(counters)) == 0;
@@ -144,7 +168,7 @@ size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) 
         const uint32_t before = one >= i + 2   ? (uint32_t{data[one - 2]} << 8) | data[one - 1]
                                 : one == i + 1 ? ((s_.startCodeRegister & 0xFFu) << 8) | data[i]
                                                : s_.startCodeRegister & 0xFFFFu;
-        return before == 0 && kStartCodeActions[data[one + 1]] != StartCodeAction::None;
+        return before == 0 && kStops[data[one + 1]];
     };
     // The start code's last byte is left for the per-byte rules.
     auto upTo = [&](size_t one) {
@@ -200,14 +224,19 @@ size_t StreamParser::takePiece(std::span<const uint8_t> block, size_t i) {
     return length;
 }
 
-// The header rules, in their order; the first whose condition holds applies.
+// The header rules, in their order; the first whose condition holds applies. The byte after a
+// pack start code is looked at besides, for the syntax of the packets that follow.
 void StreamParser::stepByte(uint8_t b) {
+    if (s_.packMarkerNext) packMarker(b);
+    if (s_.startCodeRegister == (0x00000100u | kPackStartCode)) s_.packMarkerNext = 1;
     if (startCodeAction(s_.startCodeRegister) != StartCodeAction::None) {
         startCode(static_cast<uint8_t>(s_.startCodeRegister));
     } else if (s_.lengthPhase == 2) {
         s_.lengthPhase = 1;  // the high byte of PES_packet_length
     } else if (s_.lengthPhase == 1) {
         lengthLowByte();
+    } else if (s_.mpeg1Fields > 0) {
+        mpeg1FieldByte(b);
     } else if (s_.fixedHeaderRemaining > 0) {
         fixedHeaderByte(b);
     } else if (s_.ptsRemaining > 0) {
@@ -288,8 +317,46 @@ void StreamParser::lengthLowByte() {
     s_.pesRemaining = static_cast<int32_t>(s_.startCodeRegister & 0xFFFFu);
     if (s_.packetTarget == PacketTarget::TargetSkipPacket) {
         s_.skipRemaining = s_.pesRemaining;
+    } else if (s_.mpeg1Packets) {
+        s_.mpeg1Fields = kMpeg1Fields;
     } else {
         s_.fixedHeaderRemaining = 3;
+    }
+}
+
+// The packets after a pack header take its syntax; a byte that is neither marker leaves it.
+void StreamParser::packMarker(uint8_t b) {
+    s_.packMarkerNext = 0;
+    if ((b & 0xF0) == kMpeg1PackMarker) s_.mpeg1Packets = true;
+    if ((b & 0xC0) == kMpeg2PackMarker) s_.mpeg1Packets = false;
+}
+
+// An ISO/IEC 11172-1 packet header: stuffing bytes 0xFF, an optional STD buffer field ('01',
+// scale and size), then '0010' and a PTS, '0011' and a PTS and a DTS, or 0x0F for none. The
+// timestamps are read by the MPEG-2 rules with the header length they take.
+void StreamParser::mpeg1FieldByte(uint8_t b) {
+    if (s_.mpeg1Fields == kMpeg1StdSecondByte) {
+        --s_.pesRemaining;
+        s_.mpeg1Fields = kMpeg1Fields;
+    } else if (b == 0xFF) {
+        --s_.pesRemaining;
+    } else if ((b & 0xC0) == 0x40) {
+        --s_.pesRemaining;
+        s_.mpeg1Fields = kMpeg1StdSecondByte;
+    } else if ((b & 0xF0) == 0x20) {
+        s_.mpeg1Fields = 0;
+        s_.headerDataRemaining = 5;
+        s_.ptsRemaining = 5;
+        ptsByte(b);
+    } else if ((b & 0xF0) == 0x30) {
+        s_.mpeg1Fields = 0;
+        s_.headerDataRemaining = 10;
+        s_.ptsDtsRemaining = 10;
+        ptsDtsByte(b);
+    } else {  // 0x0F, or a byte no header holds
+        --s_.pesRemaining;
+        s_.mpeg1Fields = 0;
+        headerEnd();
     }
 }
 

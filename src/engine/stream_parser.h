@@ -65,6 +65,8 @@ class StreamParser {
     void startCode(uint8_t streamId);
     void videoStartCode(uint8_t streamId);
     void lengthLowByte();
+    void packMarker(uint8_t b);
+    void mpeg1FieldByte(uint8_t b);
     void fixedHeaderByte(uint8_t b);
     void ptsByte(uint8_t b);
     void ptsDtsByte(uint8_t b);

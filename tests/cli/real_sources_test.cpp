@@ -380,7 +380,7 @@ Bytes lpcmSamplesOf(const std::string& source, uint32_t id, const std::string& p
 
 // Every stream of an ISO/IEC 11172-1 system stream that the program handles is announced and
 // demuxed to ffmpeg's own copy of it; nothing else is announced.
-TEST_P(Mpeg1Streams, DISABLED_AreReadWithTheirOwnHeaderSyntax) {
+TEST_P(Mpeg1Streams, AreReadWithTheirOwnHeaderSyntax) {
     const std::string source = make(GetParam().source, "system.mpg");
     const CliResult result = runCliProcess({"demux", "--no-details", "-o", out(), source});
     ASSERT_EQ(result.status, 0) << result.err;

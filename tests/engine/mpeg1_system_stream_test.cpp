@@ -37,7 +37,7 @@ const HeaderCase kHeaderCases[] = {
 
 class Mpeg1SystemStream : public ::testing::TestWithParam<HeaderCase> {};
 
-TEST_P(Mpeg1SystemStream, DISABLED_PacketsAreReadWithTheMpeg1HeaderSyntax) {
+TEST_P(Mpeg1SystemStream, PacketsAreReadWithTheMpeg1HeaderSyntax) {
     const HeaderCase& c = GetParam();
     const Bytes video = mpeg2Pictures(6, 700);
     const Bytes ac3 = concat({Bytes{0x0B, 0x77}, filler(1498, 3)});
