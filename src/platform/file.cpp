@@ -101,9 +101,12 @@ SourceFile SourceFile::open(const std::string& path, ShareMode mode) {
     return file;
 }
 
+// A size the system cannot give for an open file is a read error: taken for 0, it would end
+// a run as if the file had been read to its end.
 int64_t SourceFile::size() const {
+    if (fd_ < 0) return 0;
     struct stat st {};
-    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+    if (sourceFstat(fd_, &st) != 0) return 0;
     return static_cast<int64_t>(st.st_size);
 }
 

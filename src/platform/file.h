@@ -34,7 +34,8 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
-    // The size as the file system reports it now (asked anew on every call).
+    // The size as the file system reports it now (asked anew on every call). Throws
+    // FileError("Stream read error") when the system cannot tell it.
     int64_t size() const;
     int64_t position() const { return position_; }
     void seek(int64_t position) { position_ = position; }

@@ -13,6 +13,9 @@ namespace morvale {
 namespace {
 
 const FileFaults* active = nullptr;
+// What the faults in force have done so far.
+bool paused = false;
+int sizesTold = 0;
 
 bool sameFile(int fd, const std::string& path) {
     struct stat open {
@@ -25,9 +28,19 @@ bool sameFile(int fd, const std::string& path) {
 
 void injectFileFaults(const FileFaults* faults) {
     active = faults;
+    paused = false;
+    sizesTold = 0;
 }
 
 ssize_t sourcePread(int fd, void* buffer, size_t n, off_t offset) {
+    if (active != nullptr && active->pauseAt >= 0 && !paused && sameFile(fd, active->pausePath)) {
+        if (offset == active->pauseAt) {
+            paused = true;
+            return 0;
+        }
+        if (offset < active->pauseAt)
+            n = std::min(n, static_cast<size_t>(active->pauseAt - offset));
+    }
     if (active != nullptr && active->readFailsAt >= 0 && sameFile(fd, active->readPath)) {
         if (offset >= active->readFailsAt) {
             errno = EIO;
@@ -36,6 +49,17 @@ ssize_t sourcePread(int fd, void* buffer, size_t n, off_t offset) {
         n = std::min(n, static_cast<size_t>(active->readFailsAt - offset));
     }
     return ::pread(fd, buffer, n, offset);
+}
+
+int sourceFstat(int fd, struct stat* status) {
+    if (active != nullptr && active->sizeFailsAfter >= 0 && sameFile(fd, active->sizePath)) {
+        if (sizesTold == active->sizeFailsAfter) {
+            errno = EIO;
+            return -1;
+        }
+        ++sizesTold;
+    }
+    return ::fstat(fd, status);
 }
 
 ssize_t outputWrite(int fd, const void* data, size_t n) {
