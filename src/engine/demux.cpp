@@ -67,13 +67,16 @@ void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode 
     uint8_t* block = state.blockBuffer.get();
 
     while (source.position() < source.size() && !state.cancelRequested) {
+        const int64_t before = source.position();
         const int64_t length = source.readSome(block, kBlockSize);
         const int64_t position = source.position();
-        if (position % kProgressInterval == 0) showProgress(host, source, startTime);
+        if (crossedMultiple(before, position, kProgressInterval)) {
+            showProgress(host, source, startTime);
+        }
         if (mode == EngineMode::Scan && host.fastCheck() && position > kFastCheckLimit) {
             state.cancelRequested = true;  // this block is still parsed
         }
-        if (position % kRepaintInterval == 0) host.repaint();
+        if (crossedMultiple(before, position, kRepaintInterval)) host.repaint();
         if (mode == EngineMode::Scan && position == kBlockSize) reportSystemHeader(host, block);
         parser.feed({block, static_cast<size_t>(length)});
     }

@@ -11,6 +11,13 @@ inline constexpr int64_t kProgressInterval = 0x400000;  // 4 MiB: progress and e
 inline constexpr int64_t kRepaintInterval = 0x4000000;  // 64 MiB
 inline constexpr int64_t kMegabyte = 0x100000;
 
+// Whether the position passed a multiple of the interval since the last one: progress points
+// are crossings, not exact positions, so a short read (a source still being written) that
+// moves every later block off the multiples does not end the progress and the event pumps.
+constexpr bool crossedMultiple(int64_t before, int64_t after, int64_t interval) {
+    return before / interval < after / interval;
+}
+
 // The progress of a run through a source, as status panel 1 shows it:
 // "<MiB read>/<MiB in all> Mbytes, Remaining time: <time of day>". The remaining time scales
 // the time spent since startDays by size / position, less the time spent, plus one second.

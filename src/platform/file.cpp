@@ -106,7 +106,7 @@ SourceFile SourceFile::open(const std::string& path, ShareMode mode) {
 int64_t SourceFile::size() const {
     if (fd_ < 0) return 0;
     struct stat st {};
-    if (sourceFstat(fd_, &st) != 0) return 0;
+    if (sourceFstat(fd_, &st) != 0) throw FileError(kStreamReadError);
     return static_cast<int64_t>(st.st_size);
 }
 

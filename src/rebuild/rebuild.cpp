@@ -201,7 +201,10 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
     // An empty source, or one already read to its end, is not read at all: there is no pack
     // and no progress to show.
     while (position != size && !state.cancelRequested) {
-        const int64_t got = source.readSome(chunk, chunkLength(position));
+        int64_t got = source.readSome(chunk, chunkLength(position));
+        // A read that ends inside a pack before the end of the file (a file still being
+        // written) leaves that pack to the next read, so every pack is handled whole.
+        if (position + got < size) got -= got % kPackSize;
         const uint8_t* lastPack = nullptr;
         for (int64_t offset = 0; offset < got && !state.cancelRequested; offset += kPackSize) {
             const int n = static_cast<int>(std::min<int64_t>(kPackSize, got - offset));
@@ -212,7 +215,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
                 pack = packBuffer;
             }
             position += n;
-            if (position % kProgressInterval == 0) {
+            if (crossedMultiple(position - n, position, kProgressInterval)) {
                 showProgress(host, name, position, size, start);
                 host.pumpEvents();
             }

@@ -55,7 +55,7 @@ class GrowingSource : public FeatureFaultTest {
     }
 };
 
-TEST_F(GrowingSource, DISABLED_EveryCrossingOfAProgressPointShowsProgressAndLetsCancelIn) {
+TEST_F(GrowingSource, EveryCrossingOfAProgressPointShowsProgressAndLetsCancelIn) {
     scan();
     const Bytes rebuiltWhole = rebuildUndisturbed();
     form.answer = [](std::string_view) { return true; };
@@ -96,7 +96,7 @@ const SizeFault kSizeFaults[] = {
 
 class UntoldSize : public FeatureFaultTest, public ::testing::WithParamInterface<SizeFault> {};
 
-TEST_P(UntoldSize, DISABLED_EndsTheRunWithAReadError) {
+TEST_P(UntoldSize, EndsTheRunWithAReadError) {
     const SizeFault& c = GetParam();
     scan();
     {
