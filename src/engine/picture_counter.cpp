@@ -17,6 +17,7 @@ using Search = int (*)(const uint8_t* data, size_t n, uint8_t codeByte);
 // the register, oldest first) and end in the piece. The searches count the windows that lie
 // inside the piece.
 int countAcrossStart(const uint8_t* data, size_t n, uint32_t carried, uint8_t codeByte) {
+    if ((carried & 0xFFu) > 1) return 0;  // each of them needs a 00 or 01 last
     const uint8_t third = static_cast<uint8_t>(carried >> 16);
     const uint8_t second = static_cast<uint8_t>(carried >> 8);
     const uint8_t last = static_cast<uint8_t>(carried);
@@ -32,9 +33,9 @@ int countAcrossStart(const uint8_t* data, size_t n, uint32_t carried, uint8_t co
 // The register after the piece: its last four bytes, or as many as it has after the older ones.
 uint32_t registerAfter(const uint8_t* data, size_t n, uint32_t carried) {
     if (n >= 4) {
-        const uint8_t* last = data + n - 4;
-        return (uint32_t{last[0]} << 24) | (uint32_t{last[1]} << 16) | (uint32_t{last[2]} << 8) |
-               last[3];
+        uint32_t last;
+        std::memcpy(&last, data + n - 4, sizeof last);
+        return __builtin_bswap32(last);  // the newest byte low, as the register holds it
     }
     for (size_t k = 0; k < n; ++k)
         carried = (carried << 8) | data[k];
@@ -164,8 +165,8 @@ uint8_t codeByteOf(VideoKind kind) {
 
 // A search's count of the windows inside the piece, with those that reach back into the
 // stream before it, and the register moved on.
-int countContinuing(Search search, std::span<const uint8_t> piece, VideoKind kind,
-                    uint32_t& carried) {
+[[gnu::always_inline]] inline int countContinuing(Search search, std::span<const uint8_t> piece,
+                                                  VideoKind kind, uint32_t& carried) {
     const uint8_t codeByte = codeByteOf(kind);
     const int count = countAcrossStart(piece.data(), piece.size(), carried, codeByte) +
                       search(piece.data(), piece.size(), codeByte);

@@ -143,18 +143,6 @@ void StreamParser::shiftInRun(const uint8_t* bytes, size_t n) {
         shiftIn(bytes[k]);
 }
 
-// No header field is being read: a byte can only matter by completing a start code. The
-// counters never go below zero (each is counted down only while it is above zero), so one
-// test of all of them together, without a branch per counter, says so.
-bool StreamParser::hunting() const {
-    const uint32_t bytes = s_.lengthPhase | s_.fixedHeaderRemaining | s_.headerDataRemaining |
-                           s_.substreamRemaining | s_.lpcmHeaderRemaining | s_.mpeg1Fields |
-                           s_.packMarkerNext;
-    const int32_t counters = s_.ptsRemaining | s_.ptsDtsRemaining | s_.extFlagsRemaining |
-                             s_.pstdRemaining | s_.ext2Remaining | s_.mlpHeaderRemaining;
-    return (bytes | static_cast<uint32_t>(counters)) == 0;
-}
-
 // While hunting, a byte does nothing unless it completes a start code of the table: the
 // bytes before it pass through the register in one step. Candidates are the bytes after a
 // 0x01; the two bytes before the 0x01 come from the block or, at its start, the register.
@@ -170,6 +158,13 @@ size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) 
                                                : s_.startCodeRegister & 0xFFFFu;
         return before == 0 && kStops[data[one + 1]];
     };
+    // A pack header's marker byte is read here when the block holds it; the hunt goes on.
+    auto stopsHunt = [&](size_t one) {
+        if (!endsStartCode(one)) return false;
+        if (data[one + 1] != kPackStartCode || one + 2 >= end) return true;
+        packMarker(data[one + 2]);
+        return false;
+    };
     // The start code's last byte is left for the per-byte rules.
     auto upTo = [&](size_t one) {
         shiftInRun(data + i, one + 1 - i);
@@ -182,14 +177,14 @@ size_t StreamParser::huntForStartCode(std::span<const uint8_t> block, size_t i) 
     for (; from + kWindow < end && from - i < kWindowedStretch; from += kWindow) {
         for (uint32_t ones = onesIn16(data + from); ones != 0; ones &= ones - 1) {
             const size_t one = from + static_cast<size_t>(__builtin_ctz(ones));
-            if (endsStartCode(one)) return upTo(one);
+            if (stopsHunt(one)) return upTo(one);
         }
     }
     while (from + 1 < end) {
         const void* found = std::memchr(data + from, 0x01, end - 1 - from);
         if (found == nullptr) break;
         const size_t one = static_cast<size_t>(static_cast<const uint8_t*>(found) - data);
-        if (endsStartCode(one)) return upTo(one);
+        if (stopsHunt(one)) return upTo(one);
         from = one + 1;
     }
     // A 0x01 in the last byte waits for the next block's first byte.
@@ -224,19 +219,17 @@ size_t StreamParser::takePiece(std::span<const uint8_t> block, size_t i) {
     return length;
 }
 
-// The header rules, in their order; the first whose condition holds applies. The byte after a
-// pack start code is looked at besides, for the syntax of the packets that follow.
+// The header rules, in their order; the first whose condition holds applies. A pack start
+// code met between packets has its next byte looked at, for the syntax of the packets that
+// follow (the hunt does the same where the block holds both).
 void StreamParser::stepByte(uint8_t b) {
-    if (s_.packMarkerNext) packMarker(b);
-    if (s_.startCodeRegister == (0x00000100u | kPackStartCode)) s_.packMarkerNext = 1;
-    if (startCodeAction(s_.startCodeRegister) != StartCodeAction::None) {
+    const StartCodeAction action = startCodeAction(s_.startCodeRegister);
+    if (action != StartCodeAction::None) {
         startCode(static_cast<uint8_t>(s_.startCodeRegister));
     } else if (s_.lengthPhase == 2) {
         s_.lengthPhase = 1;  // the high byte of PES_packet_length
     } else if (s_.lengthPhase == 1) {
         lengthLowByte();
-    } else if (s_.mpeg1Fields > 0) {
-        mpeg1FieldByte(b);
     } else if (s_.fixedHeaderRemaining > 0) {
         fixedHeaderByte(b);
     } else if (s_.ptsRemaining > 0) {
@@ -257,6 +250,12 @@ void StreamParser::stepByte(uint8_t b) {
         lpcmHeaderByte(b);
     } else if (s_.mlpHeaderRemaining > 0) {
         mlpHeaderByte();
+    } else if (s_.mpeg1Fields > 0) {
+        mpeg1FieldByte(b);
+    } else if (s_.packMarkerNext) {
+        packMarker(b);
+    } else if (s_.startCodeRegister == (0x00000100u | kPackStartCode)) {
+        s_.packMarkerNext = 1;
     }
     // Otherwise the byte lies between packets or in a packet not parsed.
 }

@@ -45,7 +45,17 @@ class StreamParser {
   private:
     void shiftIn(uint8_t b) { s_.startCodeRegister = (s_.startCodeRegister << 8) | b; }
     void shiftInRun(const uint8_t* bytes, size_t n);
-    bool hunting() const;
+    // No header field is being read: a byte can only matter by completing a start code. The
+    // counters never go below zero (each is counted down only while it is above zero), so
+    // one test of all of them together, without a branch per counter, says so.
+    bool hunting() const {
+        const uint32_t bytes = s_.lengthPhase | s_.fixedHeaderRemaining | s_.headerDataRemaining |
+                               s_.substreamRemaining | s_.lpcmHeaderRemaining | s_.mpeg1Fields |
+                               s_.packMarkerNext;
+        const int32_t counters = s_.ptsRemaining | s_.ptsDtsRemaining | s_.extFlagsRemaining |
+                                 s_.pstdRemaining | s_.ext2Remaining | s_.mlpHeaderRemaining;
+        return (bytes | static_cast<uint32_t>(counters)) == 0;
+    }
     // The counters that most header bytes run on: when one is set, hunting() is false,
     // and this cheaper test says so.
     bool readingHeaderBytes() const {
