@@ -30,9 +30,16 @@ std::string codecName(ScanStreamKind kind, int32_t id) {
 
 }  // namespace
 
-int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures) {
+// How long a part of a video stream plays: its latest PTS less its earliest plus one frame
+// period, the one its sequence header gave, else the spacing of its pictures.
+int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures,
+                               const std::optional<FramePeriod>& given) {
     if (!part.firstPts || !part.lastPts) return 0;
     const int64_t span = ptsDifference(*part.lastPts, *part.firstPts);
+    if (given && given->denominator != 0) {
+        const int64_t numerator = int64_t{90000} * given->numerator;
+        return span + (numerator + given->denominator / 2) / given->denominator;
+    }
     const int64_t period = pictures > 1 && span > 0 ? (span + (pictures - 1) / 2) / (pictures - 1)
                                                     : kDefaultFramePeriodTicks;
     return span + period;
@@ -55,7 +62,7 @@ ScanStream& FeatureScanRecorder::streamFor(ScanStreamKind kind, int slot, int id
 }
 
 void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
-                                  int64_t pictures) {
+                                  int64_t pictures, const std::optional<FramePeriod>& period) {
     if (id < 0) return;
     ScanStream& stream = streamFor(kind, slot, id);
     stream.parts.resize(scan_.partPaths.size());
@@ -67,7 +74,7 @@ void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id, con
     }
     if (kind == ScanStreamKind::Video) {
         stream.frameCount += pictures;
-        if (times.seen) part.durationTicks = videoPartDurationTicks(part, pictures);
+        if (times.seen) part.durationTicks = videoPartDurationTicks(part, pictures, period);
     }
 }
 
@@ -78,10 +85,11 @@ void FeatureScanRecorder::addPart(const std::string& path, const EngineState& st
     const StreamTimes& times = state.streamTimes;
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         addSlot(ScanStreamKind::Video, slot, state.videoStreamIds[slot], times.video[slot],
-                int64_t{state.frameCounts[slot]} - frameCountsBefore[slot]);
+                int64_t{state.frameCounts[slot]} - frameCountsBefore[slot],
+                state.framePeriods[slot]);
     }
     for (int slot = 0; slot < kAudioSlots; ++slot) {
-        addSlot(ScanStreamKind::Audio, slot, state.audioStreamIds[slot], times.audio[slot], 0);
+        addSlot(ScanStreamKind::Audio, slot, state.audioStreamIds[slot], times.audio[slot], 0, {});
         const int32_t id = state.audioStreamIds[slot];
         if (id < 0 || !state.lpcmHeaders[slot]) continue;
         for (size_t i = 0; i < scan_.streams.size(); ++i) {
@@ -100,7 +108,7 @@ void FeatureScanRecorder::addPart(const std::string& path, const EngineState& st
     }
     for (int slot = 0; slot < kSubpictureSlots; ++slot) {
         addSlot(ScanStreamKind::Subpicture, slot, state.subpictureStreamIds[slot],
-                times.subpicture[slot], 0);
+                times.subpicture[slot], 0, {});
     }
     // Streams the part does not hold get an empty entry for it.
     for (ScanStream& stream : scan_.streams)

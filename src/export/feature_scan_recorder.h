@@ -29,7 +29,7 @@ class FeatureScanRecorder {
   private:
     ScanStream& streamFor(ScanStreamKind kind, int slot, int id);
     void addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
-                 int64_t pictures);
+                 int64_t pictures, const std::optional<FramePeriod>& period);
 
     FeatureScan scan_;
     std::vector<LpcmHeaderBytes> lpcmHeaders_;  // by position in scan_.streams
