@@ -33,7 +33,7 @@ class QuietHost final : public EngineHost {
     std::array<bool, 16> subpictureTicks{};
 
     void log(std::string_view) override {}
-    void progress(std::string_view) override {}
+    void progress(std::string_view, ProgressAmount) override {}
     void pumpEvents() override {}
     void repaint() override {}
     void setCancelEnabled(bool) override {}

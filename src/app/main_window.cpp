@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include <algorithm>
+#include <limits>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -28,7 +31,6 @@
 #include "app/about_box.h"
 #include "app/fitting_widgets.h"
 #include "app/jpeg_image.h"
-#include "app/progress_text.h"
 #include "app/settings_store.h"
 #include "app/typed_path.h"
 #include "commands/cancel_command.h"
@@ -423,19 +425,18 @@ void TfMain::slog(std::string_view text, Panel panel) {
     if (index == 0) label->setFixedWidth(panelWidths_[index]);  // the last panel takes the rest
     if (index == 1) {
         StatusBar->setToolTip(fromUtf8(text));
-        showProgress(fromUtf8(text));
     }
     StatusBar->repaint();
 }
 
-// A progress text ("424/1024 Mbytes, Remaining time: 0:00:03") moves the bar beside it;
-// the bar goes when the run ends.
-void TfMain::showProgress(const QString& text) {
-    const std::optional<ProgressMegabytes> progress = progressMegabytes(text);
-    if (!progress || !locked_) return;
+// The bar beside the progress text, while a command runs; it goes when the run ends.
+void TfMain::showProgress(ProgressAmount amount) {
+    if (!locked_ || amount.total <= 0) return;
+    constexpr int64_t kLargest = std::numeric_limits<int>::max();
+    const auto total = static_cast<int>(std::min(amount.total, kLargest));
     pbProgress->show();
-    pbProgress->setRange(0, progress->total);
-    pbProgress->setValue(progress->done);
+    pbProgress->setRange(0, total);
+    pbProgress->setValue(static_cast<int>(std::clamp<int64_t>(amount.done, 0, total)));
 }
 
 void TfMain::bClearClick() {

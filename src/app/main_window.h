@@ -176,6 +176,7 @@ class TfMain : public QWidget, public Form {
     void setBoxHint(StreamBox box, const std::string& hint) override;
     void log(std::string_view line) override;
     void slog(std::string_view text, Panel panel) override;
+    void showProgress(ProgressAmount amount) override;
     void showPage(Page page) override;
     void setXplOutline(const std::vector<std::string>& lines) override;
     void setXplOutlineVisible(bool visible) override;
@@ -244,7 +245,6 @@ class TfMain : public QWidget, public Form {
     void updateMinimumSize();
     void applyRequestedPlacement();
     void widenTreeToItsItems();
-    void showProgress(const QString& text);
     void lockPages(bool locked);
     bool pathEditEvent(QLineEdit* pathEdit, QEvent* event);
     QString chosenPath(const QLineEdit* pathEdit) const;

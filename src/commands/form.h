@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/progress.h"
 #include "engine/stream_kinds.h"
 #include "platform/clock.h"
 
@@ -51,7 +52,7 @@ struct XplTreeNode {
 };
 
 class Form {
-public:
+  public:
     virtual ~Form() = default;
 
     virtual bool isEnabled(Button button) const = 0;
@@ -74,6 +75,9 @@ public:
     // A status panel: one blank followed by the text.
     virtual void slog(std::string_view text, Panel panel) = 0;
     virtual void showPage(Page page) = 0;
+    // How far the running command is, beside the progress text; a form without a bar
+    // leaves it out.
+    virtual void showProgress(ProgressAmount amount) { (void)amount; }
 
     // The playlist page: the outline memo and the tree.
     virtual void setXplOutline(const std::vector<std::string>& lines) = 0;

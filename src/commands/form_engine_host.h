@@ -12,7 +12,10 @@ class FormEngineHost final : public EngineHost {
     explicit FormEngineHost(Form& form) : form_(form) {}
 
     void log(std::string_view line) override { form_.log(line); }
-    void progress(std::string_view text) override { form_.slog(text, Panel::Progress); }
+    void progress(std::string_view text, ProgressAmount amount) override {
+        form_.slog(text, Panel::Progress);
+        form_.showProgress(amount);
+    }
     void pumpEvents() override { form_.pumpEvents(); }
     void repaint() override { form_.repaint(); }
     void setCancelEnabled(bool enabled) override { form_.setEnabled(Button::Cancel, enabled); }

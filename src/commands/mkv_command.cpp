@@ -83,7 +83,9 @@ class CountingHost final : public EngineHost {
   public:
     explicit CountingHost(Form& form) : form_(form) {}
     void log(std::string_view line) override { form_.log(line); }
-    void progress(std::string_view text) override { form_.progress(text); }
+    void progress(std::string_view text, ProgressAmount amount) override {
+        form_.progress(text, amount);
+    }
     void pumpEvents() override { form_.pumpEvents(); }
     void repaint() override { form_.repaint(); }
     void setCancelEnabled(bool enabled) override { form_.setCancelEnabled(enabled); }
@@ -390,6 +392,7 @@ class MkvRun {
         switch (read.kind) {
             case MkvmergeLine::Kind::Progress:
                 form_.slog("Multiplexing: " + std::to_string(read.percent) + "%", Panel::Progress);
+                form_.showProgress({read.percent, 100});
                 break;
             case MkvmergeLine::Kind::Warning:
                 form_.log("mkvmerge warning: " + read.text);

@@ -30,7 +30,8 @@ void endCall(EngineState& state, EngineHost& host) {
 }
 
 void showProgress(EngineHost& host, SourceFile& source, double startTime) {
-    host.progress(progressText(source.position(), source.size(), startTime, host.clock()));
+    host.progress(progressText(source.position(), source.size(), startTime, host.clock()),
+                  megabytesRead(source.position(), source.size()));
     host.pumpEvents();
 }
 

@@ -2,9 +2,9 @@
 
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
+#include "engine/engine_types.h"
 #include "engine/payload_handler.h"
 #include "engine/progress.h"
-#include "engine/engine_types.h"
 #include "platform/file.h"
 
 namespace morvale {

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/progress.h"
 #include "engine/stream_kinds.h"
 #include "platform/clock.h"
 #include "reports/message_log.h"
@@ -14,7 +15,7 @@ namespace morvale {
 class EngineHost : public MessageLog {
   public:
     // Shows a progress text in the second status panel.
-    virtual void progress(std::string_view text) = 0;
+    virtual void progress(std::string_view text, ProgressAmount amount) = 0;
     // Lets pending window events run (a click on Cancel is seen here).
     virtual void pumpEvents() = 0;
     virtual void repaint() = 0;

@@ -7,7 +7,8 @@ std::string progressText(int64_t position, int64_t size, double startDays, Clock
     const long double total =
         elapsed * static_cast<long double>(size) / static_cast<long double>(position);
     const auto remaining = static_cast<double>(total - elapsed + kOneSecond);
-    return std::to_string(position / kMegabyte) + "/" + std::to_string(size / kMegabyte) +
+    const ProgressAmount megabytes = megabytesRead(position, size);
+    return std::to_string(megabytes.done) + "/" + std::to_string(megabytes.total) +
            " Mbytes, Remaining time: " + clock.formatLongTime(remaining);
 }
 

@@ -18,6 +18,18 @@ constexpr bool crossedMultiple(int64_t before, int64_t after, int64_t interval) 
     return before / interval < after / interval;
 }
 
+// How far a run is, in whole units of the caller's choosing (MiB of a source, percent of a
+// child process's work): what a progress bar shows.
+struct ProgressAmount {
+    int64_t done = 0;
+    int64_t total = 0;
+};
+
+// The MiB read of a source and the MiB in all, as the progress text counts them.
+constexpr ProgressAmount megabytesRead(int64_t position, int64_t size) {
+    return {position / kMegabyte, size / kMegabyte};
+}
+
 // The progress of a run through a source, as status panel 1 shows it:
 // "<MiB read>/<MiB in all> Mbytes, Remaining time: <time of day>". The remaining time scales
 // the time spent since startDays by size / position, less the time spent, plus one second.

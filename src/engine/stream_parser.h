@@ -6,9 +6,9 @@
 
 #include "engine/engine_host.h"
 #include "engine/engine_state.h"
+#include "engine/engine_types.h"
 #include "engine/parser_state.h"
 #include "engine/stream_kinds.h"
-#include "engine/engine_types.h"
 
 namespace morvale {
 

@@ -147,7 +147,8 @@ void rewriteSystemHeaderBounds(uint8_t* pack, const EngineHost& ticks) {
 
 void showProgress(EngineHost& host, const std::string& name, int64_t position, int64_t size,
                   double start) {
-    host.progress("Rebuilding " + name + " " + progressText(position, size, start, host.clock()));
+    host.progress("Rebuilding " + name + " " + progressText(position, size, start, host.clock()),
+                  megabytesRead(position, size));
 }
 
 // How much to read from position: whole packs, at most a chunk, and never past the pack that

@@ -2,10 +2,13 @@
 // paths typed into the path edits, the progress bar, "Show files", the output folder's
 // browse button and the About box.
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +17,8 @@
 
 #include "app/command_line.h"
 #include "support/feature_disc.h"
+#include "support/made_sources.h"
+#include "support/matroska_peers.h"
 #include "window_test_support.h"
 
 namespace morvale {
@@ -162,17 +167,29 @@ class WindowActionsTest : public QObject {
         }
     }
 
-    // The bar beside the progress text shows how far the run has read its source, and goes
-    // when the run ends.
+    // The bar beside the progress text shows how far the run has read its source (and for
+    // Make MKV, then how far mkvmerge is), and goes when the run ends.
     void theProgressBarFollowsTheRun_data() {
         QTest::addColumn<QString>("command");
         QTest::newRow("Read EVO") << "bCheck";
         QTest::newRow("Demux") << "bDemux";
         QTest::newRow("Rebuild") << "bRebuild";
+        QTest::newRow("Make MKV") << "bMakeMkv";
     }
     void theProgressBarFollowsTheRun() {
         QFETCH(QString, command);
+        const bool makeMkv = command == QStringLiteral("bMakeMkv");
+        if (makeMkv && !testing::haveMatroskaPeers()) QSKIP("mkvmerge or ffmpeg missing");
         Feature feature(12 * kMiB);
+        if (makeMkv) {  // streams mkvmerge can read, 12 MiB and a little more
+            const testing::MadeSource made{
+                .video = "mpeg2video -b:v 16M -minrate 16M -maxrate 16M -bufsize 1835k",
+                .size = "720x576",
+                .audio = {},
+                .muxer = "dvd",
+                .seconds = 6.5};
+            QVERIFY(testing::makeSource(made, feature.source.toStdString()));
+        }
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         TfMain& window = w.window;
@@ -191,6 +208,14 @@ class WindowActionsTest : public QObject {
             QVERIFY(window.pbProgress->isVisible());
         });
         QTest::mouseClick(window.findChild<QPushButton*>(command), Qt::LeftButton);
+        if (makeMkv) {
+            QVERIFY2(QFileInfo::exists(feature.out + QStringLiteral("/FEATURE_1.mkv")),
+                     qPrintable(window.logLines().join(QLatin1Char('\n'))));
+            QCOMPARE(seen.last(), qMakePair(100, 100));
+            seen.erase(std::remove_if(seen.begin(), seen.end(),
+                                      [](const auto& step) { return step.second == 100; }),
+                       seen.end());
+        }
         QCOMPARE(seen, (QList<QPair<int, int>>{{4, 12}, {8, 12}, {12, 12}}));
         QVERIFY(texts.first().contains(QStringLiteral(" 4/12 Mbytes, Remaining time: ")));
         QVERIFY(!window.pbProgress->isVisible());

@@ -37,7 +37,9 @@ class RecordingEngineHost : public EngineHost, public Clock {
     void tickAll();
 
     void log(std::string_view line) override { lines.emplace_back(line); }
-    void progress(std::string_view text) override { progressTexts.emplace_back(text); }
+    void progress(std::string_view text, ProgressAmount) override {
+        progressTexts.emplace_back(text);
+    }
     void pumpEvents() override;
     void repaint() override { ++repaintCount; }
     void setCancelEnabled(bool enabled) override { cancelEnabledChanges.push_back(enabled); }
@@ -65,7 +67,6 @@ class RecordingEngineHost : public EngineHost, public Clock {
     char decimalSeparator() const override { return separator; }
 
   private:
-
     template <size_t N>
     static bool tickIn(const std::array<bool, N>& ticks, int slot) {
         return slot >= 0 && static_cast<size_t>(slot) < N && ticks[static_cast<size_t>(slot)];
