@@ -65,22 +65,28 @@ void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode 
     const double startTime = host.clock().now();
     PayloadHandler payload(state, host, mode, outputs, reports);
     StreamParser parser(state, host, mode, payload);
-    uint8_t* block = state.blockBuffer.get();
 
     while (source.position() < source.size() && !state.cancelRequested) {
         const int64_t before = source.position();
-        const int64_t length = source.readSome(block, kBlockSize);
+        // The block where the file layer holds it (read ahead), or read into the block buffer.
+        const std::span<const uint8_t> block =
+            source.readSomeInPlace(state.blockBuffer.get(), kBlockSize);
         const int64_t position = source.position();
         if (crossedMultiple(before, position, kProgressInterval)) {
+            if (outputs != nullptr) checkOutputWrites();  // a write that failed behind
             showProgress(host, source, startTime);
         }
         if (mode == EngineMode::Scan && host.fastCheck() && position > kFastCheckLimit) {
             state.cancelRequested = true;  // this block is still parsed
         }
         if (crossedMultiple(before, position, kRepaintInterval)) host.repaint();
-        if (mode == EngineMode::Scan && position == kBlockSize) reportSystemHeader(host, block);
-        parser.feed({block, static_cast<size_t>(length)});
+        if (mode == EngineMode::Scan && position == kBlockSize) {
+            reportSystemHeader(host, block.data());
+        }
+        parser.feed(block);
     }
+    // Every write of this file done before the command goes on (to the next part or its end).
+    if (outputs != nullptr) finishOutputWrites();
     endCall(state, host);
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 
 #include "platform/file_system_calls.h"
+#include "platform/file_threads.h"
+#include "platform/read_ahead.h"
 
 namespace morvale {
 
@@ -69,7 +71,10 @@ std::string absolutePath(const std::string& path) {
 SourceFile::SourceFile(SourceFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       position_(other.position_),
-      path_(std::move(other.path_)) {}
+      path_(std::move(other.path_)),
+      readsAhead_(other.readsAhead_),
+      readAheadSpent_(other.readAheadSpent_),
+      readAhead_(std::move(other.readAhead_)) {}
 
 SourceFile& SourceFile::operator=(SourceFile&& other) noexcept {
     if (this != &other) {
@@ -77,6 +82,9 @@ SourceFile& SourceFile::operator=(SourceFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         position_ = other.position_;
         path_ = std::move(other.path_);
+        readsAhead_ = other.readsAhead_;
+        readAheadSpent_ = other.readAheadSpent_;
+        readAhead_ = std::move(other.readAhead_);
     }
     return *this;
 }
@@ -98,6 +106,7 @@ SourceFile SourceFile::open(const std::string& path, ShareMode mode) {
     SourceFile file;
     file.fd_ = fd;
     file.path_ = path;
+    file.readsAhead_ = fileThreads() == FileThreads::Background;
     return file;
 }
 
@@ -110,12 +119,55 @@ int64_t SourceFile::size() const {
     return static_cast<int64_t>(st.st_size);
 }
 
-int64_t SourceFile::read(void* buffer, int64_t n) {
-    auto* out = static_cast<uint8_t*>(buffer);
+void SourceFile::seek(int64_t position) {
+    if (position == position_) return;
+    // What was read ahead lies elsewhere: read ahead again from the new position on.
+    readAhead_.reset();
+    readAheadSpent_ = false;
+    position_ = position;
+}
+
+// Asked of the system directly, not through the size query's seam: the read-ahead's look at the
+// file is no query of the caller's, and a run asks the size as often with it as without it.
+SourceFile::FileState SourceFile::state() const {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return {};
+    return {st.st_size, st.st_mtim.tv_sec * 1'000'000'000LL + st.st_mtim.tv_nsec};
+}
+
+bool SourceFile::keepReadingAhead() {
+    if (!readsAhead()) return false;
+    const FileState now = state();
+    if (!readAhead_) {
+        readAheadFrom_ = now;
+        readAhead_ = std::make_unique<ReadAhead>(fd_, position_);
+    } else if (now != readAheadFrom_ || now.size < 0) {
+        readAheadSpent_ = true;
+        readAhead_.reset();
+    }
+    return readsAhead();
+}
+
+int64_t SourceFile::takeReadAhead(uint8_t* buffer, int64_t n) {
+    int64_t total = 0;
+    if (n <= 0 || !keepReadingAhead()) return total;
+    while (total < n) {
+        const std::span<const uint8_t> bytes = readAhead_->take(n - total);
+        if (bytes.empty()) {
+            readAheadSpent_ = true;
+            readAhead_.reset();
+            break;
+        }
+        std::memcpy(buffer + total, bytes.data(), bytes.size());
+        total += static_cast<int64_t>(bytes.size());
+    }
+    return total;
+}
+
+int64_t SourceFile::readFromFile(uint8_t* buffer, int64_t n, int64_t at) {
     int64_t total = 0;
     while (total < n) {
-        ssize_t got =
-            sourcePread(fd_, out + total, static_cast<size_t>(n - total), position_ + total);
+        ssize_t got = sourcePread(fd_, buffer + total, static_cast<size_t>(n - total), at + total);
         if (got < 0) {
             if (errno == EINTR) continue;
             throw FileError(kStreamReadError);
@@ -123,6 +175,13 @@ int64_t SourceFile::read(void* buffer, int64_t n) {
         if (got == 0) break;
         total += got;
     }
+    return total;
+}
+
+int64_t SourceFile::read(void* buffer, int64_t n) {
+    auto* out = static_cast<uint8_t*>(buffer);
+    int64_t total = takeReadAhead(out, n);
+    if (total < n) total += readFromFile(out + total, n - total, position_ + total);
     position_ += total;
     return total;
 }
@@ -133,11 +192,46 @@ int64_t SourceFile::readSome(void* buffer, int64_t n) {
     return got;
 }
 
+std::span<const uint8_t> SourceFile::readSomeInPlace(uint8_t* buffer, int64_t n) {
+    if (n > 0 && keepReadingAhead()) {
+        const std::span<const uint8_t> bytes = readAhead_->take(n);
+        if (static_cast<int64_t>(bytes.size()) == n) {
+            position_ += n;
+            return bytes;
+        }
+        // The bytes lie in two blocks, or what was read ahead ends among them: gather them.
+        std::memcpy(buffer, bytes.data(), bytes.size());
+        int64_t total = static_cast<int64_t>(bytes.size());
+        if (bytes.empty()) {
+            readAheadSpent_ = true;
+            readAhead_.reset();
+        }
+        total += takeReadAhead(buffer + total, n - total);
+        if (total < n) total += readFromFile(buffer + total, n - total, position_ + total);
+        position_ += total;
+        if (total == 0) throw FileError(kStreamReadError);
+        return {buffer, static_cast<size_t>(total)};
+    }
+    return {buffer, static_cast<size_t>(readSome(buffer, n))};
+}
+
 void SourceFile::close() {
+    readAhead_.reset();  // its thread reads the descriptor
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
     }
+}
+
+// ---- Outputs written behind ----
+
+void checkOutputWrites() {
+    if (WriteBehind::instance().failed()) throw FileError(kStreamWriteError);
+}
+
+void finishOutputWrites() {
+    WriteBehind::instance().waitForAll();
+    checkOutputWrites();
 }
 
 // ---- OutputFile ----
@@ -145,8 +239,11 @@ void SourceFile::close() {
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       path_(std::move(other.path_)),
-      buffer_(std::move(other.buffer_)),
-      buffered_(std::exchange(other.buffered_, 0)),
+      behind_(std::exchange(other.behind_, nullptr)),
+      fill_(std::exchange(other.fill_, {})),
+      capacity_(other.capacity_),
+      lastHandOver_(other.lastHandOver_),
+      failureShown_(other.failureShown_),
       written_(other.written_) {}
 
 OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
@@ -157,8 +254,11 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         }
         fd_ = std::exchange(other.fd_, -1);
         path_ = std::move(other.path_);
-        buffer_ = std::move(other.buffer_);
-        buffered_ = std::exchange(other.buffered_, 0);
+        behind_ = std::exchange(other.behind_, nullptr);
+        fill_ = std::exchange(other.fill_, {});
+        capacity_ = other.capacity_;
+        lastHandOver_ = other.lastHandOver_;
+        failureShown_ = other.failureShown_;
         written_ = other.written_;
     }
     return *this;
@@ -191,8 +291,17 @@ OutputFile OutputFile::create(const std::string& path) {
     OutputFile file;
     file.fd_ = fd;
     file.path_ = path;
-    file.buffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBufferSize);
+    if (fileThreads() == FileThreads::Background) {
+        file.behind_ = &WriteBehind::instance();
+        file.behind_->openOutput();
+    }
     return file;
+}
+
+void OutputFile::throwIfFailedBehind() {
+    if (behind_ == nullptr || !behind_->failed()) return;
+    failureShown_ = true;
+    throw FileError(kStreamWriteError);
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t n) {
@@ -205,42 +314,79 @@ void OutputFile::writeThrough(const uint8_t* data, size_t n) {
     }
 }
 
+// Hands the full buffer to the write-behind, or writes it here.
+void OutputFile::writeBuffer() {
+    if (fill_.length == 0) return;
+    if (behind_ != nullptr) {
+        lastHandOver_ = behind_->handOver(fd_, fill_);
+        return;
+    }
+    const size_t pending = std::exchange(fill_.length, 0);
+    writeThrough(fill_.buffer.bytes.get(), pending);
+}
+
+void OutputFile::writeLarge(const uint8_t* data, size_t n) {
+    if (behind_ == nullptr) return writeThrough(data, n);
+    if (behind_->writeNow(fd_, data, n)) return;
+    failureShown_ = true;
+    throw FileError(kStreamWriteError);
+}
+
 void OutputFile::write(const void* data, size_t n) {
     if (fd_ < 0) throw FileError(kStreamWriteError);
+    throwIfFailedBehind();
+    if (behind_ != nullptr) behind_->mark(fill_);
+    if (capacity_ == 0) capacity_ = behind_ ? behind_->fillCapacity(kBufferSize) : kBufferSize;
     const auto* bytes = static_cast<const uint8_t*>(data);
-    if (buffered_ + n <= kBufferSize) {
-        std::memcpy(buffer_.get() + buffered_, bytes, n);
-        buffered_ += n;
-    } else {
-        flush();
-        if (n >= kBufferSize) {
-            writeThrough(bytes, n);  // large pieces bypass the buffer
-        } else {
-            std::memcpy(buffer_.get(), bytes, n);
-            buffered_ = n;
+    if (fill_.length + n > capacity_) {
+        writeBuffer();
+        if (n >= capacity_) {
+            writeLarge(bytes, n);  // large pieces bypass the buffer
+            written_ += static_cast<int64_t>(n);
+            return;
         }
     }
+    if (!fill_.buffer.bytes) {
+        fill_.buffer = behind_ ? behind_->takeBuffer(capacity_)
+                               : WriteBehind::Buffer{
+                                     std::make_unique_for_overwrite<uint8_t[]>(capacity_),
+                                     capacity_};
+    }
+    std::memcpy(fill_.buffer.bytes.get() + fill_.length, bytes, n);
+    fill_.length += n;
     written_ += static_cast<int64_t>(n);
 }
 
 void OutputFile::flush() {
-    if (fd_ < 0 || buffered_ == 0) return;
-    size_t pending = std::exchange(buffered_, 0);
-    writeThrough(buffer_.get(), pending);
+    if (fd_ < 0) return;
+    throwIfFailedBehind();
+    writeBuffer();
+    if (behind_ != nullptr) {
+        behind_->waitFor(lastHandOver_);
+        throwIfFailedBehind();
+    }
 }
 
 void OutputFile::close() {
     if (fd_ < 0) return;
-    int fd = fd_;
-    try {
-        flush();
-    } catch (const FileError&) {
-        fd_ = -1;
-        ::close(fd);
-        throw;
+    bool failed = false;
+    if (behind_ != nullptr) {
+        // Handed over even after a failure: the write-behind then writes what the buffer
+        // held before the failed write.
+        if (fill_.length > 0) lastHandOver_ = behind_->handOver(fd_, fill_);
+        behind_->waitFor(lastHandOver_);
+        failed = behind_->failed() && !failureShown_;
+        std::exchange(behind_, nullptr)->closeOutput();
+    } else {
+        try {
+            writeBuffer();
+        } catch (const FileError&) {
+            failed = true;
+        }
     }
-    fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw FileError(kStreamWriteError);
+    fill_ = {};
+    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) failed = true;
+    if (failed) throw FileError(kStreamWriteError);
 }
 
 }  // namespace morvale

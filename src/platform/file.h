@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "platform/file_error.h"
+#include "platform/write_behind.h"
 
 namespace morvale {
 
@@ -19,7 +21,14 @@ enum class ShareMode {
     Exclusive  // fails while another program holds the file locked, and locks it
 };
 
-// A source file opened for reading: 64-bit size and position, plain reads.
+class ReadAhead;
+
+// A source file opened for reading: 64-bit size and position, plain reads. Unless the file
+// layer works without threads (file_threads.h), the file is read ahead from the first read on,
+// so the reads find their bytes waiting; each read still returns what a read of the file at
+// that moment would, and fails where such a read would: where the read-ahead ends (at the end
+// of the file, or a failed read) and once the file has changed (grown, cut or rewritten), the
+// reads read the file themselves.
 class SourceFile {
 public:
     SourceFile() = default;
@@ -38,7 +47,7 @@ public:
     // FileError("Stream read error") when the system cannot tell it.
     int64_t size() const;
     int64_t position() const { return position_; }
-    void seek(int64_t position) { position_ = position; }
+    void seek(int64_t position);
     // Reads up to n bytes at the current position and advances it; returns the count,
     // 0 at the end of the file. Throws FileError("Stream read error") when the read fails.
     int64_t read(void* buffer, int64_t n);
@@ -46,17 +55,54 @@ public:
     // read that delivers nothing (the file ends before the size said) throws FileError("Stream
     // read error") too, so the loop cannot spin.
     int64_t readSome(void* buffer, int64_t n);
+    // readSome without the copy where the bytes lie in one piece of what was read ahead: the
+    // bytes are returned where they lie, or read into `buffer` (room for n bytes). They stay
+    // valid until the next read, seek or close.
+    std::span<const uint8_t> readSomeInPlace(uint8_t* buffer, int64_t n);
     void close();
 
 private:
+    // Bytes at the position from what was read ahead, as far as it goes (starting it first).
+    int64_t takeReadAhead(uint8_t* buffer, int64_t n);
+    bool readsAhead() const { return readsAhead_ && !readAheadSpent_; }
+    // Starts reading ahead, or stops for good when the file changed since it started (what
+    // was read ahead may no longer be there). True while reading ahead.
+    bool keepReadingAhead();
+    int64_t readFromFile(uint8_t* buffer, int64_t n, int64_t at);
+
     int fd_ = -1;
     int64_t position_ = 0;
     std::string path_;
+    bool readsAhead_ = false;
+    bool readAheadSpent_ = false;  // it met its end: later reads read the file themselves
+    std::unique_ptr<ReadAhead> readAhead_;
+    // The size and modification time (-1: unknown).
+    struct FileState {
+        int64_t size = -1;
+        int64_t modified = -1;  // nanoseconds
+        bool operator==(const FileState&) const = default;
+    };
+    FileState state() const;
+    FileState readAheadFrom_;  // the file as it was when the read-ahead started
 };
+
+// Outputs may be written behind the program's back (see OutputFile): a write that fails
+// there shows at the next write, flush or close of any output open meanwhile, or here.
+// Throws FileError("Stream write error") when a write of the outputs open now has failed.
+void checkOutputWrites();
+// Waits until everything handed to the outputs so far is written, then as checkOutputWrites.
+void finishOutputWrites();
 
 // An output file created (or emptied) for writing, locked exclusively, written through a
 // buffer of its own. Every failed or short write, the final flush included, throws
 // FileError("Stream write error"). Closing flushes; the destructor closes without throwing.
+//
+// Unless the file layer works without threads (file_threads.h), full buffers are written
+// behind (write_behind.h) and the caller goes on filling the next: a failed write then
+// throws at the next write, flush or close of any output open meanwhile, at the latest (or
+// at checkOutputWrites), and the outputs keep what they would have kept had the write failed
+// in the caller's thread. Closing waits until the output is written, and throws when a write
+// failed behind that this output has not thrown for yet.
 class OutputFile {
 public:
     // A page short of 1 MiB, so that the buffer's writes do not all start at 1 MiB
@@ -81,18 +127,25 @@ public:
     int64_t bytesWritten() const { return written_; }
 
     void write(const void* data, size_t n);
+    // Writes out what is buffered and waits until it is written.
     void flush();
     // Flushes and closes; throws FileError("Stream write error") when the flush fails
     // (the file is closed all the same).
     void close();
 
 private:
+    void throwIfFailedBehind();
+    void writeBuffer();
+    void writeLarge(const uint8_t* data, size_t n);
     void writeThrough(const uint8_t* data, size_t n);
 
     int fd_ = -1;
     std::string path_;
-    std::unique_ptr<uint8_t[]> buffer_;
-    size_t buffered_ = 0;
+    WriteBehind* behind_ = nullptr;  // null: written in the caller's thread
+    WriteBehind::Fill fill_;
+    size_t capacity_ = 0;            // of fill_'s buffer, chosen at the first write
+    uint64_t lastHandOver_ = 0;      // of this output's buffers to the write-behind
+    bool failureShown_ = false;      // a failure behind was thrown here already
     int64_t written_ = 0;
 };
 

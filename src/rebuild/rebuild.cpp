@@ -217,6 +217,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
             }
             position += n;
             if (crossedMultiple(position - n, position, kProgressInterval)) {
+                checkOutputWrites();  // a write that failed behind
                 showProgress(host, name, position, size, start);
                 host.pumpEvents();
             }
@@ -229,6 +230,8 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
         source.seek(position);  // where the pack handled last ended
         size = source.size();
     }
+    // Every write of this file done before the command goes on (to the next part or its end).
+    finishOutputWrites();
     host.setCancelEnabled(false);
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 
 #include "platform/file_system_calls.h"
@@ -12,10 +13,11 @@ namespace morvale {
 
 namespace {
 
-const FileFaults* active = nullptr;
+// Read by the file layer's own threads too (read-ahead, write-behind).
+std::atomic<const FileFaults*> active = nullptr;
 // What the faults in force have done so far.
-bool paused = false;
-int sizesTold = 0;
+std::atomic<bool> paused = false;
+int sizesTold = 0;  // size queries come from the caller's thread only
 
 bool sameFile(int fd, const std::string& path) {
     struct stat open {
@@ -33,27 +35,28 @@ void injectFileFaults(const FileFaults* faults) {
 }
 
 ssize_t sourcePread(int fd, void* buffer, size_t n, off_t offset) {
-    if (active != nullptr && active->pauseAt >= 0 && !paused && sameFile(fd, active->pausePath)) {
-        if (offset == active->pauseAt) {
-            paused = true;
-            return 0;
+    const FileFaults* faults = active;
+    if (faults != nullptr && faults->pauseAt >= 0 && !paused && sameFile(fd, faults->pausePath)) {
+        if (offset == faults->pauseAt) {
+            if (!paused.exchange(true)) return 0;
+        } else if (offset < faults->pauseAt) {
+            n = std::min(n, static_cast<size_t>(faults->pauseAt - offset));
         }
-        if (offset < active->pauseAt)
-            n = std::min(n, static_cast<size_t>(active->pauseAt - offset));
     }
-    if (active != nullptr && active->readFailsAt >= 0 && sameFile(fd, active->readPath)) {
-        if (offset >= active->readFailsAt) {
+    if (faults != nullptr && faults->readFailsAt >= 0 && sameFile(fd, faults->readPath)) {
+        if (offset >= faults->readFailsAt) {
             errno = EIO;
             return -1;
         }
-        n = std::min(n, static_cast<size_t>(active->readFailsAt - offset));
+        n = std::min(n, static_cast<size_t>(faults->readFailsAt - offset));
     }
     return ::pread(fd, buffer, n, offset);
 }
 
 int sourceFstat(int fd, struct stat* status) {
-    if (active != nullptr && active->sizeFailsAfter >= 0 && sameFile(fd, active->sizePath)) {
-        if (sizesTold == active->sizeFailsAfter) {
+    const FileFaults* faults = active;
+    if (faults != nullptr && faults->sizeFailsAfter >= 0 && sameFile(fd, faults->sizePath)) {
+        if (sizesTold == faults->sizeFailsAfter) {
             errno = EIO;
             return -1;
         }
@@ -63,13 +66,14 @@ int sourceFstat(int fd, struct stat* status) {
 }
 
 ssize_t outputWrite(int fd, const void* data, size_t n) {
-    if (active != nullptr && active->writeLimit >= 0 && sameFile(fd, active->writePath)) {
+    const FileFaults* faults = active;
+    if (faults != nullptr && faults->writeLimit >= 0 && sameFile(fd, faults->writePath)) {
         const off_t at = ::lseek(fd, 0, SEEK_CUR);
-        if (at >= active->writeLimit) {
+        if (at >= faults->writeLimit) {
             errno = ENOSPC;
             return -1;
         }
-        n = std::min(n, static_cast<size_t>(active->writeLimit - at));
+        n = std::min(n, static_cast<size_t>(faults->writeLimit - at));
     }
     return ::write(fd, data, n);
 }

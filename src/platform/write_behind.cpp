@@ -1,0 +1,162 @@
+#include "platform/write_behind.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/file_system_calls.h"
+
+namespace morvale {
+
+namespace {
+
+constexpr size_t kCapacityStep = 64 * 1024;
+// A buffer is a page short of a multiple of 64 KiB, so its writes do not all start at
+// boundaries of large page-cache folios (see OutputFile::kBufferSize).
+constexpr size_t kPage = 4096;
+
+}  // namespace
+
+size_t WriteBehind::Fill::lengthAt(uint64_t at) const {
+    if (at <= begunAfter) return 0;
+    for (const FillMark& mark : marks) {
+        if (mark.handOvers >= at) return mark.length;
+    }
+    return length;
+}
+
+WriteBehind& WriteBehind::instance() {
+    // Never destroyed: a thread of outputs left open at exit must not be joined then.
+    static WriteBehind* const behind = new WriteBehind;
+    return *behind;
+}
+
+void WriteBehind::openOutput() {
+    if (openOutputs_++ > 0) return;
+    stop_ = false;
+    thread_ = std::thread([this] { writeJobs(); });
+}
+
+void WriteBehind::closeOutput() {
+    if (--openOutputs_ > 0) return;
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+    spare_.clear();
+    handOvers_ = 0;
+    written_ = 0;
+    failedAt_ = 0;
+    failed_ = false;
+}
+
+size_t WriteBehind::fillCapacity(size_t most) const {
+    const size_t share = kBytesFilling / static_cast<size_t>(std::max(openOutputs_, 1));
+    const size_t steps = std::max<size_t>(share / kCapacityStep, 1);
+    return std::min(most, steps * kCapacityStep - kPage);
+}
+
+WriteBehind::Buffer WriteBehind::takeBuffer(size_t capacity) {
+    std::lock_guard lock(mutex_);
+    auto fits = std::find_if(spare_.begin(), spare_.end(),
+                             [&](const Buffer& buffer) { return buffer.capacity == capacity; });
+    if (fits != spare_.end()) {
+        Buffer buffer = std::move(*fits);
+        spare_.erase(fits);
+        return buffer;
+    }
+    spare_.clear();  // of another size: an output of an earlier share
+    return {std::make_unique_for_overwrite<uint8_t[]>(capacity), capacity};
+}
+
+void WriteBehind::mark(Fill& fill) {
+    if (fill.seen == handOvers_) return;
+    // Marks of hand-overs written well are of no more use: only a later one can fail. After
+    // a failure every mark is kept for cutting the outputs back.
+    const uint64_t written = written_.load(std::memory_order_acquire);
+    if (!failed()) {
+        std::erase_if(fill.marks, [&](const FillMark& mark) { return mark.handOvers <= written; });
+    }
+    fill.marks.push_back({handOvers_, fill.length});
+    fill.seen = handOvers_;
+}
+
+uint64_t WriteBehind::enqueue(Job job) {
+    const uint64_t number = job.number;
+    const size_t capacity = job.fill.buffer.capacity;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return bytesInFlight_ == 0 || bytesInFlight_ + capacity <= kBytesInFlight;
+        });
+        bytesInFlight_ += capacity;
+        jobs_.push_back(std::move(job));
+    }
+    changed_.notify_all();
+    return number;
+}
+
+uint64_t WriteBehind::handOver(int fd, Fill& fill) {
+    Job job{fd, ++handOvers_, std::move(fill), nullptr};
+    job.data = job.fill.buffer.bytes.get();
+    fill = Fill{};
+    fill.begunAfter = fill.seen = job.number;
+    return enqueue(std::move(job));
+}
+
+bool WriteBehind::writeNow(int fd, const uint8_t* data, size_t n) {
+    Job job{fd, ++handOvers_, {}, data};
+    job.fill.length = n;
+    job.fill.begunAfter = job.number - 1;
+    const uint64_t number = enqueue(std::move(job));
+    waitFor(number);
+    std::lock_guard lock(mutex_);
+    return failedAt_ == 0 || failedAt_ > number;
+}
+
+void WriteBehind::waitFor(uint64_t number) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return written_ >= number; });
+}
+
+void WriteBehind::waitForAll() {
+    waitFor(handOvers_);
+}
+
+bool WriteBehind::writeAll(int fd, const uint8_t* data, size_t n) {
+    while (n > 0) {
+        const ssize_t put = outputWrite(fd, data, n);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        data += put;
+        n -= static_cast<size_t>(put);
+    }
+    return true;
+}
+
+void WriteBehind::writeJobs() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
+        if (jobs_.empty()) return;
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        const uint64_t failedAt = failedAt_;
+        lock.unlock();
+        // After a failure only what each output held before the failed hand-over is written.
+        const size_t length = failedAt == 0 ? job.fill.length : job.fill.lengthAt(failedAt);
+        const bool done = writeAll(job.fd, job.data, length);
+        lock.lock();
+        if (!done && failedAt == 0) {
+            failedAt_ = job.number;
+            failed_.store(true, std::memory_order_release);
+        }
+        written_ = job.number;
+        bytesInFlight_ -= job.fill.buffer.capacity;
+        if (job.fill.buffer.bytes) spare_.push_back(std::move(job.fill.buffer));
+        changed_.notify_all();
+    }
+}
+
+}  // namespace morvale
