@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -236,6 +238,22 @@ void finishOutputWrites() {
 
 // ---- OutputFile ----
 
+namespace {
+
+// The outputs open now (created and not yet closed).
+std::atomic<int> openOutputs = 0;
+
+// An output's share of OutputFile::kBuffersSize among the outputs open now.
+size_t bufferShare() {
+    constexpr size_t kStep = 64 * 1024;
+    constexpr size_t kPage = 4096;
+    const size_t outputs = static_cast<size_t>(std::max(openOutputs.load(), 1));
+    const size_t steps = std::max<size_t>(OutputFile::kBuffersSize / outputs / kStep, 1);
+    return std::min(OutputFile::kBufferSize, steps * kStep - kPage);
+}
+
+}  // namespace
+
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       path_(std::move(other.path_)),
@@ -291,6 +309,7 @@ OutputFile OutputFile::create(const std::string& path) {
     OutputFile file;
     file.fd_ = fd;
     file.path_ = path;
+    ++openOutputs;
     if (fileThreads() == FileThreads::Background) {
         file.behind_ = &WriteBehind::instance();
         file.behind_->openOutput();
@@ -336,7 +355,7 @@ void OutputFile::write(const void* data, size_t n) {
     if (fd_ < 0) throw FileError(kStreamWriteError);
     throwIfFailedBehind();
     if (behind_ != nullptr) behind_->mark(fill_);
-    if (capacity_ == 0) capacity_ = behind_ ? behind_->fillCapacity(kBufferSize) : kBufferSize;
+    if (capacity_ == 0) capacity_ = bufferShare();
     const auto* bytes = static_cast<const uint8_t*>(data);
     if (fill_.length + n > capacity_) {
         writeBuffer();
@@ -385,6 +404,7 @@ void OutputFile::close() {
         }
     }
     fill_ = {};
+    --openOutputs;
     if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) failed = true;
     if (failed) throw FileError(kStreamWriteError);
 }

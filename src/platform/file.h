@@ -105,6 +105,11 @@ void finishOutputWrites();
 // failed behind that this output has not thrown for yet.
 class OutputFile {
 public:
+    // The buffers of the outputs open at once share 12 MiB: an output's buffer, chosen at
+    // its first write, is its share of that (at least 60 KiB) and at most kBufferSize, each a
+    // page short of a multiple of 64 KiB. So a demux into many outputs does not need a
+    // buffer's worth of memory for each.
+    static constexpr size_t kBuffersSize = 12 << 20;
     // A page short of 1 MiB, so that the buffer's writes do not all start at 1 MiB
     // boundaries: the page cache takes such writes into 1 MiB folios, which a virtual
     // machine that hands its free memory back to the host is slow to provide (rebuilding

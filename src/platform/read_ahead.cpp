@@ -9,23 +9,7 @@ namespace morvale {
 ReadAhead::ReadAhead(int fd, int64_t offset) : fd_(fd) {
     for (Block& block : blocks_)
         block.bytes = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
-    thread_ = std::thread([this, offset] {
-        int64_t at = offset;
-        for (int index = 0;; index = (index + 1) % kBlocks) {
-            {
-                std::unique_lock lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || blocks_[index].length == 0; });
-                if (stop_) return;
-            }
-            const int64_t got = fill(index, at);
-            std::lock_guard lock(mutex_);
-            blocks_[index].length = got;
-            ended_ = got < kBlockSize;
-            changed_.notify_all();
-            if (ended_) return;
-            at += got;
-        }
-    });
+    thread_ = std::thread([this, offset] { readBlocks(offset); });
 }
 
 ReadAhead::~ReadAhead() {
@@ -33,8 +17,30 @@ ReadAhead::~ReadAhead() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    writable_.notify_one();
     thread_.join();
+}
+
+void ReadAhead::readBlocks(int64_t offset) {
+    for (int index = 0;; index = (index + 1) % kBlocks) {
+        {
+            std::unique_lock lock(mutex_);
+            if (filled_ == kBlocks) {
+                threadWaits_ = true;
+                writable_.wait(lock, [&] { return stop_ || filled_ <= kBlocks - kWakeAfter; });
+                threadWaits_ = false;
+            }
+            if (stop_) return;
+        }
+        const int64_t got = fill(index, offset);
+        std::lock_guard lock(mutex_);
+        blocks_[index].length = got;
+        if (got > 0) ++filled_;
+        ended_ = got < kBlockSize;
+        if (readerWaits_ && (ended_ || filled_ >= kWakeAfter)) readable_.notify_one();
+        if (ended_) return;
+        offset += got;
+    }
 }
 
 int64_t ReadAhead::fill(int index, int64_t offset) {
@@ -56,14 +62,19 @@ void ReadAhead::releaseTaken() {
     front_ = (front_ + 1) % kBlocks;
     taken_ = 0;
     frontSpent_ = false;
-    changed_.notify_all();
+    --filled_;
+    if (threadWaits_ && filled_ <= kBlocks - kWakeAfter) writable_.notify_one();
 }
 
 std::span<const uint8_t> ReadAhead::take(int64_t n) {
     std::unique_lock lock(mutex_);
     releaseTaken();
     Block& block = blocks_[front_];
-    changed_.wait(lock, [&] { return block.length > 0 || ended_; });
+    if (block.length == 0 && !ended_) {
+        readerWaits_ = true;
+        readable_.wait(lock, [&] { return ended_ || filled_ >= kWakeAfter; });
+        readerWaits_ = false;
+    }
     if (block.length == 0) return {};
     const int64_t count = std::min(n, block.length - taken_);
     std::span<const uint8_t> bytes(block.bytes.get() + taken_, static_cast<size_t>(count));

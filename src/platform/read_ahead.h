@@ -39,20 +39,28 @@ class ReadAhead {
         int64_t length = 0;  // bytes read into it; 0 while free
     };
 
-    void readBlocks();
+    void readBlocks(int64_t offset);
     // Reads into block `index` at `offset`; returns the count, short at the end or a failure.
     int64_t fill(int index, int64_t offset);
     void releaseTaken();
 
+    // Each side, once it has to wait, waits for several blocks (read, or free to read into)
+    // rather than one, so the two threads wake each other a few times per ring, not per block.
+    static constexpr int kWakeAfter = kBlocks / 2;
+
     const int fd_;
     std::mutex mutex_;
-    std::condition_variable changed_;
+    std::condition_variable readable_;  // the reader waits here
+    std::condition_variable writable_;  // the thread waits here
     std::array<Block, kBlocks> blocks_;
-    int front_ = 0;           // the block the reader takes from
-    int64_t taken_ = 0;       // bytes of the front block taken so far
-    bool frontSpent_ = false; // the front block is taken whole (freed at the next call)
-    bool ended_ = false;      // the thread has read its last block
+    int front_ = 0;            // the block the reader takes from
+    int64_t taken_ = 0;        // bytes of the front block taken so far
+    bool frontSpent_ = false;  // the front block is taken whole (freed at the next call)
+    int filled_ = 0;           // blocks read and not yet freed
+    bool ended_ = false;       // the thread has read its last block
     bool stop_ = false;
+    bool readerWaits_ = false;
+    bool threadWaits_ = false;
     std::thread thread_;
 };
 

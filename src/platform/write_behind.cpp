@@ -7,15 +7,6 @@
 
 namespace morvale {
 
-namespace {
-
-constexpr size_t kCapacityStep = 64 * 1024;
-// A buffer is a page short of a multiple of 64 KiB, so its writes do not all start at
-// boundaries of large page-cache folios (see OutputFile::kBufferSize).
-constexpr size_t kPage = 4096;
-
-}  // namespace
-
 size_t WriteBehind::Fill::lengthAt(uint64_t at) const {
     if (at <= begunAfter) return 0;
     for (const FillMark& mark : marks) {
@@ -49,12 +40,6 @@ void WriteBehind::closeOutput() {
     written_ = 0;
     failedAt_ = 0;
     failed_ = false;
-}
-
-size_t WriteBehind::fillCapacity(size_t most) const {
-    const size_t share = kBytesFilling / static_cast<size_t>(std::max(openOutputs_, 1));
-    const size_t steps = std::max<size_t>(share / kCapacityStep, 1);
-    return std::min(most, steps * kCapacityStep - kPage);
 }
 
 WriteBehind::Buffer WriteBehind::takeBuffer(size_t capacity) {

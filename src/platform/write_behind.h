@@ -48,8 +48,6 @@ class WriteBehind {
 
     // Memory of the buffers handed over and not yet written, over all outputs.
     static constexpr size_t kBytesInFlight = 8 << 20;
-    // Memory of the buffers being filled, shared by the outputs open when each begins.
-    static constexpr size_t kBytesFilling = 12 << 20;
 
     // The write-behind of the outputs open now; opening the first starts its thread and
     // closing the last ends it (the next run starts afresh, without the failure of this one).
@@ -57,8 +55,6 @@ class WriteBehind {
     void openOutput();
     void closeOutput();
 
-    // The size of a new buffer: shared fairly by the outputs open now, at most `most`.
-    size_t fillCapacity(size_t most) const;
     // A buffer of `capacity` bytes for fill, reusing a written one when there is one.
     Buffer takeBuffer(size_t capacity);
 

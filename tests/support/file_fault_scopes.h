@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "platform/file_threads.h"
 #include "support/file_faults.h"
 
 namespace morvale::testing {
@@ -22,6 +23,18 @@ class InjectedFileFaults {
 
   private:
     FileFaults faults_;
+};
+
+// The file layer works with or without its threads for as long as it lives.
+class FileThreadsMode {
+  public:
+    explicit FileThreadsMode(FileThreads mode) : previous_(fileThreads()) { setFileThreads(mode); }
+    ~FileThreadsMode() { setFileThreads(previous_); }
+    FileThreadsMode(const FileThreadsMode&) = delete;
+    FileThreadsMode& operator=(const FileThreadsMode&) = delete;
+
+  private:
+    FileThreads previous_;
 };
 
 // Permission bits refuse opens for as long as it lives. Root passes every permission check

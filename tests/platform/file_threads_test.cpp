@@ -1,0 +1,318 @@
+// The file layer with its threads (a source read ahead, outputs written behind) against the
+// same calls without them: the same bytes for every pattern of reads, the same read failing
+// at an unreadable byte, a file changed while read read as it is then, and outputs that hold
+// the same bytes when a disk fills up in the middle of a run.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+#include "support/file_fault_scopes.h"
+#include "support/temp_dir.h"
+
+namespace morvale::testing {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int64_t kBlock = 0x40000;
+constexpr int64_t kMiB = 0x100000;
+constexpr FileThreads kModes[] = {FileThreads::None, FileThreads::Background};
+
+Bytes numbered(size_t n, unsigned seed) {
+    Bytes bytes(n);
+    uint32_t x = seed * 2654435761u + 1;
+    for (uint8_t& byte : bytes) {
+        x = x * 1664525u + 1013904223u;
+        byte = static_cast<uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+// ---- Reads ----
+
+// One call on a source: read(n), readSomeInPlace(n), seek(n), or a seek to where the reads
+// got to (as the rebuild does after every chunk).
+struct Step {
+    enum Kind { Read, InPlace, Seek, SeekHere } kind;
+    int64_t n = 0;
+};
+
+// What a call saw: the position after it and the bytes it returned.
+struct Seen {
+    int64_t position;
+    Bytes bytes;
+    bool operator==(const Seen&) const = default;
+};
+
+struct ReadPattern {
+    const char* name;
+    std::vector<Step> steps;
+    int repeat;  // the steps, this many times over
+};
+
+// Runs the steps until they are done or a read throws; `error` tells the step that threw.
+std::vector<Seen> readAll(SourceFile& file, const ReadPattern& pattern, int* error = nullptr) {
+    std::vector<Seen> seen;
+    Bytes buffer(4 * kBlock);
+    for (int round = 0; round < pattern.repeat; ++round) {
+        for (const Step& step : pattern.steps) {
+            try {
+                Bytes got;
+                if (step.kind == Step::Seek || step.kind == Step::SeekHere) {
+                    file.seek(step.kind == Step::Seek ? step.n : file.position());
+                } else if (step.kind == Step::Read) {
+                    got.assign(buffer.begin(), buffer.begin() + file.read(buffer.data(), step.n));
+                } else {
+                    const auto bytes = file.readSomeInPlace(buffer.data(), step.n);
+                    got.assign(bytes.begin(), bytes.end());
+                }
+                seen.push_back({file.position(), got});
+            } catch (const FileError& e) {
+                EXPECT_STREQ(e.what(), "Stream read error");
+                if (error != nullptr) *error = static_cast<int>(seen.size());
+                return seen;
+            }
+        }
+    }
+    return seen;
+}
+
+const ReadPattern kReadPatterns[] = {
+    {"engine blocks", {{Step::InPlace, kBlock}}, 13},
+    {"rebuild chunks", {{Step::Read, 127 * 2048}, {Step::SeekHere}}, 13},
+    {"odd sizes", {{Step::Read, 1}, {Step::InPlace, 7}, {Step::Read, 300001}, {Step::InPlace, 70000}}, 8},
+    {"in place across blocks", {{Step::Read, 1000}, {Step::InPlace, kBlock}}, 12},
+    {"seeks back and forth",
+     {{Step::Read, 100000},
+      {Step::Seek, 50},
+      {Step::InPlace, kBlock},
+      {Step::Seek, 2 * kMiB + 3},
+      {Step::Read, 300000},
+      {Step::Seek, 0},
+      {Step::InPlace, kBlock}},
+     2},
+};
+
+class FileThreadsTest : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string path = dir.file("source.evo");
+    Bytes content = numbered(3 * kMiB + 1000, 5);
+
+    void SetUp() override { writeFileBytes(path, content); }
+
+    std::vector<Seen> readIn(FileThreads mode, const ReadPattern& pattern, int* error = nullptr) {
+        FileThreadsMode threads(mode);
+        SourceFile file = SourceFile::open(path, ShareMode::Shared);
+        return readAll(file, pattern, error);
+    }
+
+    // Every call saw the file's own bytes at its position, as many as there were.
+    void expectFileBytes(const std::vector<Seen>& seen, const ReadPattern& pattern) const {
+        int64_t at = 0;
+        size_t index = 0;
+        for (int round = 0; round < pattern.repeat && index < seen.size(); ++round) {
+            for (const Step& step : pattern.steps) {
+                if (index == seen.size()) break;
+                const Seen& s = seen[index++];
+                if (step.kind == Step::Seek || step.kind == Step::SeekHere) {
+                    at = s.position;
+                    continue;
+                }
+                const int64_t count = std::min<int64_t>(step.n, std::ssize(content) - at);
+                ASSERT_EQ(s.position, at + count) << "call " << index;
+                ASSERT_EQ(s.bytes, Bytes(content.begin() + at, content.begin() + at + count))
+                    << "call " << index;
+                at += count;
+            }
+        }
+    }
+};
+
+TEST_F(FileThreadsTest, EveryPatternOfReadsSeesTheSameBytesWithAndWithoutReadAhead) {
+    for (const ReadPattern& pattern : kReadPatterns) {
+        SCOPED_TRACE(pattern.name);
+        const std::vector<Seen> plain = readIn(FileThreads::None, pattern);
+        const std::vector<Seen> ahead = readIn(FileThreads::Background, pattern);
+        EXPECT_EQ(ahead, plain);
+        expectFileBytes(ahead, pattern);
+    }
+}
+
+// The read that reaches an unreadable byte fails, in the same call, wherever the byte lies
+// among the blocks read ahead; the reads before it deliver everything up to it.
+TEST_F(FileThreadsTest, AReadErrorFailsTheSameReadWithAndWithoutReadAhead) {
+    const int64_t unreadable[] = {0, 1000, kBlock, 3 * kBlock + 5, 2 * kMiB, 3 * kMiB + 999};
+    for (const ReadPattern& pattern : {kReadPatterns[0], kReadPatterns[2], kReadPatterns[3]}) {
+        for (int64_t at : unreadable) {
+            SCOPED_TRACE(std::string(pattern.name) + ", unreadable at " + std::to_string(at));
+            InjectedFileFaults faults({.readPath = path, .readFailsAt = at});
+            int plainError = -1, aheadError = -1;
+            const std::vector<Seen> plain = readIn(FileThreads::None, pattern, &plainError);
+            const std::vector<Seen> ahead = readIn(FileThreads::Background, pattern, &aheadError);
+            EXPECT_EQ(ahead, plain);
+            EXPECT_EQ(aheadError, plainError);
+            EXPECT_LE(ahead.empty() ? 0 : ahead.back().position, at);
+        }
+    }
+}
+
+// Another program changes the source after the first block was read: what is read after that
+// is the file as it is then, as when every read reads the file.
+TEST_F(FileThreadsTest, AFileChangedWhileReadIsReadAsItIsThen) {
+    struct Change {
+        const char* name;
+        void (*apply)(const std::string& path, Bytes& content);
+    };
+    const Change changes[] = {
+        {"grown", [](const std::string& path, Bytes& content) {
+             const Bytes more = numbered(kMiB + 17, 9);
+             content.insert(content.end(), more.begin(), more.end());
+             writeFileBytes(path, content);
+         }},
+        {"cut short", [](const std::string& path, Bytes& content) {
+             content.resize(kMiB + kBlock / 2);
+             std::filesystem::resize_file(path, content.size());
+         }},
+        {"rewritten in place", [](const std::string& path, Bytes& content) {
+             const Bytes other = numbered(content.size(), 11);
+             std::copy(other.begin() + kMiB, other.end(), content.begin() + kMiB);
+             writeFileBytes(path, content);
+         }},
+    };
+    for (const Change& change : changes) {
+        for (FileThreads mode : kModes) {
+            SCOPED_TRACE(std::string(change.name) +
+                         (mode == FileThreads::None ? ", no threads" : ", read ahead"));
+            content = numbered(3 * kMiB + 1000, 5);
+            writeFileBytes(path, content);
+            // An old modification time, so the change is seen even within the clock's tick.
+            const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+            FileThreadsMode threads(mode);
+            SourceFile file = SourceFile::open(path, ShareMode::Shared);
+            Bytes got(kBlock);
+            ASSERT_EQ(file.read(got.data(), kBlock), kBlock);
+            change.apply(path, content);
+            Bytes block(kBlock);
+            while (const int64_t n = file.read(block.data(), kBlock))
+                got.insert(got.end(), block.begin(), block.begin() + n);
+            EXPECT_EQ(got.size(), content.size());
+            EXPECT_TRUE(got == content);
+        }
+    }
+}
+
+// ---- Writes ----
+
+// A run's writes over three outputs: pieces of many sizes, now and then one larger than any
+// buffer, in an order that mixes the outputs.
+struct Piece {
+    int output;
+    size_t size;
+};
+
+std::vector<Piece> runOfPieces() {
+    std::vector<Piece> pieces;
+    uint32_t x = 7;
+    for (int i = 0; i < 3000; ++i) {
+        x = x * 1664525u + 1013904223u;
+        const int output = (x >> 8) % 10 < 7 ? 0 : 1 + static_cast<int>((x >> 12) % 2);
+        const size_t size = i % 500 == 499 ? OutputFile::kBufferSize + 3000 : 1 + (x >> 16) % 9000;
+        pieces.push_back({output, size});
+    }
+    return pieces;
+}
+
+struct WriteFault {
+    const char* name;
+    int output;     // -1: none
+    int64_t limit;  // the disk is full once the output holds this many bytes
+};
+
+// How a run of writes ended.
+struct WriteRun {
+    std::vector<Bytes> outputs;
+    size_t piecesWritten = 0;  // before a write threw
+    bool failed = false;       // at a write, at finishOutputWrites or at a close
+};
+
+class WriteBehindTest : public FileThreadsTest {
+  protected:
+    const std::vector<Piece> pieces = runOfPieces();
+    const Bytes source = numbered(OutputFile::kBufferSize + 9000, 3);
+
+    std::string output(int k) const { return dir.file("out" + std::to_string(k) + ".bin"); }
+
+    size_t bytesFor(int k) const {
+        size_t total = 0;
+        for (const Piece& piece : pieces)
+            total += piece.output == k ? piece.size : 0;
+        return total;
+    }
+
+    WriteRun writeIn(FileThreads mode, const WriteFault& fault) {
+        FileFaults faults;
+        if (fault.output >= 0) faults = {.writePath = output(fault.output), .writeLimit = fault.limit};
+        InjectedFileFaults faultScope(faults);
+        FileThreadsMode threads(mode);
+        WriteRun run;
+        {
+            std::vector<OutputFile> outputs;
+            for (int k = 0; k < 3; ++k)
+                outputs.push_back(OutputFile::create(output(k)));
+            try {
+                for (const Piece& piece : pieces) {
+                    outputs[piece.output].write(source.data(), piece.size);
+                    ++run.piecesWritten;
+                }
+                finishOutputWrites();
+                for (OutputFile& file : outputs)
+                    file.close();
+            } catch (const FileError& e) {
+                EXPECT_STREQ(e.what(), "Stream write error");
+                run.failed = true;
+            }
+        }  // the outputs close
+        for (int k = 0; k < 3; ++k)
+            run.outputs.push_back(readFileBytes(output(k)));
+        return run;
+    }
+};
+
+// The outputs end as if the run had stopped at the failed write, as it does when it writes
+// them itself: the failed output holds what fitted, the others what they were given before.
+// The failure shows at that write or later, by finishOutputWrites at the latest.
+TEST_F(WriteBehindTest, OutputsHoldTheSameBytesWithAndWithoutWriteBehindWhenADiskFills) {
+    const WriteFault faults[] = {
+        {"no fault", -1, -1},
+        {"at once", 0, 0},
+        {"in the first buffer", 1, 1000},
+        {"at a buffer's end", 0, static_cast<int64_t>(OutputFile::kBufferSize)},
+        {"in a large piece", 0, 2 * kMiB + 12345},
+        {"late", 2, static_cast<int64_t>(bytesFor(2) * 3 / 4)},
+        {"at the closing flush", 0, static_cast<int64_t>(bytesFor(0)) - 10},
+    };
+    for (const WriteFault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        const WriteRun plain = writeIn(FileThreads::None, fault);
+        const WriteRun behind = writeIn(FileThreads::Background, fault);
+        EXPECT_EQ(plain.failed, fault.output >= 0);
+        EXPECT_EQ(behind.failed, plain.failed);
+        EXPECT_GE(behind.piecesWritten, plain.piecesWritten);
+        for (int k = 0; k < 3; ++k)
+            EXPECT_TRUE(behind.outputs[k] == plain.outputs[k]) << "output " << k;
+        if (fault.output >= 0) {
+            EXPECT_EQ(plain.outputs[fault.output].size(), static_cast<size_t>(fault.limit));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace morvale::testing
