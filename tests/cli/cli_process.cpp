@@ -1,6 +1,7 @@
 #include "cli_process.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -82,9 +83,11 @@ CliResult runCliProcess(const std::vector<std::string>& args, const std::string&
     ::close(outPipe[0]);
     ::close(errPipe[0]);
     int raw = 0;
-    ::waitpid(pid, &raw, 0);
+    struct rusage usage {};
+    ::wait4(pid, &raw, 0, &usage);
     result.status = statusOf(raw);
     result.out = splitLines(out);
+    result.peakKiB = usage.ru_maxrss;
     return result;
 }
 

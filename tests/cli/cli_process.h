@@ -1,7 +1,7 @@
 #pragma once
 
-// Runs the real morvale-cli as a child process: its stdout lines, its stderr and its exit
-// status (128 + n when a signal n ended it).
+// Runs the real morvale-cli as a child process: its stdout lines, its stderr, its exit
+// status (128 + n when a signal n ended it) and its peak resident memory.
 
 #include <string>
 #include <vector>
@@ -12,6 +12,7 @@ struct CliResult {
     int status = -1;
     std::vector<std::string> out;  // stdout, line by line
     std::string err;
+    long peakKiB = 0;  // resident memory at its highest
 };
 
 // Runs morvale-cli with `args` in the folder `cwd` (the test's own when empty).
