@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the core, its tests and the fuzz targets with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-sanitize/ (no window), runs the tests there, then runs
+# UndefinedBehaviorSanitizer into build-sanitize/ (no window), runs the tests there, then the
+# tests again under ThreadSanitizer (scripts/thread-sanitize.sh, into build-tsan/), then runs
 # every fuzz target for a few seconds from its committed corpus.
 #
 #   scripts/sanitize-and-fuzz.sh                    what scripts/test.sh runs
@@ -37,6 +38,7 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1}"
 
 if ((run_tests)); then
     ctest --test-dir "$build" -j2 --output-on-failure --timeout 900
+    scripts/thread-sanitize.sh
 fi
 
 artifacts="$build/fuzz-artifacts"
