@@ -3,7 +3,7 @@
 #
 #   bench/run_bench.sh [--size-mib N] [--big-size-mib N] [--runs N] [--work DIR]
 #                      [--build DIR] [--cli PATH] [--json FILE] [--no-ffmpeg] [--no-micro]
-#                      [--checksums] [--no-mkv]
+#                      [--checksums] [--no-mkv] [--throttle-mbps N]
 #
 # It builds morvale-cli, the EVO generator and the micro-benchmarks once (CMake,
 # -DMORVALE_BUILD_BENCH=ON, into --build), writes the benchmark EVO (--size-mib, 1,024 MiB by
@@ -14,17 +14,24 @@
 #   - demux of all streams and rebuild keeping half of them (video, the first audio and the
 #     first subpicture stream), against `cp FILE` into the same output folder (and, for
 #     context, against dd copying through a 256 KiB user-space buffer);
+#   - scan, demux and rebuild also with MORVALE_FILE_THREADS=0 (every read and write in the
+#     program's own thread), in the same hyperfine runs;
 #   - each command against ffmpeg doing the same with -c copy: reading every packet (null
 #     muxer), writing every stream to its own file, and a Matroska remux of the kept streams;
 #   - mkv (the feature handed to mkvmerge as one Matroska file) against doing it by hand:
 #     demux, then mkvmerge on the demuxed files, for the streams mkvmerge can read as
 #     demuxed (video, Dolby Digital Plus, DTS); and mkv of every stream, LPCM as WAV too
 #     (--no-mkv leaves this out; it needs mkvmerge);
-#   - the peak resident memory of each command on both files (GNU time's %M).
+#   - the peak resident memory of each command on both files (GNU time's %M);
+#   - with --throttle-mbps N (200 by default, 0 skips), morvale_throttled_cli (morvale-cli on
+#     a source disk and a target disk of N MB/s each) with and without the file threads: the
+#     time of the demux and the rebuild after the scan that comes first, against the busier
+#     disk's time (the least any program moving those bytes needs).
 # Ratios are ratios of medians. The table goes to stdout and, with the raw numbers, to the
 # JSON file (--json, default WORK/results.json). --checksums adds the SHA-256 of every output
-# and of the scan's log lines, to check that a change kept every byte. --cli times another
-# build of morvale-cli (e.g. an older one) on the same files.
+# and of the scan's log lines, with and without the file threads, to check that a change
+# kept every byte. --cli times another build of morvale-cli (e.g. an older one) on the same
+# files.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +46,7 @@ FFMPEG=1
 MKV=1
 MICRO=1
 CHECKSUMS=0
+THROTTLE_MBPS=200
 
 while [ $# -gt 0 ]; do
     case $1 in
@@ -53,7 +61,8 @@ while [ $# -gt 0 ]; do
         --no-mkv) MKV=0 ;;
         --no-micro) MICRO=0 ;;
         --checksums) CHECKSUMS=1 ;;
-        -h|--help) sed -n '2,28p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --throttle-mbps) THROTTLE_MBPS=$2; shift ;;
+        -h|--help) sed -n '2,34p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run_bench.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -78,6 +87,7 @@ echo "== building in $BUILD" >&2
 cmake -S "$ROOT" -B "$BUILD" -DMORVALE_BUILD_APP=OFF -DMORVALE_BUILD_TESTS=OFF \
     -DMORVALE_BUILD_BENCH=ON > /dev/null
 targets="morvale-cli morvale_make_bench_evo"
+[ "$THROTTLE_MBPS" != 0 ] && targets="$targets morvale_throttled_cli"
 [ "$MICRO" = 1 ] && targets="$targets morvale_engine_bench"
 # shellcheck disable=SC2086
 cmake --build "$BUILD" -j2 --target $targets > /dev/null
@@ -121,17 +131,23 @@ hf() {  # name, hyperfine arguments...
 # Each writing run starts with an empty output folder and no write-back pending.
 CLEAN="sh -c 'find $OUT -mindepth 1 -delete; sync'"
 KEEP=v0,a00,s00  # video, Dolby Digital Plus 0xC0, subpicture 0x20: half of the six streams
+# *_single: the same with every read and write in the program's own thread.
+SINGLE="MORVALE_FILE_THREADS=0 $CLI"
 hf read \
     -n cat "cat $EVO > /dev/null" \
     -n scan "$CLI scan --no-fast-check $EVO" \
-    -n scan_no_count "$CLI scan --no-fast-check --no-count-frames $EVO"
+    -n scan_no_count "$CLI scan --no-fast-check --no-count-frames $EVO" \
+    -n scan_single "$SINGLE scan --no-fast-check $EVO" \
+    -n scan_no_count_single "$SINGLE scan --no-fast-check --no-count-frames $EVO"
 # dd copies through a user-space buffer as the commands must (read, then write): it shows
 # what that costs against cp, which copies inside the kernel (copy_file_range).
 hf write --prepare "$CLEAN" \
     -n cp "cp $EVO $OUT/" \
     -n dd "dd if=$EVO of=$OUT/copy.EVO bs=256K status=none" \
     -n demux "$CLI demux -o $OUT $EVO" \
-    -n rebuild "$CLI rebuild -o $OUT --streams $KEEP $EVO"
+    -n rebuild "$CLI rebuild -o $OUT --streams $KEEP $EVO" \
+    -n demux_single "$SINGLE demux -o $OUT $EVO" \
+    -n rebuild_single "$SINGLE rebuild -o $OUT --streams $KEEP $EVO"
 if [ "$FFMPEG" = 1 ]; then
     FF="ffmpeg -nostdin -v fatal -y -i $EVO"
     hf ffmpeg --prepare "$CLEAN" \
@@ -155,6 +171,41 @@ if [ "$MKV" = 1 ]; then
             -o $OUT/hand.mkv $B.VC-1.stream.0.mpv $B.DD+.stream.00.mpa $B.DTSHD.stream.02.mpa'"
 fi
 clean_out
+
+# ---- a source disk and a target disk of THROTTLE_MBPS MB/s each ----
+# The demux and the rebuild begin with a scan (Read EVO, up to the fast-check limit); what
+# follows it, the command's own time, is the median of the whole command less the median of
+# that scan alone. The least time it can take is the busier disk's time after the scan: the
+# throttled program reports how long each disk was busy.
+THROTTLED='{}'
+if [ "$THROTTLE_MBPS" != 0 ]; then
+    TCLI=$BUILD/bench/morvale_throttled_cli
+    export MORVALE_THROTTLE_READ_MBPS=$THROTTLE_MBPS MORVALE_THROTTLE_WRITE_MBPS=$THROTTLE_MBPS
+    echo "== throttled to $THROTTLE_MBPS MB/s" >&2
+    hyperfine --style basic --runs 3 --prepare "$CLEAN" --export-json "$RAW/ht-throttled.json" \
+        -n scan "$TCLI scan $EVO" \
+        -n demux "$TCLI demux -o $OUT $EVO" \
+        -n rebuild "$TCLI rebuild -o $OUT --streams $KEEP $EVO" \
+        -n demux_single "MORVALE_FILE_THREADS=0 $TCLI demux -o $OUT $EVO" \
+        -n rebuild_single "MORVALE_FILE_THREADS=0 $TCLI rebuild -o $OUT --streams $KEEP $EVO" >&2
+    busy() {  # command arguments... -> {"read": s, "write": s}
+        clean_out
+        "$TCLI" "$@" 2>&1 > /dev/null |
+            sed -n 's/^throttle: read busy \([0-9.]*\) s, write busy \([0-9.]*\) s$/{"read": \1, "write": \2}/p'
+    }
+    THROTTLED=$(jq -n --arg mbps "$THROTTLE_MBPS" \
+        --argjson m "$(jq '[.results[] | {(.command): .median}] | add' "$RAW/ht-throttled.json")" \
+        --argjson scan "$(busy scan "$EVO")" \
+        --argjson demux "$(busy demux -o "$OUT" "$EVO")" \
+        --argjson rebuild "$(busy rebuild -o "$OUT" --streams "$KEEP" "$EVO")" '
+        def least(b): [b.read - $scan.read, b.write] | max;
+        def row(cmd; b; target): {command: cmd, own_s: ($m[cmd] - $m.scan),
+            least_s: least(b), ratio: (($m[cmd] - $m.scan) / least(b)), target: target};
+        {mbps: ($mbps | tonumber), medians: $m, busy: {scan: $scan, demux: $demux, rebuild: $rebuild},
+         comparisons: [row("demux"; $demux; 1.15), row("rebuild"; $rebuild; 1.15),
+                       row("demux_single"; $demux; null), row("rebuild_single"; $rebuild; null)]}')
+    clean_out
+fi
 LOAD_AFTER=$(cut -d' ' -f1-3 /proc/loadavg)
 
 # ---- peak resident memory ----
@@ -187,18 +238,26 @@ if [ "$CHECKSUMS" = 1 ]; then
     echo "== checksums" >&2
     warm "$EVO"
     sum_of() { sha256sum | cut -d' ' -f1; }
-    scan_lines() { "$CLI" scan --no-fast-check "$@" "$EVO" | grep -v "Remaining time" | sum_of; }
-    SUMS=$(jq -n --arg a "$(scan_lines)" --arg b "$(scan_lines --no-count-frames)" \
-        '{"scan log": $a, "scan log, no counting": $b}')
-    "$CLI" demux -o "$OUT" "$EVO" > "$RAW/demux.log"
-    "$CLI" rebuild -o "$OUT" --streams "$KEEP" "$EVO" > "$RAW/rebuild.log"
-    for file in "$OUT"/*; do
-        SUMS=$(jq --arg k "$(basename "$file")" --arg v "$(sum_of < "$file")" '.[$k] = $v' \
-            <<< "$SUMS")
-    done
-    SUMS=$(jq --arg a "$(sum_of < "$RAW/demux.log")" --arg b "$(sum_of < "$RAW/rebuild.log")" \
-        '.["demux log"] = $a | .["rebuild log"] = $b' <<< "$SUMS")
-    clean_out
+    checksums() {  # -> JSON of every output's and every log's checksum
+        local sums
+        scan_lines() { "$CLI" scan --no-fast-check "$@" "$EVO" | grep -v "Remaining time" | sum_of; }
+        sums=$(jq -n --arg a "$(scan_lines)" --arg b "$(scan_lines --no-count-frames)" \
+            '{"scan log": $a, "scan log, no counting": $b}')
+        clean_out
+        "$CLI" demux -o "$OUT" "$EVO" > "$RAW/demux.log"
+        "$CLI" rebuild -o "$OUT" --streams "$KEEP" "$EVO" > "$RAW/rebuild.log"
+        for file in "$OUT"/*; do
+            sums=$(jq --arg k "$(basename "$file")" --arg v "$(sum_of < "$file")" '.[$k] = $v' \
+                <<< "$sums")
+        done
+        jq --arg a "$(sum_of < "$RAW/demux.log")" --arg b "$(sum_of < "$RAW/rebuild.log")" \
+            '.["demux log"] = $a | .["rebuild log"] = $b' <<< "$sums"
+        clean_out
+    }
+    SUMS=$(checksums)
+    SINGLE_SUMS=$(MORVALE_FILE_THREADS=0 checksums)
+    SUMS=$(jq --argjson single "$SINGLE_SUMS" \
+        '. + {"the same without the file threads": (. == $single)}' <<< "$SUMS")
 fi
 
 # ---- micro-benchmarks ----
@@ -222,6 +281,7 @@ medians=$(jq -s '[.[].results[] | {(.command): {median, mean, stddev, min, max,
     user, system}}] | add' "$RAW"/hf-*.json)
 
 jq -n --argjson m "$medians" --argjson rss "$rss_json" --argjson sums "$SUMS" \
+    --argjson throttled "$THROTTLED" \
     --argjson micro "$MICRO_JSON" --arg size "$SIZE_MIB" --arg big "$BIG_MIB" \
     --arg runs "$RUNS" --arg before "$LOAD_BEFORE" --arg after "$LOAD_AFTER" \
     --arg cores "$(nproc)" --arg cpu "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2-)" \
@@ -239,10 +299,14 @@ def ffrow(cmd; ref): row(cmd; ref; "speedup"; 10; ref)
             load_before: $before, load_after: $after},
   file_mib: ($size | tonumber), big_file_mib: ($big | tonumber), runs: ($runs | tonumber),
   comparisons: [
-    row("scan"; "cat"; "throughput"; 0.5; "cat"),
+    row("scan"; "cat"; "throughput"; 0.8; "cat"),
     row("scan_no_count"; "cat"; "throughput"; 0.8; "cat"),
-    row("demux"; "cp"; "time"; 1.25; "cp"),
-    row("rebuild"; "cp"; "time"; 1.25; "cp"),
+    row("scan_single"; "cat"; "throughput"; null; "cat"),
+    row("scan_no_count_single"; "cat"; "throughput"; null; "cat"),
+    row("demux"; "cp"; "time"; 1.1; "cp"),
+    row("rebuild"; "cp"; "time"; 1.1; "cp"),
+    row("demux_single"; "cp"; "time"; null; "cp"),
+    row("rebuild_single"; "cp"; "time"; null; "cp"),
     row("dd"; "cp"; "time"; null; "cp"),
     row("demux"; "dd"; "time"; null; "dd (read+write)"),
     row("rebuild"; "dd"; "time"; null; "dd (read+write)"),
@@ -251,6 +315,7 @@ def ffrow(cmd; ref): row(cmd; ref; "speedup"; 10; ref)
     row("mkv"; "by_hand"; "time"; 1.1; "demux+mkvmerge"),
     row("mkv_all"; "by_hand"; "time"; null; "demux+mkvmerge")
   ] | map(select(.median_s != null and .reference_median_s != null)),
+  throttled: $throttled,
   peak_rss_kib: $rss,
   timings: $m,
   checksums: $sums,
@@ -273,6 +338,12 @@ def goal(r): if r.target == null then "(context)"
 "---------------  ---------------  -------  -------  ------  ----------------------  ------",
 (.comparisons[] | "\(.command | .[0:15] | . + " " * (15 - length))  \(.reference | . + " " * (15 - length))  \(f(.median_s) | . + " " * (7 - length))  \(f(.reference_median_s) | . + " " * (7 - length))  \(f(.ratio) | . + " " * (6 - length))  \(goal(.) | . + " " * (22 - length))  \(verdict(.))"),
 "",
+(if .throttled.mbps then
+  "Disks of \(.throttled.mbps) MB/s each: the time of each command after its scan, against the busy time of the busier disk",
+  (.throttled.comparisons[] | "  \(.command | . + " " * (15 - length))  \(f(.own_s)) s against \(f(.least_s)) s: \(f(.ratio)) x" +
+     (if .target then " (target <= \(.target) x) " + (if .ratio <= .target then "ok" else "MISSED" end) else " (context)" end)),
+  ""
+ else empty end),
 "Peak resident memory (KiB; target <= 32768, the same for both files):",
 (.peak_rss_kib | to_entries | sort_by(.key) | .[] | "  \(.key): \(.value)"),
 "",
