@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #include "platform/file_system_calls.h"
 
@@ -33,7 +34,7 @@ void WriteBehind::closeOutput() {
         std::lock_guard lock(mutex_);
         stop_ = true;
     }
-    changed_.notify_all();
+    work_.notify_one();
     thread_.join();
     spare_.clear();
     handOvers_ = 0;
@@ -67,18 +68,26 @@ void WriteBehind::mark(Fill& fill) {
     fill.seen = handOvers_;
 }
 
+void WriteBehind::waitUntil(std::unique_lock<std::mutex>& lock, size_t inFlight,
+                            uint64_t number) {
+    auto reached = [&] { return bytesInFlight_ <= inFlight && written_ >= number; };
+    if (reached()) return;
+    callerWaits_ = true;
+    wakeAtInFlight_ = inFlight;
+    wakeAtWritten_ = number;
+    progress_.wait(lock, reached);
+    callerWaits_ = false;
+}
+
 uint64_t WriteBehind::enqueue(Job job) {
     const uint64_t number = job.number;
     const size_t capacity = job.fill.buffer.capacity;
-    {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] {
-            return bytesInFlight_ == 0 || bytesInFlight_ + capacity <= kBytesInFlight;
-        });
-        bytesInFlight_ += capacity;
-        jobs_.push_back(std::move(job));
-    }
-    changed_.notify_all();
+    std::unique_lock lock(mutex_);
+    if (bytesInFlight_ > 0 && bytesInFlight_ + capacity > kBytesInFlight)
+        waitUntil(lock, kBytesInFlight / 2, 0);
+    bytesInFlight_ += capacity;
+    jobs_.push_back(std::move(job));
+    if (writerWaits_) work_.notify_one();
     return number;
 }
 
@@ -102,7 +111,7 @@ bool WriteBehind::writeNow(int fd, const uint8_t* data, size_t n) {
 
 void WriteBehind::waitFor(uint64_t number) {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return written_ >= number; });
+    waitUntil(lock, SIZE_MAX, number);
 }
 
 void WriteBehind::waitForAll() {
@@ -123,7 +132,11 @@ bool WriteBehind::writeAll(int fd, const uint8_t* data, size_t n) {
 void WriteBehind::writeJobs() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
+        if (jobs_.empty() && !stop_) {
+            writerWaits_ = true;
+            work_.wait(lock, [&] { return stop_ || !jobs_.empty(); });
+            writerWaits_ = false;
+        }
         if (jobs_.empty()) return;
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
@@ -140,7 +153,8 @@ void WriteBehind::writeJobs() {
         written_ = job.number;
         bytesInFlight_ -= job.fill.buffer.capacity;
         if (job.fill.buffer.bytes) spare_.push_back(std::move(job.fill.buffer));
-        changed_.notify_all();
+        if (callerWaits_ && bytesInFlight_ <= wakeAtInFlight_ && written_ >= wakeAtWritten_)
+            progress_.notify_one();
     }
 }
 

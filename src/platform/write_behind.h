@@ -82,6 +82,9 @@ class WriteBehind {
 
     void writeJobs();
     uint64_t enqueue(Job job);
+    // Waits (the caller's thread) until at most `inFlight` bytes are in flight and hand-over
+    // `number` is written.
+    void waitUntil(std::unique_lock<std::mutex>& lock, size_t inFlight, uint64_t number);
     static bool writeAll(int fd, const uint8_t* data, size_t n);
 
     // Used by the calling thread only.
@@ -89,7 +92,15 @@ class WriteBehind {
     uint64_t handOvers_ = 0;
 
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    // The writer waits for work, the caller for room or for a write; each is woken only when
+    // what it waits for has come, so a caller held up by a slow disk wakes once per half of
+    // the memory in flight, not once per buffer.
+    std::condition_variable work_;
+    std::condition_variable progress_;
+    bool writerWaits_ = false;
+    bool callerWaits_ = false;
+    size_t wakeAtInFlight_ = 0;
+    uint64_t wakeAtWritten_ = 0;
     std::deque<Job> jobs_;
     std::vector<Buffer> spare_;
     size_t bytesInFlight_ = 0;
