@@ -8,8 +8,8 @@
 // Each disk does one transfer at a time: a call of n bytes ends n / speed after the later of
 // its start and the end of the disk's previous transfer. A call that comes a little late (up to
 // a millisecond, about what a thread needs to wake from its sleep) finds the disk as a real one
-// with a queue or a cache of its own would: still busy with it. At exit the program writes to stderr
-// how long each disk was busy ("throttle: read busy S s, write busy S s"); the larger of the
+// with a queue or a cache of its own would: still busy with it. At exit the program writes to
+// stderr how long each disk was busy ("throttle: read busy S s, write busy S s"); the larger of the
 // two is the least time any program moving those bytes can take.
 
 #include <sys/prctl.h>

@@ -366,10 +366,10 @@ void OutputFile::write(const void* data, size_t n) {
         }
     }
     if (!fill_.buffer.bytes) {
-        fill_.buffer = behind_ ? behind_->takeBuffer(capacity_)
-                               : WriteBehind::Buffer{
-                                     std::make_unique_for_overwrite<uint8_t[]>(capacity_),
-                                     capacity_};
+        fill_.buffer = behind_
+                           ? behind_->takeBuffer(capacity_)
+                           : WriteBehind::Buffer{
+                                 std::make_unique_for_overwrite<uint8_t[]>(capacity_), capacity_};
     }
     std::memcpy(fill_.buffer.bytes.get() + fill_.length, bytes, n);
     fill_.length += n;

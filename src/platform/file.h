@@ -30,7 +30,7 @@ class ReadAhead;
 // of the file, or a failed read) and once the file has changed (grown, cut or rewritten), the
 // reads read the file themselves.
 class SourceFile {
-public:
+  public:
     SourceFile() = default;
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
@@ -61,7 +61,7 @@ public:
     std::span<const uint8_t> readSomeInPlace(uint8_t* buffer, int64_t n);
     void close();
 
-private:
+  private:
     // Bytes at the position from what was read ahead, as far as it goes (starting it first).
     int64_t takeReadAhead(uint8_t* buffer, int64_t n);
     bool readsAhead() const { return readsAhead_ && !readAheadSpent_; }
@@ -104,7 +104,7 @@ void finishOutputWrites();
 // in the caller's thread. Closing waits until the output is written, and throws when a write
 // failed behind that this output has not thrown for yet.
 class OutputFile {
-public:
+  public:
     // The buffers of the outputs open at once share 12 MiB: an output's buffer, chosen at
     // its first write, is its share of that (at least 60 KiB) and at most kBufferSize, each a
     // page short of a multiple of 64 KiB. So a demux into many outputs does not need a
@@ -138,7 +138,7 @@ public:
     // (the file is closed all the same).
     void close();
 
-private:
+  private:
     void throwIfFailedBehind();
     void writeBuffer();
     void writeLarge(const uint8_t* data, size_t n);
@@ -148,9 +148,9 @@ private:
     std::string path_;
     WriteBehind* behind_ = nullptr;  // null: written in the caller's thread
     WriteBehind::Fill fill_;
-    size_t capacity_ = 0;            // of fill_'s buffer, chosen at the first write
-    uint64_t lastHandOver_ = 0;      // of this output's buffers to the write-behind
-    bool failureShown_ = false;      // a failure behind was thrown here already
+    size_t capacity_ = 0;        // of fill_'s buffer, chosen at the first write
+    uint64_t lastHandOver_ = 0;  // of this output's buffers to the write-behind
+    bool failureShown_ = false;  // a failure behind was thrown here already
     int64_t written_ = 0;
 };
 

@@ -11,7 +11,7 @@ namespace {
 FileThreads fromEnvironment() {
     const char* value = std::getenv("MORVALE_FILE_THREADS");
     return value != nullptr && std::strcmp(value, "0") == 0 ? FileThreads::None
-                                                              : FileThreads::Background;
+                                                            : FileThreads::Background;
 }
 
 std::atomic<FileThreads>& mode() {

@@ -68,8 +68,7 @@ void WriteBehind::mark(Fill& fill) {
     fill.seen = handOvers_;
 }
 
-void WriteBehind::waitUntil(std::unique_lock<std::mutex>& lock, size_t inFlight,
-                            uint64_t number) {
+void WriteBehind::waitUntil(std::unique_lock<std::mutex>& lock, size_t inFlight, uint64_t number) {
     auto reached = [&] { return bytesInFlight_ <= inFlight && written_ >= number; };
     if (reached()) return;
     callerWaits_ = true;

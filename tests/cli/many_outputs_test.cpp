@@ -35,9 +35,9 @@ Bytes everyStream() {
         streams.push_back(packetizePrivateStream1(static_cast<uint8_t>(0xC0 + k),
                                                   PesHeader().pts(90000 + k),
                                                   filler(kStreamBytes, static_cast<uint8_t>(k))));
-        streams.push_back(packetizePrivateStream1(static_cast<uint8_t>(0x20 + k),
-                                                  PesHeader().pts(90000 + k),
-                                                  filler(kStreamBytes, static_cast<uint8_t>(k + 16))));
+        streams.push_back(
+            packetizePrivateStream1(static_cast<uint8_t>(0x20 + k), PesHeader().pts(90000 + k),
+                                    filler(kStreamBytes, static_cast<uint8_t>(k + 16))));
     }
     Bytes file;
     for (size_t at = 0;; at += kPackSize) {

@@ -19,9 +19,9 @@ struct Disturbance {
     const char* name;
     Command command;
     Target target;
-    int64_t at;                  // the unreadable byte, or the bytes that fit on the disk
-    const char* cancelIn = "";   // the part whose progress point...
-    int cancelAtMiB = 0;         // ...at this many MiB clicks Cancel (0: never)
+    int64_t at;                 // the unreadable byte, or the bytes that fit on the disk
+    const char* cancelIn = "";  // the part whose progress point...
+    int cancelAtMiB = 0;        // ...at this many MiB clicks Cancel (0: never)
 };
 
 constexpr int64_t kMiBytes = 0x100000;
@@ -35,19 +35,15 @@ const Disturbance kDisturbances[] = {
     {"Demux, read error in the first part", Command::Demux, Target::FirstPart, 5 * kMiBytes},
     {"Demux, read error in the second part", Command::Demux, Target::SecondPart, 5 * kMiBytes},
     {"Demux, video disk full in the first part", Command::Demux, Target::VideoOutput, 1536 * 1024},
-    {"Demux, video disk full in the second part", Command::Demux, Target::VideoOutput,
-     2600 * 1024},
+    {"Demux, video disk full in the second part", Command::Demux, Target::VideoOutput, 2600 * 1024},
     {"Demux, audio disk full at the closing flush", Command::Demux, Target::AudioOutput, 5000},
     {"Demux, cancelled in the first part", Command::Demux, Target::None, 0, "FEATURE_1", 4},
     {"Demux, cancelled between the parts", Command::Demux, Target::None, 0, "FEATURE_1", 8},
     {"Demux, cancelled in the second part", Command::Demux, Target::None, 0, "FEATURE_2", 4},
     {"Rebuild, read error in the first part", Command::Rebuild, Target::FirstPart, 5 * kMiBytes},
-    {"Rebuild, read error in the second part", Command::Rebuild, Target::SecondPart,
-     5 * kMiBytes},
-    {"Rebuild, disk full in the first part", Command::Rebuild, Target::RebuiltOutput,
-     1000 * 1024},
-    {"Rebuild, disk full in the second part", Command::Rebuild, Target::RebuiltOutput,
-     3500 * 1024},
+    {"Rebuild, read error in the second part", Command::Rebuild, Target::SecondPart, 5 * kMiBytes},
+    {"Rebuild, disk full in the first part", Command::Rebuild, Target::RebuiltOutput, 1000 * 1024},
+    {"Rebuild, disk full in the second part", Command::Rebuild, Target::RebuiltOutput, 3500 * 1024},
     {"Rebuild, cancelled in the first part", Command::Rebuild, Target::None, 0, "FEATURE_1", 4},
     {"Rebuild, cancelled between the parts", Command::Rebuild, Target::None, 0, "FEATURE_1", 8},
     {"Rebuild, cancelled in the second part", Command::Rebuild, Target::None, 0, "FEATURE_2", 4},
@@ -124,11 +120,11 @@ class FileThreadsRuns : public FeatureFaultTest {
         }
         form.onPump = nullptr;
         EXPECT_EQ(clicked, d.cancelAtMiB != 0);
-        Ending ending{lines(),
-                      Lines(form.errors().begin() + static_cast<ptrdiff_t>(errors),
-                            form.errors().end()),
-                      form.questions().size() - questions,
-                      {}};
+        Ending ending{
+            lines(),
+            Lines(form.errors().begin() + static_cast<ptrdiff_t>(errors), form.errors().end()),
+            form.questions().size() - questions,
+            {}};
         for (const auto& entry : std::filesystem::directory_iterator(out)) {
             EXPECT_TRUE(closedAgain(entry.path().string())) << entry.path();
             ending.files[entry.path().filename().string()] = readFileBytes(entry.path().string());

@@ -3,8 +3,8 @@
 // at an unreadable byte, a file changed while read read as it is then, and outputs that hold
 // the same bytes when a disk fills up in the middle of a run.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -86,7 +86,9 @@ std::vector<Seen> readAll(SourceFile& file, const ReadPattern& pattern, int* err
 const ReadPattern kReadPatterns[] = {
     {"engine blocks", {{Step::InPlace, kBlock}}, 13},
     {"rebuild chunks", {{Step::Read, 127 * 2048}, {Step::SeekHere}}, 13},
-    {"odd sizes", {{Step::Read, 1}, {Step::InPlace, 7}, {Step::Read, 300001}, {Step::InPlace, 70000}}, 8},
+    {"odd sizes",
+     {{Step::Read, 1}, {Step::InPlace, 7}, {Step::Read, 300001}, {Step::InPlace, 70000}},
+     8},
     {"in place across blocks", {{Step::Read, 1000}, {Step::InPlace, kBlock}}, 12},
     {"seeks back and forth",
      {{Step::Read, 100000},
@@ -171,16 +173,19 @@ TEST_F(FileThreadsTest, AFileChangedWhileReadIsReadAsItIsThen) {
         void (*apply)(const std::string& path, Bytes& content);
     };
     const Change changes[] = {
-        {"grown", [](const std::string& path, Bytes& content) {
+        {"grown",
+         [](const std::string& path, Bytes& content) {
              const Bytes more = numbered(kMiB + 17, 9);
              content.insert(content.end(), more.begin(), more.end());
              writeFileBytes(path, content);
          }},
-        {"cut short", [](const std::string& path, Bytes& content) {
+        {"cut short",
+         [](const std::string& path, Bytes& content) {
              content.resize(kMiB + kBlock / 2);
              std::filesystem::resize_file(path, content.size());
          }},
-        {"rewritten in place", [](const std::string& path, Bytes& content) {
+        {"rewritten in place",
+         [](const std::string& path, Bytes& content) {
              const Bytes other = numbered(content.size(), 11);
              std::copy(other.begin() + kMiB, other.end(), content.begin() + kMiB);
              writeFileBytes(path, content);
@@ -259,7 +264,8 @@ class WriteBehindTest : public FileThreadsTest {
 
     WriteRun writeIn(FileThreads mode, const WriteFault& fault) {
         FileFaults faults;
-        if (fault.output >= 0) faults = {.writePath = output(fault.output), .writeLimit = fault.limit};
+        if (fault.output >= 0)
+            faults = {.writePath = output(fault.output), .writeLimit = fault.limit};
         InjectedFileFaults faultScope(faults);
         FileThreadsMode threads(mode);
         WriteRun run;

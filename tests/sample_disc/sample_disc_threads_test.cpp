@@ -31,8 +31,8 @@ CliRun runIn(FileThreads mode, const std::vector<std::string>& args, const std::
         argv.push_back(arg.c_str());
     std::ostringstream stdout, stderr;
     FileThreadsMode threads(mode);
-    CliRun run{runCli(static_cast<int>(argv.size()), argv.data(), stdout, stderr), stdout.str(),
-               {}};
+    CliRun run{
+        runCli(static_cast<int>(argv.size()), argv.data(), stdout, stderr), stdout.str(), {}};
     for (const auto& entry : std::filesystem::directory_iterator(out))
         run.files[entry.path().filename().string()] = readFileBytes(entry.path().string());
     return run;
