@@ -56,33 +56,6 @@ struct ReadPattern {
     int repeat;  // the steps, this many times over
 };
 
-// Runs the steps until they are done or a read throws; `error` tells the step that threw.
-std::vector<Seen> readAll(SourceFile& file, const ReadPattern& pattern, int* error = nullptr) {
-    std::vector<Seen> seen;
-    Bytes buffer(4 * kBlock);
-    for (int round = 0; round < pattern.repeat; ++round) {
-        for (const Step& step : pattern.steps) {
-            try {
-                Bytes got;
-                if (step.kind == Step::Seek || step.kind == Step::SeekHere) {
-                    file.seek(step.kind == Step::Seek ? step.n : file.position());
-                } else if (step.kind == Step::Read) {
-                    got.assign(buffer.begin(), buffer.begin() + file.read(buffer.data(), step.n));
-                } else {
-                    const auto bytes = file.readSomeInPlace(buffer.data(), step.n);
-                    got.assign(bytes.begin(), bytes.end());
-                }
-                seen.push_back({file.position(), got});
-            } catch (const FileError& e) {
-                EXPECT_STREQ(e.what(), "Stream read error");
-                if (error != nullptr) *error = static_cast<int>(seen.size());
-                return seen;
-            }
-        }
-    }
-    return seen;
-}
-
 const ReadPattern kReadPatterns[] = {
     {"engine blocks", {{Step::InPlace, kBlock}}, 13},
     {"rebuild chunks", {{Step::Read, 127 * 2048}, {Step::SeekHere}}, 13},
@@ -109,30 +82,38 @@ class FileThreadsTest : public ::testing::Test {
 
     void SetUp() override { writeFileBytes(path, content); }
 
+    // The calls until they are done or a read throws; `error` tells the call that threw.
     std::vector<Seen> readIn(FileThreads mode, const ReadPattern& pattern, int* error = nullptr) {
         FileThreadsMode threads(mode);
         SourceFile file = SourceFile::open(path, ShareMode::Shared);
-        return readAll(file, pattern, error);
+        std::vector<Seen> seen;
+        Bytes buffer(4 * kBlock);
+        for (int round = 0; round < pattern.repeat; ++round) {
+            for (const Step& step : pattern.steps) {
+                try {
+                    std::span<const uint8_t> got;
+                    if (step.kind == Step::Seek || step.kind == Step::SeekHere)
+                        file.seek(step.kind == Step::Seek ? step.n : file.position());
+                    else if (step.kind == Step::Read)
+                        got = {buffer.data(), size_t(file.read(buffer.data(), step.n))};
+                    else
+                        got = file.readSomeInPlace(buffer.data(), step.n);
+                    seen.push_back({file.position(), Bytes(got.begin(), got.end())});
+                } catch (const FileError& e) {
+                    EXPECT_STREQ(e.what(), "Stream read error");
+                    if (error != nullptr) *error = static_cast<int>(seen.size());
+                    return seen;
+                }
+            }
+        }
+        return seen;
     }
 
-    // Every call saw the file's own bytes at its position, as many as there were.
-    void expectFileBytes(const std::vector<Seen>& seen, const ReadPattern& pattern) const {
-        int64_t at = 0;
-        size_t index = 0;
-        for (int round = 0; round < pattern.repeat && index < seen.size(); ++round) {
-            for (const Step& step : pattern.steps) {
-                if (index == seen.size()) break;
-                const Seen& s = seen[index++];
-                if (step.kind == Step::Seek || step.kind == Step::SeekHere) {
-                    at = s.position;
-                    continue;
-                }
-                const int64_t count = std::min<int64_t>(step.n, std::ssize(content) - at);
-                ASSERT_EQ(s.position, at + count) << "call " << index;
-                ASSERT_EQ(s.bytes, Bytes(content.begin() + at, content.begin() + at + count))
-                    << "call " << index;
-                at += count;
-            }
+    // Every call saw the file's own bytes, those before the position it left.
+    void expectFileBytes(const std::vector<Seen>& seen) const {
+        for (const Seen& s : seen) {
+            const auto end = content.begin() + s.position;
+            ASSERT_TRUE(s.bytes == Bytes(end - std::ssize(s.bytes), end)) << s.position;
         }
     }
 };
@@ -143,16 +124,16 @@ TEST_F(FileThreadsTest, EveryPatternOfReadsSeesTheSameBytesWithAndWithoutReadAhe
         const std::vector<Seen> plain = readIn(FileThreads::None, pattern);
         const std::vector<Seen> ahead = readIn(FileThreads::Background, pattern);
         EXPECT_EQ(ahead, plain);
-        expectFileBytes(ahead, pattern);
+        expectFileBytes(ahead);
+        EXPECT_EQ(ahead.size(), pattern.steps.size() * size_t(pattern.repeat));
     }
 }
 
 // The read that reaches an unreadable byte fails, in the same call, wherever the byte lies
 // among the blocks read ahead; the reads before it deliver everything up to it.
 TEST_F(FileThreadsTest, AReadErrorFailsTheSameReadWithAndWithoutReadAhead) {
-    const int64_t unreadable[] = {0, 1000, kBlock, 3 * kBlock + 5, 2 * kMiB, 3 * kMiB + 999};
     for (const ReadPattern& pattern : {kReadPatterns[0], kReadPatterns[2], kReadPatterns[3]}) {
-        for (int64_t at : unreadable) {
+        for (int64_t at : {0l, 1000l, kBlock, 3 * kBlock + 5, 2 * kMiB, 3 * kMiB + 999}) {
             SCOPED_TRACE(std::string(pattern.name) + ", unreadable at " + std::to_string(at));
             InjectedFileFaults faults({.readPath = path, .readFailsAt = at});
             int plainError = -1, aheadError = -1;
@@ -168,48 +149,34 @@ TEST_F(FileThreadsTest, AReadErrorFailsTheSameReadWithAndWithoutReadAhead) {
 // Another program changes the source after the first block was read: what is read after that
 // is the file as it is then, as when every read reads the file.
 TEST_F(FileThreadsTest, AFileChangedWhileReadIsReadAsItIsThen) {
-    struct Change {
-        const char* name;
-        void (*apply)(const std::string& path, Bytes& content);
-    };
-    const Change changes[] = {
-        {"grown",
-         [](const std::string& path, Bytes& content) {
-             const Bytes more = numbered(kMiB + 17, 9);
-             content.insert(content.end(), more.begin(), more.end());
-             writeFileBytes(path, content);
-         }},
-        {"cut short",
-         [](const std::string& path, Bytes& content) {
-             content.resize(kMiB + kBlock / 2);
-             std::filesystem::resize_file(path, content.size());
-         }},
-        {"rewritten in place",
-         [](const std::string& path, Bytes& content) {
-             const Bytes other = numbered(content.size(), 11);
-             std::copy(other.begin() + kMiB, other.end(), content.begin() + kMiB);
-             writeFileBytes(path, content);
-         }},
-    };
-    for (const Change& change : changes) {
+    const Bytes grown = [&] {
+        Bytes more = numbered(kMiB + 17, 9);
+        more.insert(more.begin(), content.begin(), content.end());
+        return more;
+    }();
+    const Bytes cut(content.begin(), content.begin() + kMiB + kBlock / 2);
+    Bytes rewritten = numbered(content.size(), 11);
+    std::copy(content.begin(), content.begin() + kMiB, rewritten.begin());
+    for (const Bytes* changed : {&grown, &cut, static_cast<const Bytes*>(&rewritten)}) {
         for (FileThreads mode : kModes) {
-            SCOPED_TRACE(std::string(change.name) +
-                         (mode == FileThreads::None ? ", no threads" : ", read ahead"));
-            content = numbered(3 * kMiB + 1000, 5);
+            SCOPED_TRACE(std::to_string(changed->size()) + " bytes, mode " +
+                         std::to_string(int(mode)));
             writeFileBytes(path, content);
-            // An old modification time, so the change is seen even within the clock's tick.
+            // An old modification time, so the change shows even within the clock's tick.
             const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
             ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
             FileThreadsMode threads(mode);
             SourceFile file = SourceFile::open(path, ShareMode::Shared);
             Bytes got(kBlock);
             ASSERT_EQ(file.read(got.data(), kBlock), kBlock);
-            change.apply(path, content);
+            if (changed == &cut)
+                std::filesystem::resize_file(path, cut.size());
+            else
+                writeFileBytes(path, *changed);
             Bytes block(kBlock);
             while (const int64_t n = file.read(block.data(), kBlock))
                 got.insert(got.end(), block.begin(), block.begin() + n);
-            EXPECT_EQ(got.size(), content.size());
-            EXPECT_TRUE(got == content);
+            EXPECT_TRUE(got == *changed);
         }
     }
 }
