@@ -150,14 +150,20 @@ bool SourceFile::keepReadingAhead() {
     return readsAhead();
 }
 
-int64_t SourceFile::takeReadAhead(uint8_t* buffer, int64_t n) {
+bool SourceFile::spendReadAhead() {
+    const bool atFileEnd = readAhead_->endedAtFileEnd();
+    readAheadSpent_ = true;
+    readAhead_.reset();
+    return atFileEnd;
+}
+
+int64_t SourceFile::takeReadAhead(uint8_t* buffer, int64_t n, bool& atFileEnd) {
     int64_t total = 0;
     if (n <= 0 || !keepReadingAhead()) return total;
     while (total < n) {
         const std::span<const uint8_t> bytes = readAhead_->take(n - total);
         if (bytes.empty()) {
-            readAheadSpent_ = true;
-            readAhead_.reset();
+            atFileEnd = spendReadAhead();
             break;
         }
         std::memcpy(buffer + total, bytes.data(), bytes.size());
@@ -180,10 +186,16 @@ int64_t SourceFile::readFromFile(uint8_t* buffer, int64_t n, int64_t at) {
     return total;
 }
 
+int64_t SourceFile::readRest(uint8_t* buffer, int64_t total, int64_t n) {
+    bool atFileEnd = false;
+    total += takeReadAhead(buffer + total, n - total, atFileEnd);
+    if (total < n && !atFileEnd)
+        total += readFromFile(buffer + total, n - total, position_ + total);
+    return total;
+}
+
 int64_t SourceFile::read(void* buffer, int64_t n) {
-    auto* out = static_cast<uint8_t*>(buffer);
-    int64_t total = takeReadAhead(out, n);
-    if (total < n) total += readFromFile(out + total, n - total, position_ + total);
+    const int64_t total = readRest(static_cast<uint8_t*>(buffer), 0, n);
     position_ += total;
     return total;
 }
@@ -204,12 +216,8 @@ std::span<const uint8_t> SourceFile::readSomeInPlace(uint8_t* buffer, int64_t n)
         // The bytes lie in two blocks, or what was read ahead ends among them: gather them.
         std::memcpy(buffer, bytes.data(), bytes.size());
         int64_t total = static_cast<int64_t>(bytes.size());
-        if (bytes.empty()) {
-            readAheadSpent_ = true;
-            readAhead_.reset();
-        }
-        total += takeReadAhead(buffer + total, n - total);
-        if (total < n) total += readFromFile(buffer + total, n - total, position_ + total);
+        const bool atFileEnd = bytes.empty() && spendReadAhead();
+        if (!atFileEnd) total = readRest(buffer, total, n);
         position_ += total;
         if (total == 0) throw FileError(kStreamReadError);
         return {buffer, static_cast<size_t>(total)};

@@ -26,9 +26,9 @@ class ReadAhead;
 // A source file opened for reading: 64-bit size and position, plain reads. Unless the file
 // layer works without threads (file_threads.h), the file is read ahead from the first read on,
 // so the reads find their bytes waiting; each read still returns what a read of the file at
-// that moment would, and fails where such a read would: where the read-ahead ends (at the end
-// of the file, or a failed read) and once the file has changed (grown, cut or rewritten), the
-// reads read the file themselves.
+// that moment would, and fails where such a read would. A read that meets the end the
+// read-ahead met ends there; after that, after a failed read ahead and once the file has
+// changed (grown, cut or rewritten), the reads read the file themselves.
 class SourceFile {
   public:
     SourceFile() = default;
@@ -63,7 +63,15 @@ class SourceFile {
 
   private:
     // Bytes at the position from what was read ahead, as far as it goes (starting it first).
-    int64_t takeReadAhead(uint8_t* buffer, int64_t n);
+    // Sets atFileEnd when it went as far as the end of the file it met: the read ends there,
+    // as the same read of the file would have (a file still being written seems to end where
+    // its writer is); the next read reads the file itself.
+    int64_t takeReadAhead(uint8_t* buffer, int64_t n, bool& atFileEnd);
+    // Ends the read-ahead for good; true when it ended at the end of the file.
+    bool spendReadAhead();
+    // The rest of a read of n bytes of which `total` are in buffer already: from what was read
+    // ahead, then from the file unless the read-ahead met its end. Returns the new total.
+    int64_t readRest(uint8_t* buffer, int64_t total, int64_t n);
     bool readsAhead() const { return readsAhead_ && !readAheadSpent_; }
     // Starts reading ahead, or stops for good when the file changed since it started (what
     // was read ahead may no longer be there). True while reading ahead.

@@ -32,28 +32,36 @@ void ReadAhead::readBlocks(int64_t offset) {
             }
             if (stop_) return;
         }
-        const int64_t got = fill(index, offset);
+        bool atFileEnd = false;
+        const int64_t got = fill(index, offset, atFileEnd);
         std::lock_guard lock(mutex_);
         blocks_[index].length = got;
         if (got > 0) ++filled_;
         ended_ = got < kBlockSize;
+        atFileEnd_ = atFileEnd;
         if (readerWaits_ && (ended_ || filled_ >= kWakeAfter)) readable_.notify_one();
         if (ended_) return;
         offset += got;
     }
 }
 
-int64_t ReadAhead::fill(int index, int64_t offset) {
+int64_t ReadAhead::fill(int index, int64_t offset, bool& atFileEnd) {
     uint8_t* bytes = blocks_[index].bytes.get();
     int64_t total = 0;
     while (total < kBlockSize) {
         const ssize_t got = sourcePread(fd_, bytes + total, static_cast<size_t>(kBlockSize - total),
                                         static_cast<off_t>(offset + total));
         if (got < 0 && errno == EINTR) continue;
+        atFileEnd = got == 0;
         if (got <= 0) break;
         total += got;
     }
     return total;
+}
+
+bool ReadAhead::endedAtFileEnd() {
+    std::lock_guard lock(mutex_);
+    return ended_ && atFileEnd_;
 }
 
 void ReadAhead::releaseTaken() {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -142,6 +143,32 @@ TEST_F(FileThreadsTest, AReadErrorFailsTheSameReadWithAndWithoutReadAhead) {
             EXPECT_EQ(ahead, plain);
             EXPECT_EQ(aheadError, plainError);
             EXPECT_LE(ahead.empty() ? 0 : ahead.back().position, at);
+        }
+    }
+}
+
+// A source still being written seems to end once (its writer has not caught up yet): the read
+// that meets that end stops there, with or without the read-ahead, and the next one goes on.
+TEST_F(FileThreadsTest, AnEndMetOnceEndsTheSameReadWithAndWithoutReadAhead) {
+    for (const ReadPattern& pattern : {kReadPatterns[0], kReadPatterns[1], kReadPatterns[2]}) {
+        for (int64_t at : {1000l, kBlock, 3 * kBlock + 5, 2 * kMiB + 2048}) {
+            SCOPED_TRACE(std::string(pattern.name) + ", seems to end at " + std::to_string(at));
+            int plainError = -1, aheadError = -1;
+            std::vector<Seen> plain, ahead;
+            {
+                InjectedFileFaults faults({.pausePath = path, .pauseAt = at});
+                plain = readIn(FileThreads::None, pattern, &plainError);
+            }
+            {
+                InjectedFileFaults faults({.pausePath = path, .pauseAt = at});
+                ahead = readIn(FileThreads::Background, pattern, &aheadError);
+            }
+            EXPECT_EQ(ahead, plain);
+            EXPECT_EQ(aheadError, plainError);
+            expectFileBytes(ahead);
+            // Some read stopped at the end it met.
+            EXPECT_TRUE(std::any_of(plain.begin(), plain.end(),
+                                    [&](const Seen& s) { return s.position == at; }));
         }
     }
 }
