@@ -214,7 +214,7 @@ std::span<const uint8_t> SourceFile::readSomeInPlace(uint8_t* buffer, int64_t n)
             return bytes;
         }
         // The bytes lie in two blocks, or what was read ahead ends among them: gather them.
-        std::memcpy(buffer, bytes.data(), bytes.size());
+        if (!bytes.empty()) std::memcpy(buffer, bytes.data(), bytes.size());  // data() may be null
         int64_t total = static_cast<int64_t>(bytes.size());
         const bool atFileEnd = bytes.empty() && spendReadAhead();
         if (!atFileEnd) total = readRest(buffer, total, n);
