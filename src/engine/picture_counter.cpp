@@ -120,18 +120,6 @@ __attribute__((target("avx2"))) int countWithAvx2(const uint8_t* data, size_t n,
     const __m256i code = _mm256_set1_epi8(static_cast<char>(codeByte));
     int count = 0;
     size_t s = 0;
-    // Two vectors of windows at a time, passed over when neither holds a 01 where a start
-    // code's third byte would be: in coded pictures most do not.
-    for (; s + 2 * kWidth + 3 <= n; s += 2 * kWidth) {
-        const __m256i thirds = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + s + 2));
-        const __m256i nextThirds =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + s + kWidth + 2));
-        const __m256i ones =
-            _mm256_or_si256(_mm256_cmpeq_epi8(thirds, one), _mm256_cmpeq_epi8(nextThirds, one));
-        if (_mm256_testz_si256(ones, ones)) continue;
-        count += bitCount(avx2Matches(data, s, one, code)) +
-                 bitCount(avx2Matches(data, s + kWidth, one, code));
-    }
     for (; s + kWidth + 3 <= n; s += kWidth)
         count += bitCount(avx2Matches(data, s, one, code));
     const size_t last = n - kWidth - 3;
