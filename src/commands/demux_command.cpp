@@ -25,7 +25,7 @@ class RunOutputs {
             if (!form.boxTicked(box)) continue;
             const std::string name = demuxOutputName(form, outputBase, box);
             files_[order] = OutputFile::create(name);
-            slotOf(box) = &files_[order];
+            slots_.at(box.page, box.index) = &files_[order];
             form.log("Creating " + name);
         }
     }
@@ -40,18 +40,6 @@ class RunOutputs {
     }
 
   private:
-    OutputFile*& slotOf(StreamBox box) {
-        switch (box.page) {
-            case BoxPage::Video:
-                return slots_.video[box.index];
-            case BoxPage::Audio:
-                return slots_.audio[box.index];
-            case BoxPage::Subpicture:
-                return slots_.subpicture[box.index];
-        }
-        return slots_.video[0];
-    }
-
     std::array<OutputFile, kSlotBoxCount> files_;
     DemuxOutputs slots_;
 };

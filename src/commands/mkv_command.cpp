@@ -61,18 +61,6 @@ const StreamFileKind& fileKindOf(std::string_view codec) {
     return kUnknown;
 }
 
-BoxPage pageOf(ScanStreamKind kind) {
-    switch (kind) {
-        case ScanStreamKind::Video:
-            return BoxPage::Video;
-        case ScanStreamKind::Audio:
-            return BoxPage::Audio;
-        case ScanStreamKind::Subpicture:
-            return BoxPage::Subpicture;
-    }
-    return BoxPage::Video;
-}
-
 int64_t fileSizeOf(const std::string& path) {
     return SourceFile::open(path, ShareMode::Shared).size();
 }
@@ -111,7 +99,7 @@ class PartOutputs {
             paths_[order] = stem + "." + form.boxCaption(box) + ".part" + std::to_string(part) +
                             "." + std::string(fileKindOf(codec).extension);
             files_[order] = OutputFile::create(paths_[order]);
-            slotOf(box) = &files_[order];
+            slots_.at(box.page, box.index) = &files_[order];
         }
     }
     const DemuxOutputs& slots() const { return slots_; }
@@ -129,17 +117,6 @@ class PartOutputs {
                                          : subpictureStreamName(slotEntry(scanned, box));
         const size_t suffix = name.rfind(".stream");
         return suffix == std::string::npos ? name : name.substr(0, suffix);
-    }
-    OutputFile*& slotOf(StreamBox box) {
-        switch (box.page) {
-            case BoxPage::Video:
-                return slots_.video[box.index];
-            case BoxPage::Audio:
-                return slots_.audio[box.index];
-            case BoxPage::Subpicture:
-                return slots_.subpicture[box.index];
-        }
-        return slots_.video[0];
     }
 
     std::array<OutputFile, kSlotBoxCount> files_;
@@ -276,7 +253,7 @@ class MkvRun {
     }
 
     std::vector<std::string>* filesOf(const ScanStream& stream) {
-        const BoxPage page = pageOf(stream.kind);
+        const BoxPage page = slotKindOf(stream.kind);
         for (int order = 0; order < kSlotBoxCount; ++order) {
             const StreamBox box = slotBoxAt(order);
             if (box.page == page && box.index == stream.slot) return &boxFiles_[order];
@@ -384,7 +361,7 @@ class MkvRun {
     }
 
     std::string captionOf(const ScanStream& stream) const {
-        return form_.boxCaption({pageOf(stream.kind), stream.slot});
+        return form_.boxCaption({slotKindOf(stream.kind), stream.slot});
     }
 
     void mkvmergeLine(std::string_view line, std::string& lastError) {

@@ -19,6 +19,19 @@ struct DemuxOutputs {
     std::array<OutputFile*, kVideoSlots> video{};
     std::array<OutputFile*, kAudioSlots> audio{};
     std::array<OutputFile*, kSubpictureOutputSlots> subpicture{};
+
+    // The output of a slot of a kind.
+    OutputFile*& at(SlotKind kind, int slot) {
+        switch (kind) {
+            case SlotKind::Video:
+                return video[slot];
+            case SlotKind::Audio:
+                return audio[slot];
+            case SlotKind::Subpicture:
+                return subpicture[slot];
+        }
+        return video[0];
+    }
 };
 
 // The header reports a detailed scan calls on a slot's first payload piece.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/stream_kinds.h"
 #include "export/playlist_model.h"
 
 namespace morvale {
@@ -16,6 +17,19 @@ namespace morvale {
 inline constexpr int kTicksPerSecond = 90000;  // MPEG system clock units of PTS and DTS
 
 enum class ScanStreamKind { Video, Audio, Subpicture };
+
+// The engine's kind of slot that holds a stream of the kind.
+constexpr SlotKind slotKindOf(ScanStreamKind kind) {
+    switch (kind) {
+        case ScanStreamKind::Video:
+            return SlotKind::Video;
+        case ScanStreamKind::Audio:
+            return SlotKind::Audio;
+        case ScanStreamKind::Subpicture:
+            return SlotKind::Subpicture;
+    }
+    return SlotKind::Video;
+}
 
 // One stream's timestamps in one part (file) of the feature, in 90 kHz units (the low 32
 // bits of the 33-bit PTS). Nothing where the part holds no timestamp of the stream.
@@ -61,7 +75,7 @@ struct DescribedTitle {
     std::string durationTimeCode;
     std::optional<int64_t> durationMs;
     int timeBaseFps = kDefaultTimeBaseFps;
-    std::vector<std::string> clips;  // the clip files it plays, in order ("FEATURE_1.MAP")
+    std::vector<std::string> clips;     // the clip files it plays, in order ("FEATURE_1.MAP")
     std::vector<PlaylistTrack> tracks;  // every track the title lists, found by a scan or not
     std::vector<DescribedChapter> chapters;
 };

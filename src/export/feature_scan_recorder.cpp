@@ -7,18 +7,6 @@ namespace morvale {
 
 namespace {
 
-SlotKind slotKindOf(ScanStreamKind kind) {
-    switch (kind) {
-        case ScanStreamKind::Video:
-            return SlotKind::Video;
-        case ScanStreamKind::Audio:
-            return SlotKind::Audio;
-        case ScanStreamKind::Subpicture:
-            return SlotKind::Subpicture;
-    }
-    return SlotKind::Video;
-}
-
 // The name the stream boxes give the kind: "VC-1.stream" -> "VC-1", "Subpicture".
 std::string codecName(ScanStreamKind kind, int32_t id) {
     const StreamKind* row = streamKindInSlot(slotKindOf(kind), id);
