@@ -40,6 +40,12 @@ struct Feature {
         QDir().mkpath(out);
         testing::writePart(source.toStdString(), testing::featurePart({}), size);
     }
+    // One part, written into the output folder, dropped on the window.
+    bool loadInto(TfMain& window) const {
+        window.cbContinue->setChecked(false);
+        window.eWorkdir->setText(out);
+        return apptest::dropFiles(&window, {source});
+    }
 };
 
 // How a source is set.
@@ -193,9 +199,7 @@ class WindowActionsTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         TfMain& window = w.window;
-        window.cbContinue->setChecked(false);
-        window.eWorkdir->setText(feature.out);
-        QVERIFY(apptest::dropFiles(&window, {feature.source}));
+        QVERIFY(feature.loadInto(window));
         if (command != QStringLiteral("bCheck")) QTest::mouseClick(window.bCheck, Qt::LeftButton);
         QVERIFY(!window.pbProgress->isVisible());
 
@@ -229,9 +233,7 @@ class WindowActionsTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         TfMain& window = w.window;
-        window.cbContinue->setChecked(false);
-        window.eWorkdir->setText(feature.out);
-        QVERIFY(apptest::dropFiles(&window, {feature.source}));
+        QVERIFY(feature.loadInto(window));
         QTest::mouseClick(window.bCheck, Qt::LeftButton);
 
         QStringList remaining;

@@ -2,6 +2,7 @@
 
 // The sample disc as morvale-sample-disc writes it, into a temporary folder.
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -38,6 +39,21 @@ struct Disc {
         const auto bytes = readFileBytes(path);
         return std::string(bytes.begin(), bytes.end());
     }
+};
+
+// A suite whose tests share one disc, generated before the first of them.
+class DiscSuite : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { disc_ = new Disc(); }
+    static void TearDownTestSuite() {
+        delete disc_;
+        disc_ = nullptr;
+    }
+    void SetUp() override { ASSERT_EQ(disc_->status, 0) << disc_->report; }
+    static const Disc& disc() { return *disc_; }
+
+  private:
+    inline static Disc* disc_ = nullptr;
 };
 
 }  // namespace morvale::testing

@@ -45,25 +45,18 @@ size_t secondPartStart(const std::vector<double>& times, double frameMs) {
     return times.size();
 }
 
-class SampleDiscMkvTest : public ::testing::Test {
+class SampleDiscMkvTest : public DiscSuite {
   protected:
-    static void SetUpTestSuite() { disc_ = new Disc(); }
-    static void TearDownTestSuite() {
-        delete disc_;
-        disc_ = nullptr;
-    }
     void SetUp() override {
         if (!haveMatroskaPeers()) GTEST_SKIP() << "mkvmerge or ffmpeg missing";
-        ASSERT_EQ(disc_->status, 0) << disc_->report;
+        DiscSuite::SetUp();
     }
-    static Disc* disc_;
 };
-Disc* SampleDiscMkvTest::disc_ = nullptr;
 
 TEST_F(SampleDiscMkvTest, OneCommandMakesTheFeatureWithTheTitlesNamesChaptersAndSync) {
     TempDir out;
     const CliRun run =
-        runCli(out, "mkv --no-fast-check -o " + quoted(out.path()) + " " + quoted(disc_->part(1)));
+        runCli(out, "mkv --no-fast-check -o " + quoted(out.path()) + " " + quoted(disc().part(1)));
     ASSERT_EQ(run.status, 0) << run.log;
     const std::string mkv = out.file("FEATURE_1_2.mkv");
     EXPECT_NE(run.log.find("Matroska file " + mkv), std::string::npos) << run.log;
@@ -114,7 +107,7 @@ TEST_F(SampleDiscMkvTest, OneCommandMakesTheFeatureWithTheTitlesNamesChaptersAnd
     // The feature lasts as long as its source.
     const double sourceSeconds =
         std::stod(shellOutput("ffprobe -v error -show_entries format=duration -of csv=p=0 " +
-                              quoted(concatInput(disc_->part(1), disc_->part(2)))));
+                              quoted(concatInput(disc().part(1), disc().part(2)))));
     EXPECT_NEAR(double(id["container"]["properties"]["duration"]) / 1e6, sourceSeconds * 1000,
                 frameMs);
 
@@ -128,8 +121,8 @@ TEST_F(SampleDiscMkvTest, OneCommandMakesTheFeatureWithTheTitlesNamesChaptersAnd
         const size_t second = secondPartStart(audio, 32);
         ASSERT_LT(second, audio.size()) << a;
         for (int part : {1, 2}) {
-            const double sourceOffset = firstPacketMs(disc_->part(part), audioIds[a]) -
-                                        firstPacketMs(disc_->part(part), 0xFD55);
+            const double sourceOffset = firstPacketMs(disc().part(part), audioIds[a]) -
+                                        firstPacketMs(disc().part(part), 0xFD55);
             const double mkvOffset = part == 1 ? audio[0] - video[0] : audio[second] - video[144];
             EXPECT_NEAR(mkvOffset, sourceOffset, 1.0) << "audio " << a << " part " << part;
         }
@@ -139,10 +132,10 @@ TEST_F(SampleDiscMkvTest, OneCommandMakesTheFeatureWithTheTitlesNamesChaptersAnd
 TEST_F(SampleDiscMkvTest, APlaylistThatIsNotXmlGivesALineAndAFileWithoutChapters) {
     TempDir out;
     const std::string playlist = out.file("broken.xpl");
-    const std::string text = Disc::readText(disc_->playlist());
+    const std::string text = Disc::readText(disc().playlist());
     std::ofstream(playlist) << text.substr(0, text.find("<ChapterList>") + 20);
     const CliRun run = runCli(out, "mkv -o " + quoted(out.file("feature.mkv")) + " --playlist " +
-                                       quoted(playlist) + " " + quoted(disc_->part(1)));
+                                       quoted(playlist) + " " + quoted(disc().part(1)));
     ASSERT_EQ(run.status, 0) << run.log;
     EXPECT_NE(run.log.find("broken.xpl is not well-formed XML at line "), std::string::npos)
         << run.log;
@@ -155,18 +148,18 @@ TEST_F(SampleDiscMkvTest, APlaylistThatIsNotXmlGivesALineAndAFileWithoutChapters
 TEST_F(SampleDiscMkvTest, ScanAndPlaylistJsonValidateAndChapterFilesFeedMkvmerge) {
     if (!haveSchemaValidator()) GTEST_SKIP() << "python3-jsonschema missing";
     TempDir out;
-    const CliRun scan = runCli(out, "scan --json --no-fast-check " + quoted(disc_->part(1)), false);
+    const CliRun scan = runCli(out, "scan --json --no-fast-check " + quoted(disc().part(1)), false);
     ASSERT_EQ(scan.status, 0);
     EXPECT_TRUE(validatesAgainstSchema(scan.log, MORVALE_SCHEMA_PATH)) << scan.log;
     const nlohmann::json description = nlohmann::json::parse(scan.log);
     EXPECT_EQ(description["title"]["name"], "Sample Feature");
     const nlohmann::json& german = description["streams"][2];
     EXPECT_EQ(german["language"], "de");
-    const double late = firstPacketMs(disc_->part(2), 0xC1) - firstPacketMs(disc_->part(2), 0xFD55);
+    const double late = firstPacketMs(disc().part(2), 0xC1) - firstPacketMs(disc().part(2), 0xFD55);
     EXPECT_NEAR(double(german["parts"][1]["delay_ms"]), late, 0.5);
 
     const CliRun xpl = runCli(
-        out, "xpl --json --source " + quoted(disc_->part(1)) + " " + quoted(disc_->playlist()),
+        out, "xpl --json --source " + quoted(disc().part(1)) + " " + quoted(disc().playlist()),
         false);
     ASSERT_EQ(xpl.status, 0);
     EXPECT_TRUE(validatesAgainstSchema(xpl.log, MORVALE_SCHEMA_PATH)) << xpl.log;
@@ -176,7 +169,7 @@ TEST_F(SampleDiscMkvTest, ScanAndPlaylistJsonValidateAndChapterFilesFeedMkvmerge
     for (const char* name : {"chapters.xml", "chapters.txt"}) {
         const CliRun chapters =
             runCli(out, "xpl --chapters " + quoted(out.file(name)) + " --source " +
-                            quoted(disc_->part(2)) + " " + quoted(disc_->playlist()));
+                            quoted(disc().part(2)) + " " + quoted(disc().playlist()));
         ASSERT_EQ(chapters.status, 0) << chapters.log;
         ASSERT_TRUE(shellSucceeds("mkvmerge -q -o " + quoted(out.file("c.mkv")) + " --chapters " +
                                   quoted(out.file(name)) + " " + quoted(out.file("a.ac3"))))

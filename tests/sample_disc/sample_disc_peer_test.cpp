@@ -51,20 +51,15 @@ std::vector<SubpictureRecord> subpictureRecords(const Bytes& file,
     return records;
 }
 
-class SampleDiscPeerTest : public ::testing::Test {
+class SampleDiscPeerTest : public DiscSuite {
   protected:
-    static void SetUpTestSuite() { disc_ = new Disc(); }
-    static void TearDownTestSuite() {
-        delete disc_;
-        disc_ = nullptr;
-    }
     void SetUp() override {
-        ASSERT_EQ(disc_->status, 0) << disc_->report;
+        DiscSuite::SetUp();
+        if (HasFatalFailure()) return;
         if (!havePeerTools()) GTEST_SKIP() << "ffmpeg is not installed";
         ::mkdir(out().c_str(), 0755);
     }
 
-    static const Disc& disc() { return *disc_; }
     std::string out() const { return dir.file("out"); }
     std::string output(const std::string& name) const { return dir.file("out/" + name); }
     // Both parts as ffmpeg reads them: one file, as the program continues into the second.
@@ -79,11 +74,7 @@ class SampleDiscPeerTest : public ::testing::Test {
     }
 
     TempDir dir;
-
-  private:
-    static Disc* disc_;
 };
-Disc* SampleDiscPeerTest::disc_ = nullptr;
 
 // The video and every audio stream equal ffmpeg's copies byte for byte. The subpicture
 // files hold one record per subpicture packet: its data is ffmpeg's packet, its time the

@@ -71,20 +71,7 @@ struct PackWalk {
 const Bytes kPadding = {0x00, 0x00, 0x01, 0xBE};
 
 // One disc written for the tests that only read it.
-class SampleDiscTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() { disc_ = new Disc(); }
-    static void TearDownTestSuite() {
-        delete disc_;
-        disc_ = nullptr;
-    }
-    void SetUp() override { ASSERT_EQ(disc_->status, 0) << disc_->report; }
-    static const Disc& disc() { return *disc_; }
-
-  private:
-    static Disc* disc_;
-};
-Disc* SampleDiscTest::disc_ = nullptr;
+class SampleDiscTest : public DiscSuite {};
 
 TEST_F(SampleDiscTest, WritesTwoPartsAndThePlaylistInWholePacks) {
     const Disc& disc = this->disc();
