@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "bench_evo.h"
-#include "engine/engine_state.h"
+#include "engine/demux.h"
+#include "engine/part_scan.h"
 #include "engine/payload_handler.h"
 #include "engine/picture_counter.h"
 #include "engine/stream_parser.h"
@@ -24,26 +25,14 @@ namespace {
 constexpr uint64_t kEvoPacks = 32 * 512;  // 32 MiB
 constexpr size_t kPieceSize = 2010;       // a VC-1 packet's payload in a 2,048-byte pack
 
-// A host that shows nothing and reads fixed options and ticks.
+// A host that shows nothing.
 class QuietHost final : public EngineHost {
   public:
-    bool countFramesOption = true;
-    std::array<bool, 2> videoTicks{true, true};
-    std::array<bool, 16> audioTicks{};
-    std::array<bool, 16> subpictureTicks{};
-
     void log(std::string_view) override {}
     void progress(std::string_view, ProgressAmount) override {}
     void pumpEvents() override {}
     void repaint() override {}
     void setCancelEnabled(bool) override {}
-    bool countFrames() const override { return countFramesOption; }
-    bool details() const override { return false; }
-    bool fastCheck() const override { return false; }
-    bool ticked(SlotKind kind, int slot) const override {
-        if (kind == SlotKind::Video) return videoTicks[slot & 1];
-        return kind == SlotKind::Audio ? audioTicks[slot & 15] : subpictureTicks[slot & 15];
-    }
     Clock& clock() override { return clock_; }
     SystemClock clock_;
 };
@@ -156,9 +145,10 @@ void BM_ParserFeed(benchmark::State& state) {
     const Bytes& input = evo();
     QuietHost host;
     NoPieces pieces;
+    const EngineOptions options{.mode = EngineMode::Scan};
     for (auto _ : state) {
-        EngineState tables;
-        StreamParser parser(tables, host, EngineMode::Scan, pieces);
+        SlotTable tables;
+        StreamParser parser(tables, host, options, pieces);
         feedBlocks(input, [&parser](std::span<const uint8_t> block) { parser.feed(block); });
         benchmark::DoNotOptimize(pieces.bytes);
     }
@@ -170,18 +160,18 @@ BENCHMARK(BM_ParserFeed);
 void scanBlocks(benchmark::State& state, bool countFrames) {
     const Bytes& input = evo();
     QuietHost host;
-    host.countFramesOption = countFrames;
-    int32_t frames = 0;
+    const EngineOptions options{.mode = EngineMode::Scan, .countFrames = countFrames};
+    int64_t frames = 0;
     for (auto _ : state) {
-        EngineState tables;
-        PayloadHandler payload(tables, host, EngineMode::Scan, nullptr, ReportSet{});
-        StreamParser parser(tables, host, EngineMode::Scan, payload);
+        PartScan scan;
+        PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
+        StreamParser parser(scan.slotTable, host, options, payload);
         feedBlocks(input, [&parser](std::span<const uint8_t> block) { parser.feed(block); });
-        frames = tables.frameCounts[0];
+        frames = scan.pictures(0);
         benchmark::DoNotOptimize(frames);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * input.size()));
-    state.counters["pictures"] = frames;
+    state.counters["pictures"] = static_cast<double>(frames);
 }
 void BM_ScanCounting(benchmark::State& s) {
     scanBlocks(s, true);
@@ -196,15 +186,17 @@ BENCHMARK(BM_ScanNotCounting);
 // stream, on a copy of the input per iteration (the rules rewrite packs in place).
 void BM_RebuildPacks(benchmark::State& state) {
     Bytes input = evo();
-    QuietHost host;
-    host.audioTicks[0] = true;
-    host.subpictureTicks[0] = true;
-    EngineState tables;
-    tables.clearStreamIds();
-    tables.videoStreamIds[0] = 0x55;
-    tables.audioStreamIds[0] = 0xC0, tables.audioStreamIds[1] = 0xA1,
-    tables.audioStreamIds[2] = 0x8A;
-    tables.subpictureStreamIds[0] = 0x20, tables.subpictureStreamIds[1] = 0x21;
+    SlotSelection ticks;
+    ticks.set(SlotKind::Video, 0, true);
+    ticks.set(SlotKind::Video, 1, true);
+    ticks.set(SlotKind::Audio, 0, true);
+    ticks.set(SlotKind::Subpicture, 0, true);
+    SlotTable tables;
+    tables.ids(SlotKind::Video)[0] = 0x55;
+    const auto audio = tables.ids(SlotKind::Audio);
+    audio[0] = 0xC0, audio[1] = 0xA1, audio[2] = 0x8A;
+    const auto subpictures = tables.ids(SlotKind::Subpicture);
+    subpictures[0] = 0x20, subpictures[1] = 0x21;
     size_t kept = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -213,7 +205,7 @@ void BM_RebuildPacks(benchmark::State& state) {
         RebuildNumbering numbering;
         kept = 0;
         for (size_t at = 0; at < packs.size(); at += kPackSize) {
-            kept += rebuildPack(packs.data() + at, tables, host, numbering) ? 1 : 0;
+            kept += rebuildPack(packs.data() + at, tables, ticks, numbering) ? 1 : 0;
         }
         benchmark::DoNotOptimize(kept);
     }

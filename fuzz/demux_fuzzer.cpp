@@ -98,29 +98,26 @@ std::vector<size_t> chosenCuts(size_t length, Cuts cuts) {
 // boundaries of demux itself. A probe parser finds them: a block that would end inside a
 // payload is parsed again from a copy of the state before it, up to the payload's end.
 std::vector<size_t> cutsOutsidePayloads(std::span<const uint8_t> source, Cuts cuts) {
-    static EngineState tables;
-    resetEngineState(tables);
+    static EngineLedger tables;
+    resetEngineLedger(tables);
     RecordingEngineHost host;
     NoPieces pieces;
-    std::optional<StreamParser> probe(std::in_place, tables, host, EngineMode::Demux, pieces);
+    const EngineOptions options{.mode = EngineMode::Demux};
+    std::optional<StreamParser> probe(std::in_place, tables.slots, host, options, pieces);
     std::vector<size_t> ends;
     for (size_t position = 0; position < source.size();) {
         const size_t nextBlock = (position / kBlockSize + 1) * static_cast<size_t>(kBlockSize);
         size_t end =
             std::min({position + cuts.next(source.size() - position), nextBlock, source.size()});
         const StreamParser before = *probe;
-        const auto videoBefore = tables.videoStreamIds;
-        const auto audioBefore = tables.audioStreamIds;
-        const auto subpictureBefore = tables.subpictureStreamIds;
+        const SlotTable slotsBefore = tables.slots;
         probe->feed(source.subspan(position, end - position));
         const ParserState& s = probe->state();
         const bool last = end == source.size() || end == nextBlock;
         if (!last && s.inPayload && s.packetPieceTaken && s.pesRemaining > 0) {
             end = std::min({end + static_cast<size_t>(s.pesRemaining), nextBlock, source.size()});
             probe.emplace(before);
-            tables.videoStreamIds = videoBefore;
-            tables.audioStreamIds = audioBefore;
-            tables.subpictureStreamIds = subpictureBefore;
+            tables.slots = slotsBefore;
             probe->feed(source.subspan(position, end - position));
         }
         ends.push_back(end);
@@ -150,9 +147,8 @@ std::vector<std::string> cutIndependentLines(const std::vector<std::string>& lin
     return kept;
 }
 
-bool sameTables(const EngineState& a, const EngineState& b) {
-    return a.videoStreamIds == b.videoStreamIds && a.audioStreamIds == b.audioStreamIds &&
-           a.subpictureStreamIds == b.subpictureStreamIds;
+bool sameTables(const EngineLedger& a, const EngineLedger& b) {
+    return a.slots == b.slots;
 }
 
 bool ticked(const RecordingEngineHost& host, size_t output) {
@@ -164,14 +160,14 @@ bool ticked(const RecordingEngineHost& host, size_t output) {
 
 // One way of running the engine over the source: a Scan, then a Demux.
 struct Run {
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     std::vector<std::string> scanLines;
     uint32_t timeBase = 0;
     std::vector<Bytes> written;
 
     void start(const ControlBytes& control) {
-        resetEngineState(state);
+        resetEngineLedger(state);
         host = RecordingEngineHost();
         setUp(host, control);
         state.minFirstPts = kNoTimeBase;
@@ -199,20 +195,17 @@ void runFile(Run& run, const MemoryFile& file, EngineMode mode, const DemuxOutpu
     FUZZ_CHECK((run.host.cancelEnabledChanges == std::vector<bool>{true, false}));
 }
 
-// The start of a call of demux, for the parser driven directly.
-void startCall(EngineState& state) {
-    state.cancelRequested = false;
-    state.clearStreamIds();
-    state.audioPtsReported.fill(false);
-    state.videoPtsReported.fill(false);
-}
-
+// A call of demux with the parser driven directly: the blocks end where chosen.
 void runCut(Run& run, std::span<const uint8_t> source, const std::vector<size_t>& ends,
             EngineMode mode, const DemuxOutputs* outputs) {
-    startCall(run.state);
-    PayloadHandler payload(run.state, run.host, mode, outputs, ReportSet{});
-    StreamParser parser(run.state, run.host, mode, payload);
+    run.state.cancelRequested = false;
+    PartScan scan;
+    const EngineOptions options = testing::optionsOf(run.host, mode, run.state.minFirstPts);
+    const DemuxOutputs ticked = outputs ? testing::tickedOutputs(*outputs, run.host) : DemuxOutputs{};
+    PayloadHandler payload(scan, run.host, options, outputs ? &ticked : nullptr, ReportSet{});
+    StreamParser parser(scan.slotTable, run.host, options, payload);
     feedInBlocks(parser, source, ends);
+    run.state.take(scan);
 }
 
 void scanAndDemux(Run& run, OutputSet& outputs, const auto& engine) {

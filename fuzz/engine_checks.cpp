@@ -1,6 +1,5 @@
 #include "engine_checks.h"
 
-#include <cstring>
 #include <initializer_list>
 
 #include "engine/stream_kinds.h"
@@ -22,18 +21,14 @@ bool mappedTo(int32_t id, SlotKind kind, int slot, std::initializer_list<IdCarri
 
 }  // namespace
 
-void resetEngineState(EngineState& state) {
+void resetEngineState(EngineLedger& state) {
     state.clearStreamIds();
-    state.audioPtsReported.fill(false);
-    state.videoPtsReported.fill(false);
     state.frameCounts.fill(0);
     state.minFirstPts = 0;
-    state.cancelRequested = false;
-    state.confirmCancel = false;
-    std::memset(state.blockBuffer.get(), 0, kPackSize);
+    state.control = RunControl{};
 }
 
-void checkIdentifierTables(const EngineState& state) {
+void checkIdentifierTables(const EngineLedger& state) {
     for (int slot = 0; slot < static_cast<int>(state.videoStreamIds.size()); ++slot) {
         const int32_t id = state.videoStreamIds[static_cast<size_t>(slot)];
         if (slot >= kVideoSlots) {
@@ -54,7 +49,7 @@ void checkIdentifierTables(const EngineState& state) {
     }
 }
 
-void checkFrameCounts(const EngineState& state, uint64_t bytesRead) {
+void checkFrameCounts(const EngineLedger& state, uint64_t bytesRead) {
     for (int32_t count : state.frameCounts) {
         FUZZ_CHECK(count >= 0);
         FUZZ_CHECK(static_cast<uint64_t>(count) <= bytesRead / 2);

@@ -80,7 +80,7 @@ int32_t givenEntry(uint8_t b) {
     return b == 0xFF ? -1 : b;
 }
 
-void setTables(EngineState& state, const RecordingEngineHost& host, const ControlBytes& control,
+void setTables(EngineLedger& state, const RecordingEngineHost& host, const ControlBytes& control,
                const std::vector<const MemoryFile*>& parts) {
     switch (tablesOf(control[0])) {
         case Tables::Given:
@@ -112,7 +112,7 @@ void setTables(EngineState& state, const RecordingEngineHost& host, const Contro
 
 // The rebuild as a plain loop, one pack at a time, a final short pack laid over the pack
 // before it.
-Bytes packByPack(std::span<const uint8_t> part, const EngineState& state,
+Bytes packByPack(std::span<const uint8_t> part, const EngineLedger& state,
                  const RecordingEngineHost& host, RebuildNumbering& numbering,
                  std::array<uint8_t, kPack>& previous) {
     Bytes out;
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static MemoryFile firstPart;
     static MemoryFile secondPart;
     static OutputChannel output;
-    static EngineState state;
+    static EngineLedger state;
 
     const bool givenTables = size > 0 && tablesOf(data[0]) == Tables::Given;
     const ControlBytes control(data, size, kControlBytes + (givenTables ? kTableBytes : 0));
@@ -206,18 +206,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         files.push_back(&secondPart);
     }
 
-    resetEngineState(state);
+    resetEngineLedger(state);
     RecordingEngineHost host;
     setTicks(host, control);
     setTables(state, host, control, files);
 
-    // The block buffer's first pack is what a short pack is laid over when no pack of the
-    // part came before it.
-    std::array<uint8_t, kPackSize> previous{};
-    std::memcpy(previous.data(), state.blockBuffer.get(), kPackSize);
+    // A short pack is laid over the pack handled last; before any, over zeros.
+    RebuildNumbering numbering;
+    std::array<uint8_t, kPackSize> previous = numbering.lastPack;
     RebuildNumbering referenceNumbering;
 
-    RebuildNumbering numbering;
     output.begin();
     for (size_t k = 0; k < files.size(); ++k) {
         SourceFile part = SourceFile::open(files[k]->path(), ShareMode::Exclusive);

@@ -33,14 +33,9 @@
 #include "app/jpeg_image.h"
 #include "app/settings_store.h"
 #include "app/typed_path.h"
-#include "commands/cancel_command.h"
-#include "commands/demux_command.h"
-#include "commands/mkv_command.h"
-#include "commands/read_evo.h"
-#include "commands/read_xpl.h"
-#include "commands/rebuild_command.h"
-#include "commands/selection.h"
-#include "commands/stream_lists.h"
+#include "controls/command_buttons.h"
+#include "controls/source_fields.h"
+#include "controls/stream_boxes.h"
 
 namespace morvale {
 
@@ -138,7 +133,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
         // Closing stops the run like Cancel; the window goes once the command has returned.
         event->ignore();
         if (closePending_ || !askToStopRun()) return;
-        session_.engine.requestStopByUser();
+        session_.control.requestStopByUser();
         FormClose();
         closePending_ = true;
         return;
@@ -148,7 +143,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfMain::askToStopRun() {
-    return stopConfirmed(session_.engine, *this);
+    return stopConfirmed(session_.control, *this);
 }
 
 void TfMain::runCommand(const std::function<void(Session&, Form&)>& command) {

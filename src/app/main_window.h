@@ -12,8 +12,8 @@
 #include <QWidget>
 
 #include "app/window_clock.h"
-#include "commands/form.h"
 #include "commands/session.h"
+#include "controls/form.h"
 
 class QCheckBox;
 class QFileDialog;

@@ -24,7 +24,7 @@
 #include "app/fitting_widgets.h"
 #include "app/jpeg_image.h"
 #include "app/main_window.h"
-#include "commands/form_design.h"
+#include "controls/form_design.h"
 
 namespace morvale {
 

@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "cli/cli_commands.h"
-#include "commands/form_design.h"
+#include "commands/command_settings.h"
 #include "export/chapter_file.h"
 
 namespace morvale {

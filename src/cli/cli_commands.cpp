@@ -3,16 +3,17 @@
 #include <functional>
 #include <ostream>
 
-#include "cli/cli_form.h"
+#include "cli/cli_host.h"
 #include "commands/demux_command.h"
 #include "commands/mkv_command.h"
 #include "commands/read_evo.h"
 #include "commands/read_xpl.h"
 #include "commands/rebuild_command.h"
 #include "commands/selection.h"
-#include "commands/stream_lists.h"
+#include "commands/stream_names.h"
 #include "export/chapter_file.h"
 #include "export/description_json.h"
+#include "export/feature_scan_recorder.h"
 #include "export/playlist_model.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -22,51 +23,54 @@ namespace morvale {
 
 namespace {
 
-// The window as the user leaves it before pressing a button: first activation (the boxes
-// in their empty state), the options set, the source chosen.
-void prepareSource(CliForm& form, Session& session, const SourceOptions& options) {
-    Resetcbs(form);
-    form.setText(Edit::Workdir, options.outputDir);
-    form.setTicked(Option::Continue, !options.noContinue);
-    form.setTicked(Option::FastCheck, !options.noFastCheck);
-    form.setTicked(Option::CountFrames, !options.noCountFrames);
-    form.setTicked(Option::Details, !options.noDetails);
-    form.setText(Edit::VideoExt, options.videoExt);
-    form.setText(Edit::AudioExt, options.audioExt);
-    form.setText(Edit::SubExt, options.subExt);
-    form.setText(Edit::EvoFile, options.source);
-    EVOadj(form, session.selection);
+// The settings of a source command as the window's controls would hold them after the
+// source was chosen.
+CommandSettings settingsOf(const SourceOptions& options) {
+    CommandSettings settings;
+    settings.source = options.source;
+    settings.playlist = discPlaylistOf(options.source);
+    settings.outputFolder = options.outputDir;
+    settings.options = {!options.noContinue, !options.noFastCheck, !options.noCountFrames,
+                        !options.noDetails};
+    settings.extensions = {options.videoExt, options.audioExt, options.subExt};
+    return settings;
 }
 
-int statusOf(const CliForm& form) {
-    if (form.failed()) return kExitFileError;
+int statusOf(const CliHost& host) {
+    if (host.failed()) return kExitFileError;
     if (StopSignals::received()) return kExitStopped;
     return kExitDone;
 }
 
+// What a source command runs after the scan: the session, the settings with the chosen
+// streams, the host and what the scan found.
+using AfterScan =
+    std::function<void(Session&, const CommandSettings&, CliHost&, const ReadEvoOutcome&)>;
+
 // Read EVO, the choice of streams, then the writing command (if any). The log goes to
 // `log` (stdout unless the command prints something else there).
-int scanThenRun(const SourceOptions& options, const CliStreams& streams,
-                const std::function<void(Session&, Form&)>& command, std::ostream& log,
-                FeatureScanRecorder* recorder = nullptr) {
+int scanThenRun(const SourceOptions& options, const CliStreams& streams, const AfterScan& command,
+                std::ostream& log) {
     StopSignals signals;
     Session session;
-    session.scanRecorder = recorder;
-    CliForm form(session, log, streams.err, streams.showStatus);
-    prepareSource(form, session, options);
-    bCheckClick(session, form);
-    if (int status = statusOf(form); status != kExitDone) return status;
+    CliHost host(session.control, log, streams.err, streams.showStatus);
+    CommandSettings settings = settingsOf(options);
+    const ReadEvoOutcome scan = readEvo(session, settings, host);
+    if (int status = statusOf(host); status != kExitDone) return status;
 
+    settings.chosen = foundBoxes(scan.lastSlots());
     if (options.streams) {
-        if (std::optional<std::string> missing = applyStreamChoices(form, *options.streams)) {
+        auto chosen = chooseStreams(settings.chosen, *options.streams);
+        if (const std::string* missing = std::get_if<std::string>(&chosen)) {
             streams.err << "morvale-cli: " << options.source << " has no stream \"" << *missing
                         << "\"\n";
             return kExitUsage;
         }
+        settings.chosen = std::get<std::vector<ChosenBox>>(chosen);
     }
     if (!command) return kExitDone;
-    command(session, form);
-    return statusOf(form);
+    command(session, settings, host, scan);
+    return statusOf(host);
 }
 
 // The playlist's title that plays the source, read for a description; the reason when the
@@ -100,38 +104,57 @@ FeatureDescription describe(const FeatureScan& scan, const PlaylistForDescriptio
     return description;
 }
 
+FeatureScan featureScanOf(const ReadEvoOutcome& scan) {
+    FeatureScanRecorder recorder;
+    for (const ScannedPart& part : scan.parts)
+        recorder.addPart(part.path, part.scan);
+    return recorder.scan();
+}
+
 }  // namespace
 
 int runScan(const SourceOptions& options, const CliStreams& streams) {
     if (!options.json) return scanThenRun(options, streams, {}, streams.out);
-    FeatureScanRecorder recorder;
-    const auto printJson = [&](Session& session, Form& form) {
-        const std::string playlistPath =
-            options.playlist.empty() ? form.text(Edit::XplFile) : options.playlist;
+    const auto printJson = [&](Session&, const CommandSettings& settings, CliHost& host,
+                               const ReadEvoOutcome& scan) {
+        const std::string playlistPath = options.playlist.empty() ? settings.playlist : options.playlist;
         try {
             const PlaylistForDescription playlist =
-                readPlaylistFor(playlistPath, session.selection.sourceBaseName);
-            streams.out << featureDescriptionJson(describe(recorder.scan(), playlist));
+                readPlaylistFor(playlistPath, sourceBaseNameOf(settings.source));
+            streams.out << featureDescriptionJson(describe(featureScanOf(scan), playlist));
             streams.out.flush();
         } catch (const FileError& error) {
-            form.showError(error.what());
+            host.showError(error.what());
         }
     };
-    return scanThenRun(options, streams, printJson, streams.err, &recorder);
+    return scanThenRun(options, streams, printJson, streams.err);
 }
 
 int runDemux(const SourceOptions& options, const CliStreams& streams) {
-    return scanThenRun(options, streams, bDemuxClick, streams.out);
+    return scanThenRun(
+        options, streams,
+        [](Session& session, const CommandSettings& settings, CliHost& host, const ReadEvoOutcome&) {
+            demuxFeature(session, settings, host);
+        },
+        streams.out);
 }
 
 int runRebuild(const SourceOptions& options, const CliStreams& streams) {
-    return scanThenRun(options, streams, bRebuildClick, streams.out);
+    return scanThenRun(
+        options, streams,
+        [](Session& session, const CommandSettings& settings, CliHost& host, const ReadEvoOutcome&) {
+            rebuildFeature(session, settings, host);
+        },
+        streams.out);
 }
 
 int runMkv(const SourceOptions& options, const CliStreams& streams) {
     const MkvOptions mkv{options.mkvOutput, options.playlist, options.keepStreams};
     return scanThenRun(
-        options, streams, [&](Session& session, Form& form) { bMakeMkvClick(session, form, mkv); },
+        options, streams,
+        [&](Session& session, const CommandSettings& settings, CliHost& host, const ReadEvoOutcome&) {
+            makeMkv(session, settings, mkv, host);
+        },
         streams.out);
 }
 
@@ -139,10 +162,10 @@ namespace {
 
 // --json and --chapters of xpl: the title that plays the source, as the playlist model
 // reads it. False when the chapters could not be written.
-bool exportTitle(const XplOptions& options, const Session& session, const CliStreams& streams) {
+bool exportTitle(const XplOptions& options, const CliStreams& streams) {
     try {
         const PlaylistForDescription playlist =
-            readPlaylistFor(options.playlist, session.selection.sourceBaseName);
+            readPlaylistFor(options.playlist, sourceBaseNameOf(options.source));
         if (options.json) streams.out << featureDescriptionJson(describe({}, playlist));
         if (options.chapters.empty()) return true;
         if (!playlist.title()) {
@@ -162,31 +185,34 @@ bool exportTitle(const XplOptions& options, const Session& session, const CliStr
     }
 }
 
+void printTree(const XplOutcome& outcome, std::ostream& out) {
+    if (!outcome.tree) {
+        for (const char* item : kUnlistedXplTree)
+            out << item << '\n';
+        return;
+    }
+    for (const std::string& line : xplTreeLines(*outcome.tree))
+        out << line << '\n';
+}
+
 }  // namespace
 
 int runXpl(const XplOptions& options, const CliStreams& streams) {
     StopSignals signals;
     Session session;
-    CliForm form(session, options.json ? streams.err : streams.out, streams.err,
+    CliHost host(session.control, options.json ? streams.err : streams.out, streams.err,
                  streams.showStatus);
-    Resetcbs(form);
-    if (!options.source.empty()) {
-        form.setText(Edit::EvoFile, options.source);
-        EVOadj(form, session.selection);
-    }
-    form.setText(Edit::XplFile, options.playlist);
-    XPLadj(form, session.selection);
-    bReadXPLClick(session, form);
-    if (form.failed()) return kExitFileError;
+    CommandSettings settings;
+    settings.source = options.source;
+    settings.playlist = options.playlist;
+    const XplOutcome outcome = readXpl(session, settings, host);
+    if (host.failed()) return kExitFileError;
     if (options.outline) {
-        for (const std::string& line : form.xplOutline())
+        for (const std::string& line : outcome.outline.value_or(std::vector<std::string>{}))
             streams.out << line << '\n';
     }
-    if (options.tree) {
-        for (const std::string& line : xplTreeLines(form.xplTree()))
-            streams.out << line << '\n';
-    }
-    const bool exported = exportTitle(options, session, streams);
+    if (options.tree) printTree(outcome, streams.out);
+    const bool exported = exportTitle(options, streams);
     streams.out.flush();
     return exported ? kExitDone : kExitFileError;
 }

@@ -1,30 +1,32 @@
 #include "cli/stream_choice.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "commands/form_design.h"
-#include "commands/stream_lists.h"
+#include "commands/stream_names.h"
 
 namespace morvale {
 
 namespace {
 
-// "v0", "a07", "s15": the page letter and the box's slot suffix without its dot.
-std::string slotKey(StreamBox box) {
-    return designOf(box.page).key + slotSuffix(box).substr(1);
+constexpr char keyLetter(SlotKind kind) {
+    return kind == SlotKind::Video ? 'v' : kind == SlotKind::Audio ? 'a' : 's';
+}
+
+// "v0", "a07", "s15": the kind's letter and the slot suffix without its dot.
+std::string slotKey(SlotKind kind, int slot) {
+    return keyLetter(kind) + slotSuffix(kind, slot).substr(1);
 }
 
 }  // namespace
 
 std::optional<StreamChoice> parseStreamChoice(const std::string& name) {
     for (int order = 0; order < kSlotBoxCount; ++order) {
-        const StreamBox box = slotBoxAt(order);
-        if (name == slotKey(box)) return StreamChoice{name, box, false};
-        const std::string suffix = slotSuffix(box);
+        const SlotRef ref = slotAt(order);
+        if (name == slotKey(ref.kind, ref.slot)) return StreamChoice{name, ref.kind, ref.slot};
+        const std::string suffix = slotSuffix(ref.kind, ref.slot);
         if (name.size() > suffix.size() && name.ends_with(suffix) &&
-            isBoxName(box.page, name.substr(0, name.size() - suffix.size()))) {
-            return StreamChoice{name, box, true};
+            isBoxName(ref.kind, name.substr(0, name.size() - suffix.size()))) {
+            return StreamChoice{name, ref.kind, ref.slot, true};
         }
     }
     return std::nullopt;
@@ -49,19 +51,23 @@ std::vector<StreamChoice> parseStreamList(const std::string& list, std::string& 
     return chosen;
 }
 
-std::optional<std::string> applyStreamChoices(Form& form, const std::vector<StreamChoice>& chosen) {
-    for (const StreamChoice& choice : chosen) {
-        const bool found = form.boxEnabled(choice.box) &&
-                           (!choice.byCaption || form.boxCaption(choice.box) == choice.name);
-        if (!found) return choice.name;
+std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
+    const std::vector<ChosenBox>& found, const std::vector<StreamChoice>& choices) {
+    for (const StreamChoice& choice : choices) {
+        const bool listed = std::any_of(found.begin(), found.end(), [&](const ChosenBox& box) {
+            return box.kind == choice.kind && box.slot == choice.slot &&
+                   (!choice.byCaption || box.caption == choice.name);
+        });
+        if (!listed) return choice.name;
     }
-    for (int order = 0; order < kSlotBoxCount; ++order) {
-        const StreamBox box = slotBoxAt(order);
-        const bool wanted = std::any_of(chosen.begin(), chosen.end(),
-                                        [&](const StreamChoice& c) { return c.box == box; });
-        setBoxTickedAndNotify(form, box, wanted);
+    std::vector<ChosenBox> chosen;
+    for (const ChosenBox& box : found) {
+        const bool wanted = std::any_of(choices.begin(), choices.end(), [&](const StreamChoice& c) {
+            return c.kind == box.kind && c.slot == box.slot;
+        });
+        if (wanted) chosen.push_back(box);
     }
-    return std::nullopt;
+    return chosen;
 }
 
 }  // namespace morvale

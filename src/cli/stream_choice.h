@@ -2,18 +2,20 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "commands/form.h"
+#include "commands/command_settings.h"
 
 namespace morvale {
 
 // A stream named on the command line: by slot key (v0 v1 a00..a15 s00..s15) or by the
 // caption a scan gives its box (VC-1.stream.0, DD+.stream.00, Subpicture.01). Either way
-// the name fixes the box; a caption also fixes what the box must read after the scan.
+// the name fixes the slot; a caption also fixes what the scan must have called it.
 struct StreamChoice {
     std::string name;
-    StreamBox box;
+    SlotKind kind = SlotKind::Video;
+    int slot = 0;
     bool byCaption = false;
 };
 
@@ -24,8 +26,9 @@ std::optional<StreamChoice> parseStreamChoice(const std::string& name);
 // `unknown` and the result is then empty.
 std::vector<StreamChoice> parseStreamList(const std::string& list, std::string& unknown);
 
-// Ticks exactly the chosen boxes, as clicks would (Demux and Rebuild follow). Returns the
-// first choice the scan did not find (a box not listed, or listed with another caption).
-std::optional<std::string> applyStreamChoices(Form& form, const std::vector<StreamChoice>& chosen);
+// The found boxes the choices name, in box order; or the first choice the scan did not find
+// (a slot not listed, or listed with another caption).
+std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
+    const std::vector<ChosenBox>& found, const std::vector<StreamChoice>& choices);
 
 }  // namespace morvale

@@ -1,32 +1,30 @@
 #include "commands/demux_command.h"
 
-#include <array>
+#include <memory>
+#include <vector>
 
 #include "commands/command_run.h"
 #include "commands/feature_files.h"
-#include "commands/form_design.h"
-#include "commands/form_engine_host.h"
 #include "commands/frame_summary.h"
-#include "commands/stream_lists.h"
 #include "engine/demux.h"
 
 namespace morvale {
 
 namespace {
 
-// The outputs of one run, one per ticked box in box order. They close (flushed, with what
+// The outputs of one run, one per chosen box in box order. They close (flushed, with what
 // was written) when the run ends, however it ends.
 class RunOutputs {
   public:
-    // Creates the output of every ticked box, in box order, replacing files of that name.
-    void create(Form& form, const std::string& outputBase) {
-        for (int order = 0; order < kSlotBoxCount; ++order) {
-            const StreamBox box = slotBoxAt(order);
-            if (!form.boxTicked(box)) continue;
-            const std::string name = demuxOutputName(form, outputBase, box);
-            files_[order] = OutputFile::create(name);
-            slots_.at(box.page, box.index) = &files_[order];
-            form.log("Creating " + name);
+    // Creates the output of every chosen box, in box order, replacing files of that name.
+    void create(const CommandSettings& settings, const std::string& outputBase,
+                CommandHost& host) {
+        files_.reserve(settings.chosen.size());
+        for (const ChosenBox& box : settings.chosen) {
+            const std::string name = demuxOutputName(settings, outputBase, box);
+            files_.push_back(std::make_unique<OutputFile>(OutputFile::create(name)));
+            slots_.at(box.kind, box.slot) = files_.back().get();
+            host.log("Creating " + name);
         }
     }
 
@@ -35,64 +33,51 @@ class RunOutputs {
     // Flushes and closes every output; a failing flush throws "Stream write error" after
     // the others are closed too (by their destructors).
     void close() {
-        for (OutputFile& file : files_)
-            file.close();
+        for (const auto& file : files_)
+            file->close();
     }
 
   private:
-    std::array<OutputFile, kSlotBoxCount> files_;
+    std::vector<std::unique_ptr<OutputFile>> files_;
     DemuxOutputs slots_;
 };
 
 constexpr FeaturePass kDemuxPass{ShareMode::Exclusive, "Demuxing", true};
 
 // Steps from opening the source to closing the outputs. Throws FileError.
-void demuxFeature(Session& session, Form& form, const SecondPart& part,
-                  const std::string& outputBase, RunningTimes& times) {
+void demuxParts(Session& session, const CommandSettings& settings, CommandHost& host,
+                std::vector<ScannedPart>& parts) {
+    const SecondPart part = secondPartOf(settings);
+    const std::string outputBase = outputBaseOf(settings, part);
     RunOutputs outputs;
-    FormEngineHost host(form);
+    CommandEngineHost engineHost(host);
+    const EngineOptions options{.mode = EngineMode::Demux,
+                                .countFrames = settings.options.countFrames,
+                                .subpictureTimeBase = session.lastScan.subpictureTimeBase};
     runFeature(
-        session, form, part, kDemuxPass, [&] { outputs.create(form, outputBase); },
+        host, settings, part, kDemuxPass, [&] { outputs.create(settings, outputBase, host); },
         [&](SourceFile& source) {
-            const auto countsBefore = session.engine.frameCounts;
-            demux(session.engine, host, source, EngineMode::Demux, &outputs.slots());
-            times.addPart(session.engine, countsBefore);
+            parts.push_back(
+                {source.path(), demux(engineHost, session.control, source, options, &outputs.slots())});
+            return !session.control.cancelRequested;
         });
     outputs.close();
 }
 
 }  // namespace
 
-std::string demuxOutputName(const Form& form, const std::string& outputBase, StreamBox box) {
-    return outputBase + "." + form.boxCaption(box) + "." + form.text(designOf(box.page).extension);
+std::string demuxOutputName(const CommandSettings& settings, const std::string& outputBase,
+                            const ChosenBox& box) {
+    return outputBase + "." + box.caption + "." + settings.extensions.of(box.kind);
 }
 
-void bDemuxClick(Session& session, Form& form) {
-    CommandRun run(session, form);
-    if (!run.started()) return;
-    WritingCommands writing(form);
-    form.showPage(Page::Status);
-
-    EngineState& engine = session.engine;
-    engine.frameCounts = {0, 0};
-    const SecondPart part = secondPartOf(form, session.selection);
-    const std::string outputBase = outputBaseOf(form, session.selection, part);
-    RunningTimes times;
-    if (!runFileWork(form, [&] { demuxFeature(session, form, part, outputBase, times); })) {
-        writing.giveBack();
-        return;
-    }
-
-    logStoppedByUser(form, engine, kStoppedWriting);
-    logDone(form);
-    for (int slot = 0; slot < kVideoSlots; ++slot) {
-        const int32_t count = engine.frameCounts[slot];
-        if (count > 0) {
-            form.log(frameCountLine(form, slot, count, times.days(slot, count, demuxRunningDays)));
-        }
-    }
-    form.setEnabled(Button::Demux, true);
-    form.setEnabled(Button::Rebuild, true);
+bool demuxFeature(Session& session, const CommandSettings& settings, CommandHost& host) {
+    std::vector<ScannedPart> parts;
+    if (!runFileWork(host, [&] { demuxParts(session, settings, host, parts); })) return false;
+    logStoppedByUser(host, session.control, kStoppedWriting);
+    logDone(host);
+    logFrameCounts(host, parts, demuxRunningDays, false);
+    return true;
 }
 
 }  // namespace morvale

@@ -2,18 +2,20 @@
 
 #include <string>
 
-#include "commands/form.h"
+#include "commands/command_host.h"
+#include "commands/command_settings.h"
 #include "commands/session.h"
 
 namespace morvale {
 
-// "Demux": writes every ticked stream of the source into an elementary-stream file of its
+// "Demux": writes every chosen stream of the source into an elementary-stream file of its
 // own, over both parts of a split feature, and logs the picture counts. A file that cannot
 // be opened, created, read or written shows the file error; every file is closed with what
-// was written, no "Done." is logged and Demux and Rebuild stay disabled.
-void bDemuxClick(Session& session, Form& form);
+// was written and no "Done." is logged. True when the run ended with "Done.".
+bool demuxFeature(Session& session, const CommandSettings& settings, CommandHost& host);
 
-// The output name of a box with a slot: <output base>.<caption>.<extension of its page>.
-std::string demuxOutputName(const Form& form, const std::string& outputBase, StreamBox box);
+// The output name of a chosen box: <output base>.<caption>.<extension of its kind>.
+std::string demuxOutputName(const CommandSettings& settings, const std::string& outputBase,
+                            const ChosenBox& box);
 
 }  // namespace morvale

@@ -4,8 +4,9 @@
 #include <functional>
 #include <string>
 
-#include "commands/form.h"
-#include "commands/session.h"
+#include "commands/command_host.h"
+#include "commands/command_settings.h"
+#include "engine/part_scan.h"
 #include "platform/file.h"
 
 namespace morvale {
@@ -19,16 +20,24 @@ struct SecondPart {
 };
 
 // Only when "Continue with second EVO" is ticked; otherwise the source does not continue.
-SecondPart secondPartOf(const Form& form, const Selection& selection);
+SecondPart secondPartOf(const CommandSettings& settings);
 
-// True when the run goes on into the second part now: the option is still ticked, no
-// cancel was requested, and the second part exists at this moment.
-bool goesOnToSecondPart(const Form& form, const SecondPart& part, bool cancelRequested);
+// True when the run goes on into the second part now: the option is ticked, no cancel was
+// requested, and the second part exists at this moment.
+bool goesOnToSecondPart(const CommandSettings& settings, const SecondPart& part,
+                        bool cancelRequested);
 
-// The path every output name starts with: the output folder (with a trailing separator)
-// and the source's base name, plus "_2" when the run will continue into an existing
-// second part.
-std::string outputBaseOf(const Form& form, const Selection& selection, const SecondPart& part);
+// The name every output of the feature starts with: the source's base name, plus "_2" when
+// the run will continue into an existing second part.
+std::string featureBaseName(const CommandSettings& settings, const SecondPart& part);
+// The same in the output folder (with a trailing separator).
+std::string outputBaseOf(const CommandSettings& settings, const SecondPart& part);
+
+// A part of a feature as a command read it.
+struct ScannedPart {
+    std::string path;
+    PartScan scan;
+};
 
 // "File size: <MiB> Mbytes."
 std::string fileSizeLine(int64_t bytes);
@@ -43,10 +52,12 @@ struct FeaturePass {
 
 // Logs "Opening file <name>", opens the source and logs its size, calls `prepare` once (the
 // command creates its outputs there), shows the pass's status and calls `run` on the part.
-// When the feature goes on (goesOnToSecondPart), the first part is closed, the second opened,
-// "Continue on <name>" logged and `run` called on it. Throws FileError; the source is closed
-// on every exit.
-void runFeature(const Session& session, Form& form, const SecondPart& part, const FeaturePass& pass,
-                const std::function<void()>& prepare, const std::function<void(SourceFile&)>& run);
+// When the feature goes on (goesOnToSecondPart after the first part), the first part is
+// closed, the second opened, "Continue on <name>" logged and `run` called on it. `run`
+// returns whether the part ran to its end. Throws FileError; the source is closed on every
+// exit.
+void runFeature(CommandHost& host, const CommandSettings& settings, const SecondPart& part,
+                const FeaturePass& pass, const std::function<void()>& prepare,
+                const std::function<bool(SourceFile&)>& run);
 
 }  // namespace morvale

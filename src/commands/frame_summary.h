@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "commands/form.h"
-#include "engine/engine_state.h"
+#include "commands/command_host.h"
+#include "commands/feature_files.h"
+#include "engine/stream_kinds.h"
 
 namespace morvale {
 
@@ -22,8 +24,7 @@ long double demuxRunningDays(int32_t pictures);
 // the command's own rate, and so does a run in which it never did.
 class RunningTimes {
   public:
-    // After the engine has run over a part; countsBefore: the frame counts before that run.
-    void addPart(const EngineState& engine, const std::array<int32_t, kVideoSlots>& countsBefore);
+    void addPart(const PartScan& part);
     // The slot's running time in days (a date-time); byCount is the command's own rate.
     long double days(int slot, int32_t pictures, long double (*byCount)(int32_t)) const;
 
@@ -33,7 +34,16 @@ class RunningTimes {
     std::array<int32_t, kVideoSlots> untimedPictures_{};
 };
 
+// The pictures counted in each video slot over the parts; none at all when a part was
+// interrupted (Cancel or the fast-check limit): such counts are never shown.
+std::array<int32_t, kVideoSlots> featurePictures(const std::vector<ScannedPart>& parts);
+
 // "<count> frames (<time of day in the long time format> s) count in video stream <slot>."
-std::string frameCountLine(Form& form, int slot, int32_t pictures, long double days);
+std::string frameCountLine(Clock& clock, int slot, int32_t pictures, long double days);
+
+// The frame-count line of each video slot with pictures; Read EVO adds an empty line after
+// them.
+void logFrameCounts(CommandHost& host, const std::vector<ScannedPart>& parts,
+                    long double (*byCount)(int32_t), bool blankAfter);
 
 }  // namespace morvale

@@ -1,13 +1,15 @@
 #include "commands/read_xpl.h"
 
+#include <memory>
 #include <span>
 
 #include "commands/command_run.h"
-#include "commands/stream_lists.h"
+#include "commands/selection.h"
+#include "engine/demux.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "playlist/latin1.h"
 #include "playlist/outline_reader.h"
-#include "playlist/title_listing.h"
 #include "playlist/title_selection.h"
 
 namespace morvale {
@@ -35,38 +37,14 @@ std::vector<XplTreeNode> titleTree(const TitleListing& listing) {
             treeNode("Chapter", listing.chapter)};
 }
 
-StreamBox trackBox(const ListedTrack& track) {
-    switch (track.kind) {
-        case TrackKind::Video:
-            return {BoxPage::Video, track.box};
-        case TrackKind::Audio:
-            return {BoxPage::Audio, track.box};
-        case TrackKind::Subtitle:
-            return {BoxPage::Subpicture, track.box};
-    }
-    return {BoxPage::Video, track.box};
-}
-
-void announceTrack(Form& form, const ListedTrack& track) {
-    std::string text = latin1ToUtf8(track.text);
-    form.log(text + " found!");
-    if (track.box < 0) return;
-    StreamBox box = trackBox(track);
-    form.setBoxEnabled(box, true);
-    setBoxTickedAndNotify(form, box, true);
-    form.setBoxCaption(box, text);
-    if (track.kind != TrackKind::Video) form.setBoxHint(box, text);
-}
-
-// The file in 262,144-byte blocks through the engine's block buffer, with the progress in
-// status panel 1.
-void readOutline(SourceFile& file, int64_t size, uint8_t* buffer, OutlineReader& reader,
-                 Form& form) {
+// The file in 262,144-byte blocks, with the progress in status panel 1.
+void readOutline(SourceFile& file, int64_t size, OutlineReader& reader, CommandHost& host) {
+    const auto buffer = std::make_unique_for_overwrite<uint8_t[]>(kBlockSize);
     const std::string total = "/" + std::to_string(size) + " bytes";
     while (file.position() < size) {
-        const int64_t got = file.readSome(buffer, kBlockSize);
-        form.slog(std::to_string(file.position()) + total, Panel::Progress);
-        reader.feed(std::span<const uint8_t>(buffer, static_cast<size_t>(got)));
+        const int64_t got = file.readSome(buffer.get(), kBlockSize);
+        host.slog(std::to_string(file.position()) + total, Panel::Progress);
+        reader.feed(std::span<const uint8_t>(buffer.get(), static_cast<size_t>(got)));
     }
 }
 
@@ -76,39 +54,39 @@ std::string sourceNeedle(const std::string& sourceBaseName) {
     return utf8ToLatin1(sourceBaseName).value_or(sourceBaseName);
 }
 
-void readPlaylist(Session& session, Form& form) {
-    SourceFile file = SourceFile::open(form.text(Edit::XplFile), ShareMode::Shared);
+void readPlaylist(Session& session, const CommandSettings& settings, CommandHost& host,
+                  XplOutcome& outcome) {
+    SourceFile file = SourceFile::open(settings.playlist, ShareMode::Shared);
     const int64_t size = file.size();
-    form.log("Open " + session.selection.xplFileName);
-    form.log("Filesize: " + std::to_string(size) + " bytes");
+    host.log("Open " + fileNameOf(settings.playlist));
+    host.log("Filesize: " + std::to_string(size) + " bytes");
 
-    form.setXplOutline({});
-    form.setXplOutlineVisible(false);
+    outcome.outline.emplace();
     OutlineReader reader(session.xplCodecs);
     try {
-        readOutline(file, size, session.engine.blockBuffer.get(), reader, form);
+        readOutline(file, size, reader, host);
     } catch (const FileError&) {
         // What was read stays on show; the command ends with the error.
-        form.setXplOutline(toUtf8(reader.lines()));
-        form.setXplOutlineVisible(true);
+        outcome.outline = toUtf8(reader.lines());
         throw;
     }
     file.close();
     session.xplMarks.clear();
 
     std::vector<std::string> lines = reader.takeLines();
-    if (selectTitle(lines, sourceNeedle(session.selection.sourceBaseName))) {
+    if (selectTitle(lines, sourceNeedle(sourceBaseNameOf(settings.source)))) {
         TitleListing listing = listTitle(lines, reader.playlistName(), session.xplCodecs,
                                          session.xplMarks.spans());
-        form.setXplTree(titleTree(listing));
-        for (const ListedTrack& track : listing.tracks)
-            announceTrack(form, track);
+        outcome.tree = titleTree(listing);
+        for (ListedTrack& track : listing.tracks) {
+            track.text = latin1ToUtf8(track.text);
+            host.log(track.text + " found!");
+            outcome.tracks.push_back(std::move(track));
+        }
     }
-
-    form.setXplOutline(toUtf8(lines));
-    form.setXplOutlineVisible(true);
-    logDone(form);
-    form.setEnabled(Button::ReadXpl, true);
+    outcome.outline = toUtf8(lines);
+    logDone(host);
+    outcome.completed = true;
 }
 
 void appendTreeLines(const XplTreeNode& node, const std::string& indent,
@@ -120,13 +98,10 @@ void appendTreeLines(const XplTreeNode& node, const std::string& indent,
 
 }  // namespace
 
-void bReadXPLClick(Session& session, Form& form) {
-    CommandRun run(session, form);
-    if (!run.started()) return;
-    Resetcbs(form);
-    form.setEnabled(Button::ReadXpl, false);
-    form.showPage(Page::Xpl);
-    runFileWork(form, [&] { readPlaylist(session, form); });
+XplOutcome readXpl(Session& session, const CommandSettings& settings, CommandHost& host) {
+    XplOutcome outcome;
+    runFileWork(host, [&] { readPlaylist(session, settings, host, outcome); });
+    return outcome;
 }
 
 std::vector<std::string> xplTreeLines(const std::vector<XplTreeNode>& topNodes) {

@@ -2,7 +2,6 @@
 
 #include "commands/command_run.h"
 #include "commands/feature_files.h"
-#include "commands/form_engine_host.h"
 #include "platform/file.h"
 #include "rebuild/rebuild.h"
 
@@ -14,40 +13,33 @@ constexpr FeaturePass kRebuildPass{ShareMode::Exclusive, "Rebuilding", true};
 
 // Open, create, rebuild the first part and, when the feature continues, the second; the
 // numbering carries over. Throws FileError; the files close on every exit.
-void rebuildFeature(Session& session, Form& form, const SecondPart& part,
-                    const std::string& outputName) {
+void rebuildParts(Session& session, const CommandSettings& settings, CommandHost& host) {
+    const SecondPart part = secondPartOf(settings);
+    const std::string outputName = outputBaseOf(settings, part) + ".rebuilt.EVO";
     OutputFile output;
     // Ids are renumbered only by a scan of this very source.
-    RebuildNumbering numbering(session.scannedSource == form.text(Edit::EvoFile));
-    FormEngineHost host(form);
+    RebuildNumbering numbering(session.lastScan.source == settings.source);
+    const SlotSelection ticks = settings.ticks();
+    const RebuildRules rules{session.lastScan.slotTable, ticks};
+    CommandEngineHost engineHost(host);
     auto create = [&] {
         output = OutputFile::create(outputName);
-        form.log("Creating " + outputName);
+        host.log("Creating " + outputName);
     };
-    runFeature(session, form, part, kRebuildPass, create, [&](SourceFile& source) {
-        Rebuild(session.engine, host, source, output, numbering);
+    runFeature(host, settings, part, kRebuildPass, create, [&](SourceFile& source) {
+        Rebuild(engineHost, session.control, source, output, rules, numbering);
+        return !session.control.cancelRequested;
     });
     output.close();
 }
 
 }  // namespace
 
-void bRebuildClick(Session& session, Form& form) {
-    CommandRun run(session, form);
-    if (!run.started()) return;
-    WritingCommands writing(form);
-    form.showPage(Page::Status);
-
-    SecondPart part = secondPartOf(form, session.selection);
-    std::string outputName = outputBaseOf(form, session.selection, part) + ".rebuilt.EVO";
-    if (!runFileWork(form, [&] { rebuildFeature(session, form, part, outputName); })) {
-        writing.giveBack();
-        return;
-    }
-    logStoppedByUser(form, session.engine, kStoppedWriting);
-    logDone(form);
-    form.setEnabled(Button::Demux, true);
-    form.setEnabled(Button::Rebuild, true);
+bool rebuildFeature(Session& session, const CommandSettings& settings, CommandHost& host) {
+    if (!runFileWork(host, [&] { rebuildParts(session, settings, host); })) return false;
+    logStoppedByUser(host, session.control, kStoppedWriting);
+    logDone(host);
+    return true;
 }
 
 }  // namespace morvale

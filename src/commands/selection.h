@@ -1,31 +1,37 @@
 #pragma once
 
+#include <string>
 #include <string_view>
-
-#include "commands/form.h"
-#include "commands/session.h"
 
 namespace morvale {
 
 // The playlist's fixed name on an HD DVD disc.
 inline constexpr std::string_view kPlaylistName = "VPLST000.XPL";
 
-// After every change of the source path (eEVOfile): derives the source names and folders,
-// points the playlist at the disc's ADV_OBJ folder when the source lies in HVDVD_TS, and
-// switches "Read EVO" and "Read XPL".
-void EVOadj(Form& form, Selection& selection);
+// The chosen source and playlist, derived from the two path fields.
+struct Selection {
+    std::string sourceFileName;  // the source's name without folder
+    std::string sourceBaseName;  // without its last four characters: base of every output name
+    std::string evoFolder;       // ends in a separator; the EVO dialog opens there
+    std::string xplFolder;       // ends in a separator; the XPL dialog opens there
+    std::string xplFileName;     // when non-empty, "Read XPL" is enabled
+};
 
-// After every change of the playlist path (eXPLfile) by browsing or dropping: derives the
-// playlist's name and folder, points the EVO dialog at the disc's HVDVD_TS folder when the
-// playlist lies in ADV_OBJ, and switches "Read XPL".
-void XPLadj(Form& form, Selection& selection);
+// The source's name without its folder, and without its last four characters (the
+// extension): the base every output name starts with.
+std::string sourceFileNameOf(std::string_view source);
+std::string sourceBaseNameOf(std::string_view source);
 
-// What a dropped file is taken for, by its upper-cased extension.
-enum class DropKind { Source, Playlist, Ignored };
-DropKind dropKindOf(std::string_view path);
+// When folder ends in disc folder `from` followed by either separator, the same path with
+// `to` in its place, keeping the separator; empty otherwise. Exact and case-sensitive, as
+// the disc's own folder names are.
+std::string siblingFolder(std::string_view folder, std::string_view from, std::string_view to);
 
-// A file dropped on the window: ".EVO" and ".VOB" become the source, ".XPL" the playlist;
-// anything else changes nothing. Returns what the file was taken for.
-DropKind dropFile(Form& form, Selection& selection, std::string_view path);
+inline constexpr std::string_view kVideoFolder = "HVDVD_TS";
+inline constexpr std::string_view kPlaylistFolder = "ADV_OBJ";
+
+// The disc's playlist of a source in a HVDVD_TS folder: ADV_OBJ/VPLST000.XPL beside it, with
+// the separator the path uses; empty for a source elsewhere.
+std::string discPlaylistOf(std::string_view source);
 
 }  // namespace morvale

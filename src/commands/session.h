@@ -1,36 +1,41 @@
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 
-#include "engine/engine_state.h"
-#include "export/feature_scan_recorder.h"
+#include "commands/selection.h"
+#include "engine/run_control.h"
+#include "engine/slot_table.h"
 #include "playlist/codec_tables.h"
 #include "playlist/title_listing.h"
 
 namespace morvale {
 
-// The chosen source and playlist, derived from the two path edits.
-struct Selection {
-    std::string sourceFileName;  // the source's name without folder
-    std::string sourceBaseName;  // without its last four characters: base of every output name
-    std::string evoFolder;       // ends in a separator; the EVO dialog opens there
-    std::string xplFolder;       // ends in a separator; the XPL dialog opens there
-    std::string xplFileName;     // when non-empty, "Read XPL" is enabled
+// What the last completed Read EVO found that later commands use.
+struct LastScan {
+    // The source it read (its path as given), empty when none did: the rebuild renumbers
+    // only what a scan of its source listed.
+    std::string source;
+    // The slot owners of the last part it read: the streams Rebuild may drop and renumber.
+    SlotTable slotTable;
+    // The smallest first audio/video timestamp of the scan: the time base of the subpicture
+    // records a Demux writes.
+    uint32_t subpictureTimeBase = 0;
+    // The pictures it counted per video slot (none when it was stopped early).
+    std::array<int32_t, kVideoSlots> pictures{};
 };
 
-// The program-wide state the window (or morvale-cli) owns for the whole run and the
-// commands work on.
+// What the window (or morvale-cli) keeps for the whole run of the program and the commands
+// work on.
 struct Session {
-    EngineState engine;
+    // How the running command is stopped: the Cancel button and stop signals request it.
+    RunControl control;
     Selection selection;
     XplCodecTables xplCodecs;
     // The tracks the last Read XPL listed.
     TrackMarkTables xplMarks;
-    // When set, Read EVO hands it what the engine left after each part of the feature.
-    FeatureScanRecorder* scanRecorder = nullptr;
-    // The source the last completed Read EVO read (its path as the source field gave it),
-    // empty when none did: the rebuild renumbers only what a scan of its source listed.
-    std::string scannedSource;
+    LastScan lastScan;
     // A command is running: the others are locked out until it returns.
     bool running = false;
 };

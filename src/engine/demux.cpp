@@ -1,5 +1,6 @@
 #include "engine/demux.h"
 
+#include <memory>
 #include <string>
 
 #include "engine/pack_layout.h"
@@ -10,24 +11,6 @@
 namespace morvale {
 
 namespace {
-
-void startCall(EngineState& state, EngineHost& host, EngineMode mode) {
-    host.setCancelEnabled(true);
-    state.cancelRequested = state.cancelledByUser = false;
-    state.confirmCancel = mode == EngineMode::Demux;
-    state.clearStreamIds();
-    state.audioPtsReported.fill(false);
-    state.videoPtsReported.fill(false);
-    state.streamTimes = {};
-    state.framePeriods = {};
-    state.lpcmHeaders = {};
-}
-
-// Counts of an interrupted pass (Cancel or the fast-check limit) are never shown.
-void endCall(EngineState& state, EngineHost& host) {
-    if (state.cancelRequested) state.frameCounts.fill(0);
-    host.setCancelEnabled(false);
-}
 
 void showProgress(EngineHost& host, SourceFile& source, double startTime) {
     host.progress(progressText(source.position(), source.size(), startTime, host.clock()),
@@ -59,35 +42,43 @@ void reportSystemHeader(EngineHost& host, const uint8_t* block) {
 
 }  // namespace
 
-void demux(EngineState& state, EngineHost& host, SourceFile& source, EngineMode mode,
-           const DemuxOutputs* outputs, const ReportSet& reports) {
-    startCall(state, host, mode);
+PartScan demux(EngineHost& host, RunControl& control, SourceFile& source,
+               const EngineOptions& options, const DemuxOutputs* outputs,
+               const ReportSet& reports) {
+    host.setCancelEnabled(true);
+    control.start(options.mode == EngineMode::Demux);
     const double startTime = host.clock().now();
-    PayloadHandler payload(state, host, mode, outputs, reports);
-    StreamParser parser(state, host, mode, payload);
+    PartScan scan;
+    PayloadHandler payload(scan, host, options, outputs, reports);
+    StreamParser parser(scan.slotTable, host, options, payload);
+    const auto blockBuffer = std::make_unique<uint8_t[]>(kBlockSize);
+    const int64_t start = source.position();
 
-    while (source.position() < source.size() && !state.cancelRequested) {
+    while (source.position() < source.size() && !control.cancelRequested) {
         const int64_t before = source.position();
         // The block where the file layer holds it (read ahead), or read into the block buffer.
-        const std::span<const uint8_t> block =
-            source.readSomeInPlace(state.blockBuffer.get(), kBlockSize);
+        const std::span<const uint8_t> block = source.readSomeInPlace(blockBuffer.get(), kBlockSize);
         const int64_t position = source.position();
         if (crossedMultiple(before, position, kProgressInterval)) {
             if (outputs != nullptr) checkOutputWrites();  // a write that failed behind
             showProgress(host, source, startTime);
         }
-        if (mode == EngineMode::Scan && host.fastCheck() && position > kFastCheckLimit) {
-            state.cancelRequested = true;  // this block is still parsed
+        if (options.mode == EngineMode::Scan && options.fastCheck && position > kFastCheckLimit) {
+            control.cancelRequested = true;  // this block is still parsed
         }
         if (crossedMultiple(before, position, kRepaintInterval)) host.repaint();
-        if (mode == EngineMode::Scan && position == kBlockSize) {
+        if (options.mode == EngineMode::Scan && position == kBlockSize) {
             reportSystemHeader(host, block.data());
         }
         parser.feed(block);
     }
     // Every write of this file done before the command goes on (to the next part or its end).
     if (outputs != nullptr) finishOutputWrites();
-    endCall(state, host);
+    // Counts of an interrupted pass (Cancel or the fast-check limit) are never shown.
+    scan.interrupted = control.cancelRequested;
+    scan.bytesRead = source.position() - start;
+    host.setCancelEnabled(false);
+    return scan;
 }
 
 }  // namespace morvale

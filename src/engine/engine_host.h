@@ -3,15 +3,14 @@
 #include <string_view>
 
 #include "engine/progress.h"
-#include "engine/stream_kinds.h"
 #include "platform/clock.h"
 #include "reports/message_log.h"
 
 namespace morvale {
 
 // What the engine (and the rebuild's loop) needs from the program around it: the message
-// log, the progress panel, the window's event pump and repaint, the options and the stream
-// ticks, and the clock. The commands implement it over the Form; tests implement it directly.
+// log, the progress panel, the window's event pump and repaint, the Cancel button, and the
+// clock. The commands implement it over their host; tests implement it directly.
 class EngineHost : public MessageLog {
   public:
     // Shows a progress text in the second status panel.
@@ -20,13 +19,6 @@ class EngineHost : public MessageLog {
     virtual void pumpEvents() = 0;
     virtual void repaint() = 0;
     virtual void setCancelEnabled(bool enabled) = 0;
-
-    virtual bool countFrames() const = 0;  // "Count frames"
-    virtual bool details() const = 0;      // "Detailed info"
-    virtual bool fastCheck() const = 0;    // "Fast EVO checking"
-
-    // The tick of a slot's box: video slots 0-1, audio and subpicture slots 0-15.
-    virtual bool ticked(SlotKind kind, int slot) const = 0;
 
     // The time of the progress estimates and the separator of the report frame rates.
     virtual Clock& clock() = 0;

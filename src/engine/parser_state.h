@@ -63,9 +63,9 @@ struct ParserState {
     int32_t pieceLength = 0;
 
     // What the current packet is, beyond the fields above (they say where its bytes go):
-    // the identifier of the stream it belongs to, or -1 when it has none (MPEG audio,
-    // packets not yet past their stream's identifier). A slot's output and frame count take
-    // only the pieces whose identifier is the one stored in the slot's table entry.
+    // the identifier of the stream it belongs to, or -1 when it has none (packets not yet past
+    // their stream's identifier, a VC-1 packet before any stream_id_extension). A slot's
+    // output and frame count take only the pieces whose identifier is the slot table's entry.
     int32_t packetStreamId = -1;
     // The packet's own header carried a PTS (packetOwnPts); a leftover PacketPts of an
     // earlier packet does not count.

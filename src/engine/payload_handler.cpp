@@ -5,6 +5,26 @@
 
 namespace morvale {
 
+namespace {
+
+// Where the identifier of the packet being parsed is carried, by what the packet is.
+std::optional<IdCarrier> carrierOf(const ParserState& s) {
+    switch (s.packetTarget) {
+        case PacketTarget::TargetVideo:
+            return s.videoKind == VideoKind::VideoVc1 ? IdCarrier::StreamIdExtension
+                                                      : IdCarrier::PesStreamId;
+        case PacketTarget::TargetAudio:
+        case PacketTarget::TargetSubpicture:
+            return IdCarrier::SubStreamId;
+        case PacketTarget::TargetMpegAudio:
+            return IdCarrier::PesStreamId;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
 std::array<uint8_t, 10> subpictureRecordHeader(uint32_t relativeTime) {
     return {'S',
             'P',
@@ -18,18 +38,24 @@ std::array<uint8_t, 10> subpictureRecordHeader(uint32_t relativeTime) {
             0};
 }
 
-PayloadHandler::PayloadHandler(EngineState& state, EngineHost& host, EngineMode mode,
+PayloadHandler::PayloadHandler(PartScan& scan, EngineHost& host, const EngineOptions& options,
                                const DemuxOutputs* outputs, const ReportSet& reports)
-    : state_(state), host_(host), mode_(mode), outputs_(outputs), reports_(reports) {}
+    : scan_(scan), host_(host), options_(options), outputs_(outputs), reports_(reports) {
+    for (auto& records : records_)
+        records.fill(-1);
+}
 
 void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
+    ScannedStream* stream = recordOf(s);
+    if (stream == nullptr) return;
+    if (piece.firstOfPacket) takePacket(s, *stream);
+    stream->payloadBytes += static_cast<int64_t>(piece.bytes.size());
     if (!ownsSlot(s)) return;
-    if (piece.firstOfPacket) takePacketTimes(s);
     if (s.packetTarget == PacketTarget::TargetVideo) {
-        findFramePeriod(s, piece.bytes);
-        countPictures(s, piece.bytes);
+        findFramePeriod(s, *stream, piece.bytes);
+        countPictures(s, *stream, piece.bytes);
     }
-    if (mode_ == EngineMode::Scan) {
+    if (options_.mode == EngineMode::Scan) {
         if (s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
         if (s.packetTarget == PacketTarget::TargetVideo) firstVideoPiece(s, piece.bytes);
     } else {
@@ -37,81 +63,92 @@ void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
     }
 }
 
+// The record of the packet's stream, made at its first piece; none for a packet of no known
+// stream (an identifier no row names, a VC-1 packet before any stream_id_extension).
+ScannedStream* PayloadHandler::recordOf(const ParserState& s) {
+    const std::optional<IdCarrier> carrier = carrierOf(s);
+    if (!carrier || s.packetStreamId < 0 || s.packetStreamId > 0xFF) return nullptr;
+    const auto id = static_cast<uint8_t>(s.packetStreamId);
+    int16_t& index = records_[static_cast<size_t>(*carrier)][id];
+    if (index < 0) {
+        const StreamKind* kind = streamKindOf(*carrier, id);
+        if (kind == nullptr) return nullptr;
+        index = static_cast<int16_t>(scan_.streams.size());
+        ScannedStream& stream = scan_.streams.emplace_back();
+        stream.id = {*carrier, id};
+        stream.kind = kind;
+        stream.slot = id - kind->first;
+    }
+    return &scan_.streams[static_cast<size_t>(index)];
+}
+
 bool PayloadHandler::ownsSlot(const ParserState& s) const {
+    const SlotTable& slots = scan_.slotTable;
     switch (s.packetTarget) {
         case PacketTarget::TargetVideo:
             return s.videoSlot >= 0 && s.videoSlot < kVideoSlots &&
-                   state_.videoStreamIds[s.videoSlot] == s.packetStreamId;
+                   slots.owner(SlotKind::Video, s.videoSlot) == s.packetStreamId;
         case PacketTarget::TargetAudio:
             return s.audioSlot >= 0 && s.audioSlot < kAudioSlots &&
-                   state_.audioStreamIds[s.audioSlot] == s.packetStreamId;
+                   slots.owner(SlotKind::Audio, s.audioSlot) == s.packetStreamId;
         case PacketTarget::TargetSubpicture:
             return s.subpictureSlot >= 0 && s.subpictureSlot < kSubpictureSlots &&
-                   state_.subpictureStreamIds[s.subpictureSlot] == s.packetStreamId;
+                   slots.owner(SlotKind::Subpicture, s.subpictureSlot) == s.packetStreamId;
         default:
             return false;  // MPEG audio has no slot of its own
     }
 }
 
-// A packet's own PTS and, for LPCM, the format bytes of the slot's first packet.
-void PayloadHandler::takePacketTimes(const ParserState& s) {
-    StreamTimes& times = state_.streamTimes;
+// A packet's own PTS and, for LPCM, the format bytes of the stream's first packet.
+void PayloadHandler::takePacket(const ParserState& s, ScannedStream& stream) {
     if (s.packetTarget == PacketTarget::TargetAudio && s.audioKind == AudioKind::AudioLpcm &&
-        !state_.lpcmHeaders[s.audioSlot]) {
-        state_.lpcmHeaders[s.audioSlot] = s.lpcmHeader;
+        !stream.lpcmHeader) {
+        stream.lpcmHeader = s.lpcmHeader;
     }
-    if (!s.packetHasPts) return;
-    switch (s.packetTarget) {
-        case PacketTarget::TargetVideo:
-            times.video[s.videoSlot].take(s.packetOwnPts);
-            break;
-        case PacketTarget::TargetAudio:
-            times.audio[s.audioSlot].take(s.packetOwnPts);
-            break;
-        case PacketTarget::TargetSubpicture:
-            times.subpicture[s.subpictureSlot].take(s.packetOwnPts);
-            break;
-        default:
-            break;
-    }
+    if (s.packetHasPts) stream.times.take(s.packetOwnPts);
 }
 
 // Only while the search goes on: it gives up after the first MiB of the stream.
-void PayloadHandler::findFramePeriod(const ParserState& s, std::span<const uint8_t> bytes) {
+void PayloadHandler::findFramePeriod(const ParserState& s, ScannedStream& stream,
+                                     std::span<const uint8_t> bytes) {
     FramePeriodFinder& finder = periodFinders_[s.videoSlot];
     if (finder.done()) return;
     finder.look(bytes, s.videoKind);
-    if (finder.done()) state_.framePeriods[s.videoSlot] = finder.period();
+    if (finder.done()) stream.framePeriod = finder.period();
 }
 
-void PayloadHandler::countPictures(const ParserState& s, std::span<const uint8_t> bytes) {
-    if (!host_.countFrames()) return;
-    if (mode_ == EngineMode::Demux && !host_.ticked(SlotKind::Video, s.videoSlot)) return;
-    const int pictures = countPictureStartCodes(bytes, s.videoKind, pictureRegisters_[s.videoSlot]);
-    state_.frameCounts[s.videoSlot] += pictures;
+// A Demux counts the pictures of the slots it writes.
+void PayloadHandler::countPictures(const ParserState& s, ScannedStream& stream,
+                                   std::span<const uint8_t> bytes) {
+    if (!options_.countFrames) return;
+    if (options_.mode == EngineMode::Demux &&
+        (outputs_ == nullptr || outputs_->video[s.videoSlot] == nullptr)) {
+        return;
+    }
+    stream.pictures += countPictureStartCodes(bytes, s.videoKind, pictureRegisters_[s.videoSlot]);
 }
 
 // The time base of subpicture records is lowered in every scan; "Detailed info" only
 // decides whether the line and the report are shown.
 void PayloadHandler::takeFirstTimestamp(uint32_t pts) {
-    if (host_.details()) host_.log(firstPtsLine(pts));
-    if (pts < state_.minFirstPts) state_.minFirstPts = pts;
+    if (options_.details) host_.log(firstPtsLine(pts));
+    if (!scan_.firstTimestamp || pts < *scan_.firstTimestamp) scan_.firstTimestamp = pts;
 }
 
 void PayloadHandler::firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes) {
-    if (state_.audioPtsReported[s.audioSlot]) return;
-    state_.audioPtsReported[s.audioSlot] = true;
+    if (audioPtsReported_[s.audioSlot]) return;
+    audioPtsReported_[s.audioSlot] = true;
     takeFirstTimestamp(s.audioPts);
-    if (host_.details() && s.audioKind == AudioKind::AudioDdPlus) {
+    if (options_.details && s.audioKind == AudioKind::AudioDdPlus) {
         reports_.ac3(bytes, s.audioSlot, host_);
     }
 }
 
 void PayloadHandler::firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes) {
-    if (state_.videoPtsReported[s.videoSlot]) return;
-    state_.videoPtsReported[s.videoSlot] = true;
+    if (videoPtsReported_[s.videoSlot]) return;
+    videoPtsReported_[s.videoSlot] = true;
     takeFirstTimestamp(s.videoPts);
-    if (!host_.details()) return;
+    if (!options_.details) return;
     switch (s.videoKind) {
         case VideoKind::VideoVc1:
             reports_.vc1(bytes, s.videoDts, s.videoPts, host_.clock().decimalSeparator(), host_);
@@ -125,16 +162,15 @@ void PayloadHandler::firstVideoPiece(const ParserState& s, std::span<const uint8
     }
 }
 
-// The ticks are read at every piece: a box unticked during the run stops its output.
 void PayloadHandler::write(const ParserState& s, const Piece& piece) {
     if (outputs_ == nullptr) return;
     OutputFile* out = nullptr;
     switch (s.packetTarget) {
         case PacketTarget::TargetVideo:
-            if (host_.ticked(SlotKind::Video, s.videoSlot)) out = outputs_->video[s.videoSlot];
+            out = outputs_->video[s.videoSlot];
             break;
         case PacketTarget::TargetAudio:
-            if (host_.ticked(SlotKind::Audio, s.audioSlot)) out = outputs_->audio[s.audioSlot];
+            out = outputs_->audio[s.audioSlot];
             break;
         case PacketTarget::TargetSubpicture:
             writeSubpicture(s, piece);
@@ -148,14 +184,11 @@ void PayloadHandler::write(const ParserState& s, const Piece& piece) {
 // A record starts exactly where a subpicture packet's own header carried a PTS; the
 // payload of a packet without one continues the current record.
 void PayloadHandler::writeSubpicture(const ParserState& s, const Piece& piece) {
-    if (s.subpictureSlot >= kSubpictureOutputSlots ||
-        !host_.ticked(SlotKind::Subpicture, s.subpictureSlot)) {
-        return;
-    }
+    if (s.subpictureSlot >= kSubpictureOutputSlots) return;
     OutputFile* out = outputs_->subpicture[s.subpictureSlot];
     if (out == nullptr) return;
     if (piece.firstOfPacket && s.packetHasPts) {
-        const auto header = subpictureRecordHeader(s.packetOwnPts - state_.minFirstPts);
+        const auto header = subpictureRecordHeader(s.packetOwnPts - options_.subpictureTimeBase);
         out->write(header.data(), header.size());
     }
     if (!piece.bytes.empty()) out->write(piece.bytes.data(), piece.bytes.size());

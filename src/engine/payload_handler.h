@@ -5,8 +5,8 @@
 #include <span>
 
 #include "engine/engine_host.h"
-#include "engine/engine_state.h"
 #include "engine/frame_period.h"
+#include "engine/part_scan.h"
 #include "engine/stream_parser.h"
 #include "platform/file.h"
 #include "reports/reports.h"
@@ -43,34 +43,43 @@ struct ReportSet {
     void (*h264)(std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) = &ReportH264;
 };
 
-// What happens to each payload piece, in this order: picture counting, the first timestamp
-// of its slot with the header report (Scan), and the append to the slot's output (Demux).
-// Only the stream that owns a slot (the identifier stored in its table entry at its first
-// identification in this call) reaches the slot's count, report and output; packets of
-// other streams mapped to the same slot, and MPEG audio, go nowhere.
+// What happens to each payload piece, in this order: the stream's record (its times, bytes
+// and format bytes), picture counting, the first timestamp of its slot with the header report
+// (Scan), and the append to the slot's output (Demux). Every stream is recorded; only the
+// stream that owns a slot (the identifier stored in the slot table at its first
+// identification in this call) reaches the slot's count, report and output; packets of other
+// streams mapped to the same slot, and MPEG audio, go into no output.
 class PayloadHandler final : public PieceHandler {
   public:
-    PayloadHandler(EngineState& state, EngineHost& host, EngineMode mode,
+    PayloadHandler(PartScan& scan, EngineHost& host, const EngineOptions& options,
                    const DemuxOutputs* outputs, const ReportSet& reports);
 
     void onPiece(const ParserState& s, const Piece& piece) override;
 
   private:
+    ScannedStream* recordOf(const ParserState& s);
     bool ownsSlot(const ParserState& s) const;
-    void takePacketTimes(const ParserState& s);
-    void findFramePeriod(const ParserState& s, std::span<const uint8_t> bytes);
-    void countPictures(const ParserState& s, std::span<const uint8_t> bytes);
+    void takePacket(const ParserState& s, ScannedStream& stream);
+    void findFramePeriod(const ParserState& s, ScannedStream& stream,
+                         std::span<const uint8_t> bytes);
+    void countPictures(const ParserState& s, ScannedStream& stream,
+                       std::span<const uint8_t> bytes);
     void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void takeFirstTimestamp(uint32_t pts);
     void write(const ParserState& s, const Piece& piece);
     void writeSubpicture(const ParserState& s, const Piece& piece);
 
-    EngineState& state_;
+    PartScan& scan_;
     EngineHost& host_;
-    EngineMode mode_;
+    const EngineOptions& options_;
     const DemuxOutputs* outputs_;
     ReportSet reports_;
+    // The position of each stream's record in scan_.streams, by id space and identifier; -1
+    // before its first piece.
+    std::array<std::array<int16_t, 256>, 3> records_;
+    std::array<bool, kAudioSlots> audioPtsReported_{};
+    std::array<bool, kVideoSlots> videoPtsReported_{};
     // Per video slot: the last bytes of its payload so far, so that a start code split
     // between two pieces is counted once; and the search for its frame period.
     std::array<uint32_t, kVideoSlots> pictureRegisters_{};

@@ -79,9 +79,9 @@ constexpr bool handsOn(PacketTarget target) {
 
 }  // namespace
 
-StreamParser::StreamParser(EngineState& tables, EngineHost& host, EngineMode mode,
+StreamParser::StreamParser(SlotTable& owners, MessageLog& log, const EngineOptions& options,
                            PieceHandler& pieces)
-    : tables_(tables), host_(host), mode_(mode), pieces_(pieces) {}
+    : slots_(owners), log_(log), options_(options), pieces_(pieces) {}
 
 void StreamParser::feed(std::span<const uint8_t> block) {
     size_t i = 0;
@@ -279,6 +279,7 @@ void StreamParser::startCode(uint8_t streamId) {
             break;
         case StartCodeAction::MpegAudio:
             s_.packetTarget = PacketTarget::TargetMpegAudio;
+            s_.packetStreamId = streamId;
             nameLeftOut(IdCarrier::PesStreamId, streamId, [streamId] {
                 return "   MPEG audio stream " + hexByte(streamId) + ": left out.";
             });
@@ -296,15 +297,16 @@ void StreamParser::startCode(uint8_t streamId) {
 
 void StreamParser::videoStartCode(uint8_t streamId) {
     const SlotAssignment slot = *slotFor(IdCarrier::PesStreamId, streamId);
+    const std::span<int32_t> video = slots_.ids(SlotKind::Video);
     s_.videoSlot = slot.slot;
-    if (tables_.videoStreamIds[slot.slot] == -1) {
-        tables_.videoStreamIds[slot.slot] = streamId;
+    if (video[slot.slot] == -1) {
+        video[slot.slot] = streamId;
         announce(slot.format, slot.slot);
         // The packet's own header is read afterwards: an MPEG-2 stream takes the PTS left by
         // the packets before it, unless its header carries a PTS and a DTS.
         if (slot.format == StreamFormat::Mpeg2Video) s_.videoPts = s_.packetPts;
-    } else if (tables_.videoStreamIds[slot.slot] != streamId) {
-        sharesSlot(IdCarrier::PesStreamId, streamId, slot, tables_.videoStreamIds[slot.slot]);
+    } else if (video[slot.slot] != streamId) {
+        sharesSlot(IdCarrier::PesStreamId, streamId, slot, video[slot.slot]);
     }
     s_.videoKind = videoKindOf(slot.format);
     s_.packetTarget = PacketTarget::TargetVideo;
@@ -454,14 +456,15 @@ void StreamParser::ext2Byte(uint8_t b) {
     if (s_.ext2Remaining != 0) return;
     const uint8_t id = b & 0x7F;
     const auto slot = slotFor(IdCarrier::StreamIdExtension, id);
+    const std::span<int32_t> video = slots_.ids(SlotKind::Video);
     if (slot) {
         s_.videoSlot = slot->slot;
-        if (tables_.videoStreamIds[slot->slot] == -1) {
-            tables_.videoStreamIds[slot->slot] = id;
+        if (video[slot->slot] == -1) {
+            video[slot->slot] = id;
             announce(slot->format, slot->slot);
             s_.videoPts = s_.packetPts;
-        } else if (tables_.videoStreamIds[slot->slot] != id) {
-            sharesSlot(IdCarrier::StreamIdExtension, id, *slot, tables_.videoStreamIds[slot->slot]);
+        } else if (video[slot->slot] != id) {
+            sharesSlot(IdCarrier::StreamIdExtension, id, *slot, video[slot->slot]);
         }
         s_.packetTarget = PacketTarget::TargetVideo;
         s_.packetStreamId = id;
@@ -502,18 +505,19 @@ void StreamParser::substreamByte(uint8_t b) {
 
 void StreamParser::subpictureStart(uint8_t subStreamId, const SlotAssignment& slot) {
     const bool plain = slot.format == StreamFormat::Subpicture;
+    const std::span<int32_t> subpictures = slots_.ids(SlotKind::Subpicture);
     s_.subpictureSlot = slot.slot;
-    if (tables_.subpictureStreamIds[slot.slot] == -1) {
-        tables_.subpictureStreamIds[slot.slot] = subStreamId;
+    if (subpictures[slot.slot] == -1) {
+        subpictures[slot.slot] = subStreamId;
         announce(slot.format, slot.slot);
-        if (plain && mode_ == EngineMode::Scan && host_.details()) {
-            host_.log(firstPtsLine(s_.packetPts));
+        if (plain && options_.mode == EngineMode::Scan && options_.details) {
+            log_.log(firstPtsLine(s_.packetPts));
         }
-    } else if (tables_.subpictureStreamIds[slot.slot] != subStreamId) {
+    } else if (subpictures[slot.slot] != subStreamId) {
         sharesSlot(IdCarrier::SubStreamId, subStreamId, slot,
-                   tables_.subpictureStreamIds[slot.slot]);
+                   subpictures[slot.slot]);
     }
-    if (plain && mode_ == EngineMode::Scan) s_.packetPts = 0;
+    if (plain && options_.mode == EngineMode::Scan) s_.packetPts = 0;
     s_.substreamRemaining = 0;
     s_.inPayload = true;
     s_.packetTarget = PacketTarget::TargetSubpicture;
@@ -523,16 +527,17 @@ void StreamParser::subpictureStart(uint8_t subStreamId, const SlotAssignment& sl
 void StreamParser::audioDecision(uint8_t r) {
     s_.audioSlot = r & 0x0F;
     const auto slot = slotFor(IdCarrier::SubStreamId, r);
+    const std::span<int32_t> audio = slots_.ids(SlotKind::Audio);
     if (slot && slot->kind == SlotKind::Audio) {
         s_.audioSlot = slot->slot;
         s_.audioKind = audioKindOf(slot->format);
         s_.lastAudioSubstreamId = r;
-        if (tables_.audioStreamIds[slot->slot] < 0) {
-            tables_.audioStreamIds[slot->slot] = r;
+        if (audio[slot->slot] < 0) {
+            audio[slot->slot] = r;
             announce(slot->format, slot->slot);
             s_.audioPts = s_.packetPts;
-        } else if (tables_.audioStreamIds[slot->slot] != r) {
-            sharesSlot(IdCarrier::SubStreamId, r, *slot, tables_.audioStreamIds[slot->slot]);
+        } else if (audio[slot->slot] != r) {
+            sharesSlot(IdCarrier::SubStreamId, r, *slot, audio[slot->slot]);
         }
     }
     s_.packetStreamId = r;
@@ -589,11 +594,11 @@ void StreamParser::mlpHeaderByte() {
 // A stream is named as left out once per file, the first time a scan meets it.
 template <class Line>
 void StreamParser::nameLeftOut(IdCarrier carrier, uint8_t id, Line line) {
-    if (mode_ != EngineMode::Scan) return;
+    if (options_.mode != EngineMode::Scan) return;
     auto& named = s_.namedLeftOut[static_cast<size_t>(carrier)];
     if (named.test(id)) return;
     named.set(id);
-    host_.log(line());
+    log_.log(line());
 }
 
 // Its packets are parsed but counted and written nowhere: a slot and its output hold one
@@ -608,11 +613,11 @@ void StreamParser::sharesSlot(IdCarrier carrier, uint8_t id, const SlotAssignmen
 }
 
 void StreamParser::announce(StreamFormat format, int slot) {
-    if (mode_ != EngineMode::Scan) return;
+    if (options_.mode != EngineMode::Scan) return;
     std::string line(streamKindOf(format).foundMessage);
     line += std::to_string(slot);
     line += " found!";
-    host_.log(line);
+    log_.log(line);
 }
 
 }  // namespace morvale

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <span>
 
-#include "engine/engine_host.h"
-#include "engine/engine_state.h"
 #include "engine/engine_types.h"
 #include "engine/parser_state.h"
+#include "engine/slot_table.h"
 #include "engine/stream_kinds.h"
+#include "reports/message_log.h"
 
 namespace morvale {
 
@@ -29,13 +29,14 @@ class PieceHandler {
 // The start-code state machine of the program-stream engine (MPEG-2 systems, ISO/IEC
 // 13818-1, with the HD DVD extended stream id 0xFD and the DVD/HD DVD private stream 1
 // sub-streams). Fed block by block, it finds PES packets, reads the header fields it needs,
-// identifies streams into the slots of the identifier tables (logging each first
-// identification in a Scan) and hands the payload pieces on. Payload and packets skipped
+// identifies streams into the slots of the slot table (logging each first identification
+// in a Scan) and hands the payload pieces on. Payload and packets skipped
 // whole are passed over in one step per block; only header bytes and the bytes between
 // packets are examined one by one.
 class StreamParser {
   public:
-    StreamParser(EngineState& tables, EngineHost& host, EngineMode mode, PieceHandler& pieces);
+    StreamParser(SlotTable& owners, MessageLog& log, const EngineOptions& options,
+                 PieceHandler& pieces);
 
     // Parses a whole block; the state carries over to the next one.
     void feed(std::span<const uint8_t> block);
@@ -99,9 +100,9 @@ class StreamParser {
     void takePts(uint32_t pts);
     void announce(StreamFormat format, int slot);
 
-    EngineState& tables_;
-    EngineHost& host_;
-    EngineMode mode_;
+    SlotTable& slots_;
+    MessageLog& log_;
+    const EngineOptions& options_;
     PieceHandler& pieces_;
     ParserState s_;
 };

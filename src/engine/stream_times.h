@@ -4,15 +4,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/stream_kinds.h"
-
 namespace morvale {
 
-// The presentation times of one slot's stream in one run of the engine (one file), from
-// the PES headers of the stream's own packets. Times are the low 32 bits of the PTS; the
+// The presentation times of one stream in one run of the engine (one file), from the PES
+// headers of the stream's own packets. Times are the low 32 bits of the PTS; the
 // earliest and latest are kept as distances from the first, so a clock that wraps past
 // 2^32 during the file still orders them.
-struct SlotTimes {
+struct StreamTimes {
     bool seen = false;      // a packet of the stream carried a PTS
     uint32_t firstPts = 0;  // of its first packet with a PTS, in file order
     int64_t earliest = 0;   // the smallest PTS less firstPts (0 or below)
@@ -33,14 +31,8 @@ struct SlotTimes {
     uint32_t maxPts() const { return firstPts + static_cast<uint32_t>(latest); }
 };
 
-struct StreamTimes {
-    std::array<SlotTimes, kVideoSlots> video{};
-    std::array<SlotTimes, kAudioSlots> audio{};
-    std::array<SlotTimes, kSubpictureSlots> subpicture{};
-};
-
 // The three bytes that follow the first access unit pointer in an LPCM sub-stream header
-// (word length, sampling frequency, channels...), from the first packet of the slot's stream.
+// (word length, sampling frequency, channels...), from the first packet of the stream.
 using LpcmHeaderBytes = std::array<uint8_t, 3>;
 
 }  // namespace morvale

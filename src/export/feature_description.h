@@ -46,6 +46,7 @@ struct ScanStream {
     ScanStreamKind kind = ScanStreamKind::Video;
     int slot = 0;
     int id = 0;         // the identifier byte: sub-stream id, stream_id_extension or stream id
+    StreamFormat format = StreamFormat::Vc1Video;
     std::string codec;  // the name the stream boxes give it: "VC-1", "DD+", "LPCM"...
     std::optional<uint32_t> firstPts;  // of the first part in which the stream appears
     std::optional<int> channels;

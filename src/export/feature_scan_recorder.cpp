@@ -8,10 +8,8 @@ namespace morvale {
 namespace {
 
 // The name the stream boxes give the kind: "VC-1.stream" -> "VC-1", "Subpicture".
-std::string codecName(ScanStreamKind kind, int32_t id) {
-    const StreamKind* row = streamKindInSlot(slotKindOf(kind), id);
-    if (row == nullptr) return {};
-    std::string_view name = row->boxName;
+std::string codecName(const StreamKind& row) {
+    std::string_view name = row.boxName;
     if (name.ends_with(".stream")) name.remove_suffix(7);
     return std::string(name);
 }
@@ -41,7 +39,10 @@ ScanStream& FeatureScanRecorder::streamFor(ScanStreamKind kind, int slot, int id
     stream.kind = kind;
     stream.slot = slot;
     stream.id = id;
-    stream.codec = codecName(kind, id);
+    if (const StreamKind* row = streamKindInSlot(slotKindOf(kind), id)) {
+        stream.format = row->format;
+        stream.codec = codecName(*row);
+    }
     stream.parts.resize(scan_.partPaths.size());
     scan_.streams.push_back(std::move(stream));
     lpcmHeaders_.emplace_back();
@@ -49,54 +50,62 @@ ScanStream& FeatureScanRecorder::streamFor(ScanStreamKind kind, int slot, int id
     return scan_.streams.back();
 }
 
-void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
-                                  int64_t pictures, const std::optional<FramePeriod>& period) {
+void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id,
+                                  const ScannedStream* scanned) {
     if (id < 0) return;
     ScanStream& stream = streamFor(kind, slot, id);
     stream.parts.resize(scan_.partPaths.size());
     ScanPartTimes& part = stream.parts.back();
+    const StreamTimes times = scanned ? scanned->times : StreamTimes{};
     if (times.seen) {
         part.firstPts = times.minPts();
         part.lastPts = times.maxPts();
         if (!stream.firstPts) stream.firstPts = part.firstPts;
     }
     if (kind == ScanStreamKind::Video) {
+        const int64_t pictures = scanned ? scanned->pictures : 0;
         stream.frameCount += pictures;
-        if (times.seen) part.durationTicks = videoPartDurationTicks(part, pictures, period);
+        if (times.seen) {
+            part.durationTicks = videoPartDurationTicks(
+                part, pictures, scanned ? scanned->framePeriod : std::nullopt);
+        }
     }
 }
 
-void FeatureScanRecorder::addPart(const std::string& path, const EngineState& state,
-                                  const std::array<int32_t, kVideoSlots>& frameCountsBefore) {
-    scan_.partPaths.push_back(path);
-    if (upperExtension(path) == ".EVO") layout_ = LpcmLayout::HdDvd;
-    const StreamTimes& times = state.streamTimes;
-    for (int slot = 0; slot < kVideoSlots; ++slot) {
-        addSlot(ScanStreamKind::Video, slot, state.videoStreamIds[slot], times.video[slot],
-                int64_t{state.frameCounts[slot]} - frameCountsBefore[slot],
-                state.framePeriods[slot]);
-    }
-    for (int slot = 0; slot < kAudioSlots; ++slot) {
-        addSlot(ScanStreamKind::Audio, slot, state.audioStreamIds[slot], times.audio[slot], 0, {});
-        const int32_t id = state.audioStreamIds[slot];
-        if (id < 0 || !state.lpcmHeaders[slot]) continue;
-        for (size_t i = 0; i < scan_.streams.size(); ++i) {
-            const ScanStream& s = scan_.streams[i];
-            if (s.kind != ScanStreamKind::Audio || s.slot != slot || s.id != id || lpcmKnown_[i]) {
-                continue;
-            }
-            lpcmHeaders_[i] = *state.lpcmHeaders[slot];
-            lpcmKnown_[i] = true;
-            if (std::optional<LpcmFormat> format = decodeLpcmHeader(lpcmHeaders_[i], layout_)) {
-                scan_.streams[i].channels = format->channels;
-                scan_.streams[i].sampleRate = format->sampleRate;
-                scan_.streams[i].bitsPerSample = format->bitsPerSample;
-            }
+// The format bytes of an LPCM stream's first part that held them.
+void FeatureScanRecorder::addLpcmFormat(int slot, int32_t id, const ScannedStream* scanned) {
+    if (id < 0 || scanned == nullptr || !scanned->lpcmHeader) return;
+    for (size_t i = 0; i < scan_.streams.size(); ++i) {
+        const ScanStream& s = scan_.streams[i];
+        if (s.kind != ScanStreamKind::Audio || s.slot != slot || s.id != id || lpcmKnown_[i]) {
+            continue;
+        }
+        lpcmHeaders_[i] = *scanned->lpcmHeader;
+        lpcmKnown_[i] = true;
+        if (std::optional<LpcmFormat> format = decodeLpcmHeader(lpcmHeaders_[i], layout_)) {
+            scan_.streams[i].channels = format->channels;
+            scan_.streams[i].sampleRate = format->sampleRate;
+            scan_.streams[i].bitsPerSample = format->bitsPerSample;
         }
     }
+}
+
+void FeatureScanRecorder::addPart(const std::string& path, const PartScan& part) {
+    scan_.partPaths.push_back(path);
+    if (upperExtension(path) == ".EVO") layout_ = LpcmLayout::HdDvd;
+    for (int slot = 0; slot < kVideoSlots; ++slot) {
+        addSlot(ScanStreamKind::Video, slot, part.slotTable.owner(SlotKind::Video, slot),
+                part.owner(SlotKind::Video, slot));
+    }
+    for (int slot = 0; slot < kAudioSlots; ++slot) {
+        const int32_t id = part.slotTable.owner(SlotKind::Audio, slot);
+        const ScannedStream* scanned = part.owner(SlotKind::Audio, slot);
+        addSlot(ScanStreamKind::Audio, slot, id, scanned);
+        addLpcmFormat(slot, id, scanned);
+    }
     for (int slot = 0; slot < kSubpictureSlots; ++slot) {
-        addSlot(ScanStreamKind::Subpicture, slot, state.subpictureStreamIds[slot],
-                times.subpicture[slot], 0, {});
+        addSlot(ScanStreamKind::Subpicture, slot, part.slotTable.owner(SlotKind::Subpicture, slot),
+                part.owner(SlotKind::Subpicture, slot));
     }
     // Streams the part does not hold get an empty entry for it.
     for (ScanStream& stream : scan_.streams)

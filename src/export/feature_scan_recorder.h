@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "engine/part_scan.h"
 #include "export/feature_description.h"
 #include "export/lpcm_format.h"
 
@@ -15,10 +15,9 @@ namespace morvale {
 // the scan side of the feature description.
 class FeatureScanRecorder {
   public:
-    // Call after each run of the engine, in the order of the parts. `frameCountsBefore` are
-    // the picture counts before this run (the counts add up over the parts).
-    void addPart(const std::string& path, const EngineState& state,
-                 const std::array<int32_t, kVideoSlots>& frameCountsBefore);
+    // Call after each run of the engine, in the order of the parts (the counts add up over
+    // the parts).
+    void addPart(const std::string& path, const PartScan& part);
 
     const FeatureScan& scan() const { return scan_; }
     // The format of an LPCM stream as its first part's header gives it, in the layout of
@@ -28,8 +27,8 @@ class FeatureScanRecorder {
 
   private:
     ScanStream& streamFor(ScanStreamKind kind, int slot, int id);
-    void addSlot(ScanStreamKind kind, int slot, int32_t id, const SlotTimes& times,
-                 int64_t pictures, const std::optional<FramePeriod>& period);
+    void addSlot(ScanStreamKind kind, int slot, int32_t id, const ScannedStream* scanned);
+    void addLpcmFormat(int slot, int32_t id, const ScannedStream* scanned);
 
     FeatureScan scan_;
     std::vector<LpcmHeaderBytes> lpcmHeaders_;  // by position in scan_.streams

@@ -9,10 +9,44 @@
 #include <string_view>
 #include <vector>
 
+#include "export/audio_duration.h"
 #include "export/feature_description.h"
 #include "export/mkvmerge_options.h"
 
 namespace morvale {
+
+// How the Matroska path keeps a stream of a format in its work folder: the file's
+// extension, how its units are timed (audio mkvmerge reads as it is), and whether it is
+// turned into WAV first (LPCM).
+struct WorkFileKind {
+    StreamFormat format;
+    std::string_view extension;
+    std::optional<AudioCoding> coding;
+    bool lpcm = false;
+};
+
+// clang-format off
+inline constexpr WorkFileKind kWorkFileKinds[] = {
+    {StreamFormat::Vc1Video, "vc1", {}},
+    {StreamFormat::Mpeg2Video, "m2v", {}},
+    {StreamFormat::H264Video, "h264", {}},
+    {StreamFormat::DolbyDigital, "ac3", AudioCoding::DolbyDigital},
+    {StreamFormat::DolbyDigitalPlus, "eac3", AudioCoding::DolbyDigitalPlus},
+    {StreamFormat::Dts, "dts", AudioCoding::Dts},
+    {StreamFormat::TrueHd, "thd", AudioCoding::TrueHd},
+    {StreamFormat::Lpcm, "lpcm", {}, true},
+    {StreamFormat::Subpicture, "sup", {}},
+    {StreamFormat::ExtendedSubpicture, "sup", {}},
+    {StreamFormat::MpegAudio, "mpa", {}},
+};
+// clang-format on
+
+constexpr const WorkFileKind& workFileKindOf(StreamFormat format) {
+    for (const WorkFileKind& kind : kWorkFileKinds) {
+        if (kind.format == format) return kind;
+    }
+    return kWorkFileKinds[0];
+}
 
 // One part's file of a stream (empty path: the stream has nothing in that part).
 struct StreamPartFile {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -13,9 +14,10 @@ namespace morvale {
 
 namespace {
 
-// Packs read per system call (the block buffer less the pack buffer at its start); the
-// rules still run pack by pack.
+// Packs read per system call (a block less one pack, as the engine reads); the rules still
+// run pack by pack.
 constexpr int64_t kPacksPerChunk = (kBlockSize - kPackSize) / kPackSize;
+constexpr int64_t kChunkSize = kPacksPerChunk * kPackSize;
 
 // A packet's stream: where its identifier lies in the pack, and the kind the identifier
 // names (nullptr for none the program knows).
@@ -47,8 +49,8 @@ IdCarrier carrierOf(uint8_t streamId) {
 }
 
 // The first slot with a tick box that the last scan gave this identifier, if any.
-std::optional<int> scannedSlotOf(const EngineState& state, SlotKind kind, uint8_t id) {
-    const auto ids = state.streamIds(kind).first(boxedSlots(kind));
+std::optional<int> scannedSlotOf(const SlotTable& scanned, SlotKind kind, uint8_t id) {
+    const auto ids = scanned.ids(kind).first(static_cast<size_t>(boxedSlots(kind)));
     const auto found = std::find(ids.begin(), ids.end(), id);
     if (found == ids.end()) return std::nullopt;
     return static_cast<int>(found - ids.begin());
@@ -68,24 +70,24 @@ uint8_t& keptCounter(RebuildNumbering& numbering, SlotKind kind) {
 
 // The slot the last scan listed the stream in: only streams with a slot of their own are
 // listed (MPEG audio never is).
-std::optional<int> listedSlotOf(const PacketStream& stream, const EngineState& state) {
+std::optional<int> listedSlotOf(const PacketStream& stream, const SlotTable& scanned) {
     if (stream.kind == nullptr || !stream.kind->hasSlot) return std::nullopt;
-    return scannedSlotOf(state, stream.kind->slotKind, *stream.idByte);
+    return scannedSlotOf(scanned, stream.kind->slotKind, *stream.idByte);
 }
 
 // A stream the last scan listed whose box is unticked is dropped; every other is kept.
-bool keepStream(const PacketStream& stream, const EngineState& state, const EngineHost& ticks) {
-    const auto slot = listedSlotOf(stream, state);
+bool keepStream(const PacketStream& stream, const SlotTable& scanned, const SlotSelection& ticks) {
+    const auto slot = listedSlotOf(stream, scanned);
     return !slot || ticks.ticked(stream.kind->slotKind, *slot);
 }
 
 // A listed and kept stream gets its new id where it is first met; then the packet carries
 // the new id of its stream, if it has one.
-void renumber(const PacketStream& stream, const EngineState& state, const EngineHost& ticks,
+void renumber(const PacketStream& stream, const SlotTable& scanned, const SlotSelection& ticks,
               RebuildNumbering& numbering) {
     uint8_t& mapped = numbering.map(stream.carrier)[*stream.idByte];
     if (mapped == RebuildNumbering::kUnassigned && numbering.renumber &&
-        listedSlotOf(stream, state) && keepStream(stream, state, ticks)) {
+        listedSlotOf(stream, scanned) && keepStream(stream, scanned, ticks)) {
         uint8_t& counter = keptCounter(numbering, stream.kind->slotKind);
         mapped = renumbered(*stream.kind, *stream.idByte, counter);
         ++counter;
@@ -112,7 +114,7 @@ bool isPesStreamId(uint8_t streamId) {
 }
 
 // Renumbers the PES packets after the first one, as far as the pack holds them whole.
-void renumberLaterPackets(uint8_t* pack, const EngineState& state, const EngineHost& ticks,
+void renumberLaterPackets(uint8_t* pack, const SlotTable& scanned, const SlotSelection& ticks,
                           RebuildNumbering& numbering) {
     constexpr int kPacketHeader = 6;  // start code and PES_packet_length
     int at = kFirstPacketOffset;
@@ -123,13 +125,13 @@ void renumberLaterPackets(uint8_t* pack, const EngineState& state, const EngineH
         if (end > kPackSize) break;
         if (isPesStreamId(pack[at + 3]) && at + kPesHeaderDataLengthAt < end) {
             const PacketStream stream = packetStreamAt(pack, at);
-            if (stream.idByte < pack + end) renumber(stream, state, ticks, numbering);
+            if (stream.idByte < pack + end) renumber(stream, scanned, ticks, numbering);
         }
         at = end;
     }
 }
 
-int tickedCount(const EngineHost& ticks, SlotKind kind, int slots) {
+int tickedCount(const SlotSelection& ticks, SlotKind kind, int slots) {
     int count = 0;
     for (int slot = 0; slot < slots; ++slot)
         count += ticks.ticked(kind, slot) ? 1 : 0;
@@ -138,7 +140,7 @@ int tickedCount(const EngineHost& ticks, SlotKind kind, int slots) {
 
 // A system header's bounds become the numbers of ticked video and audio boxes; the flag
 // bits beside them are kept.
-void rewriteSystemHeaderBounds(uint8_t* pack, const EngineHost& ticks) {
+void rewriteSystemHeaderBounds(uint8_t* pack, const SlotSelection& ticks) {
     pack[kVideoBoundOffset] = static_cast<uint8_t>(
         (pack[kVideoBoundOffset] & 0xE0) + tickedCount(ticks, SlotKind::Video, kVideoSlots));
     pack[kAudioBoundOffset] = static_cast<uint8_t>(
@@ -169,7 +171,7 @@ void RebuildNumbering::reset() {
     keptVideoCount = keptAudioCount = keptSubpictureCount = 0;
 }
 
-bool rebuildPack(uint8_t* pack, const EngineState& state, const EngineHost& ticks,
+bool rebuildPack(uint8_t* pack, const SlotTable& scanned, const SlotSelection& ticks,
                  RebuildNumbering& numbering) {
     uint8_t streamId = pack[kFirstStreamIdOffset];
     if (streamId == kSystemHeaderStartCode) rewriteSystemHeaderBounds(pack, ticks);
@@ -177,37 +179,36 @@ bool rebuildPack(uint8_t* pack, const EngineState& state, const EngineHost& tick
 
     // The first packet decides; its identifier is read where its header says, whatever it is.
     const PacketStream first = packetStreamAt(pack, kFirstPacketOffset);
-    if (first.kind != nullptr && !keepStream(first, state, ticks)) return false;
-    if (first.kind != nullptr) renumber(first, state, ticks, numbering);
-    renumberLaterPackets(pack, state, ticks, numbering);
+    if (first.kind != nullptr && !keepStream(first, scanned, ticks)) return false;
+    if (first.kind != nullptr) renumber(first, scanned, ticks, numbering);
+    renumberLaterPackets(pack, scanned, ticks, numbering);
     return true;
 }
 
-void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFile& output,
-             RebuildNumbering& numbering) {
+void Rebuild(EngineHost& host, RunControl& control, SourceFile& source, OutputFile& output,
+             const RebuildRules& rules, RebuildNumbering& numbering) {
     host.setCancelEnabled(true);
-    state.confirmCancel = true;
-    state.cancelRequested = state.cancelledByUser = false;
+    control.start(true);
     const double start = host.clock().now();
     const std::string name = fileNameOf(source.path());
 
-    // The first 2,048 bytes of the block buffer hold the pack handled last (a short final
-    // pack is laid over it, so its tests see that pack's bytes behind its own); the rest takes
-    // the chunk being read.
-    uint8_t* packBuffer = state.blockBuffer.get();
-    uint8_t* chunk = packBuffer + kPackSize;
+    // The pack buffer holds the pack handled last (a short final pack is laid over it, so its
+    // tests see that pack's bytes behind its own); the chunk buffer takes the chunk being read.
+    uint8_t* packBuffer = numbering.lastPack.data();
+    const auto chunkBuffer = std::make_unique_for_overwrite<uint8_t[]>(kChunkSize);
+    uint8_t* chunk = chunkBuffer.get();
     int64_t position = source.position();
     int64_t size = source.size();
 
     // An empty source, or one already read to its end, is not read at all: there is no pack
     // and no progress to show.
-    while (position != size && !state.cancelRequested) {
+    while (position != size && !control.cancelRequested) {
         int64_t got = source.readSome(chunk, chunkLength(position));
         // A read that ends inside a pack before the end of the file (a file still being
         // written) leaves that pack to the next read, so every pack is handled whole.
         if (position + got < size) got -= got % kPackSize;
         const uint8_t* lastPack = nullptr;
-        for (int64_t offset = 0; offset < got && !state.cancelRequested; offset += kPackSize) {
+        for (int64_t offset = 0; offset < got && !control.cancelRequested; offset += kPackSize) {
             const int n = static_cast<int>(std::min<int64_t>(kPackSize, got - offset));
             uint8_t* pack = chunk + offset;
             if (n < kPackSize) {
@@ -221,7 +222,7 @@ void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFil
                 showProgress(host, name, position, size, start);
                 host.pumpEvents();
             }
-            if (rebuildPack(pack, state, host, numbering)) {
+            if (rebuildPack(pack, rules.scanned, rules.ticks, numbering)) {
                 output.write(pack, static_cast<size_t>(n));
             }
             lastPack = pack;

@@ -4,14 +4,15 @@
 #include <cstdint>
 
 #include "engine/engine_host.h"
-#include "engine/engine_state.h"
 #include "engine/pack_layout.h"
+#include "engine/run_control.h"
+#include "engine/slot_table.h"
 #include "platform/file.h"
 
 namespace morvale {
 
-// How a rebuild renumbers the streams it keeps. It lives for one click of "Rebuild" and
-// carries over from the first part of a feature into the second.
+// How a rebuild renumbers the streams it keeps, and the pack it handled last. It lives for one
+// click of "Rebuild" and carries over from the first part of a feature into the second.
 struct RebuildNumbering {
     // renumber: false when the last scan was not of this source; then every id keeps its
     // byte (the drop decisions still follow the scan's tables and the ticks).
@@ -27,11 +28,25 @@ struct RebuildNumbering {
     uint8_t keptVideoCount = 0;
     uint8_t keptAudioCount = 0;
     uint8_t keptSubpictureCount = 0;
+    // The pack handled last: a short final pack is laid over it.
+    std::array<uint8_t, kPackSize> lastPack{};
 
     std::array<uint8_t, 256>& map(IdCarrier carrier) {
         return newIds[static_cast<size_t>(carrier)];
     }
-    friend bool operator==(const RebuildNumbering&, const RebuildNumbering&) = default;
+    // Two numberings are the same when they give the same ids (the pack handled last aside).
+    friend bool operator==(const RebuildNumbering& a, const RebuildNumbering& b) {
+        return a.renumber == b.renumber && a.newIds == b.newIds &&
+               a.keptVideoCount == b.keptVideoCount && a.keptAudioCount == b.keptAudioCount &&
+               a.keptSubpictureCount == b.keptSubpictureCount;
+    }
+};
+
+// What decides a pack's fate: the streams the last scan listed in their slots, and the boxes
+// ticked.
+struct RebuildRules {
+    const SlotTable& scanned;
+    const SlotSelection& ticks;
 };
 
 // Copies the source from its position to its end into the output, 2,048-byte pack by pack:
@@ -41,12 +56,12 @@ struct RebuildNumbering {
 // renumbered per kind in order of first appearance, in every packet of a kept pack, so each
 // stream carries one id throughout; every other stream keeps its id. Returns at the end of
 // the source or when a cancel is requested. Throws FileError on a failed read or write.
-void Rebuild(EngineState& state, EngineHost& host, SourceFile& source, OutputFile& output,
-             RebuildNumbering& numbering);
+void Rebuild(EngineHost& host, RunControl& control, SourceFile& source, OutputFile& output,
+             const RebuildRules& rules, RebuildNumbering& numbering);
 
 // Applies the rules to one pack in place; returns whether it is kept. Only packs that begin
 // with 00 00 01 BA can be kept. Exposed for the fuzz target and the tests.
-bool rebuildPack(uint8_t* pack, const EngineState& state, const EngineHost& ticks,
+bool rebuildPack(uint8_t* pack, const SlotTable& scanned, const SlotSelection& ticks,
                  RebuildNumbering& numbering);
 
 }  // namespace morvale

@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "commands/command_run.h"
+#include "controls/command_buttons.h"
 #include "window_test_support.h"
 
 namespace morvale {
@@ -118,11 +118,11 @@ class CommandRunTest : public QObject {
         bool visibleAfterAnswer = false;
         w.window.runCommand([&](Session& session, Form& form) {
             CommandRun run(session, form);
-            session.engine.confirmCancel = true;  // a Demux writes files
+            session.control.confirmCancel = true;  // a Demux writes files
             answerQuestion(QMessageBox::Yes, &title, &text);
             w.window.close();  // as the window manager's close button would
             visibleAfterAnswer = w.window.isVisible();
-            QVERIFY(session.engine.cancelRequested);
+            QVERIFY(session.control.cancelRequested);
             QVERIFY(w.window.closePending());
             // The settings are stored at once.
             QCOMPARE(settings_.open()->value("VideoExt").toString(), QStringLiteral("m2v"));
@@ -139,10 +139,10 @@ class CommandRunTest : public QObject {
         QString title, text;
         w.window.runCommand([&](Session& session, Form& form) {
             CommandRun run(session, form);
-            session.engine.confirmCancel = true;
+            session.control.confirmCancel = true;
             answerQuestion(QMessageBox::No, &title, &text);
             w.window.close();
-            QVERIFY(!session.engine.cancelRequested);
+            QVERIFY(!session.control.cancelRequested);
             QVERIFY(!w.window.closePending());
         });
         QCOMPARE(text, QStringLiteral("Are you sure to stop demuxing?"));
@@ -161,9 +161,9 @@ class CommandRunTest : public QObject {
         });
         w.window.runCommand([&](Session& session, Form& form) {
             CommandRun run(session, form);
-            session.engine.confirmCancel = false;
+            session.control.confirmCancel = false;
             w.window.close();
-            QVERIFY(session.engine.cancelRequested);
+            QVERIFY(session.control.cancelRequested);
             QVERIFY(w.window.isVisible());
         });
         delete watcher;

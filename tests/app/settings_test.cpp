@@ -9,7 +9,7 @@
 #include <QSplitter>
 #include <QTreeWidget>
 
-#include "commands/stream_lists.h"
+#include "controls/stream_boxes.h"
 #include "platform/clock.h"
 #include "window_test_support.h"
 
@@ -220,9 +220,9 @@ class SettingsTest : public QObject {
         QTest::mouseClick(w.window.cbFastCheck, Qt::LeftButton, {}, kOnTick);
         QVERIFY(!w.window.cbFastCheck->isChecked());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO")}));
-        w.session.engine.clearStreamIds();
-        w.session.engine.audioStreamIds[9] = 0xC9;
-        ListFoundStreams(w.window, w.session.engine);
+        w.session.lastScan.slotTable.clear();
+        w.session.lastScan.slotTable.ids(SlotKind::Audio)[9] = 0xC9;
+        ListFoundStreams(w.window, w.session.lastScan.slotTable);
         {
             // Values another instance stored meanwhile are not read again either.
             auto store = settings_.open();

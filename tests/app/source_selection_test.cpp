@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
-#include "commands/stream_lists.h"
+#include "controls/stream_boxes.h"
 #include "window_test_support.h"
 
 namespace morvale {
@@ -267,12 +267,12 @@ class SourceSelectionTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO")}));
-        w.session.engine.clearStreamIds();
-        w.session.engine.videoStreamIds[0] = 0xE0;
-        w.session.engine.audioStreamIds[1] = 0x81;
-        w.session.engine.subpictureStreamIds[0] = 0x20;
+        w.session.lastScan.slotTable.clear();
+        w.session.lastScan.slotTable.ids(SlotKind::Video)[0] = 0xE0;
+        w.session.lastScan.slotTable.ids(SlotKind::Audio)[1] = 0x81;
+        w.session.lastScan.slotTable.ids(SlotKind::Subpicture)[0] = 0x20;
         w.window.Resetcbs();
-        ListFoundStreams(w.window, w.session.engine);
+        ListFoundStreams(w.window, w.session.lastScan.slotTable);
         QCOMPARE(w.window.cbVideo0->text(), QStringLiteral("MPEG-2.stream.0"));
         QCOMPARE(w.window.cbAudio01->text(), QStringLiteral("DD.stream.01"));
         QCOMPARE(w.window.cbSub00->text(), QStringLiteral("Subpicture.00"));
@@ -308,9 +308,9 @@ class SourceSelectionTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/dvd/VIDEO_TS/VTS_01_1.VOB")}));
-        w.session.engine.clearStreamIds();
-        w.session.engine.audioStreamIds[1] = 0x81;
-        ListFoundStreams(w.window, w.session.engine);
+        w.session.lastScan.slotTable.clear();
+        w.session.lastScan.slotTable.ids(SlotKind::Audio)[1] = 0x81;
+        ListFoundStreams(w.window, w.session.lastScan.slotTable);
         QVERIFY(w.window.bDemux->isEnabled());
         QVERIFY(!w.window.bRebuild->isEnabled());
         w.window.showPage(Page::Audio);
@@ -329,10 +329,10 @@ class SourceSelectionTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO")}));
-        w.session.engine.clearStreamIds();
-        w.session.engine.videoStreamIds[0] = 0x55;
-        w.session.engine.audioStreamIds[9] = 0xC9;
-        ListFoundStreams(w.window, w.session.engine);
+        w.session.lastScan.slotTable.clear();
+        w.session.lastScan.slotTable.ids(SlotKind::Video)[0] = 0x55;
+        w.session.lastScan.slotTable.ids(SlotKind::Audio)[9] = 0xC9;
+        ListFoundStreams(w.window, w.session.lastScan.slotTable);
         w.window.Resetcbs();
         QVERIFY(w.window.cbVideo0->isChecked());
         QVERIFY(w.window.cbAudio09->isChecked());

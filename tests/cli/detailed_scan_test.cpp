@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "cli_process.h"
-#include "engine/engine_state.h"
+#include "support/engine_ledger.h"
 #include "reports/reports.h"
 #include "support/bit_writer.h"
 #include "support/program_stream_builder.h"

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "support/engine_ledger.h"
 #include "engine/demux.h"
 #include "platform/clock.h"
 #include "support/program_stream_builder.h"
@@ -24,7 +25,7 @@ constexpr uint64_t kMark = uint64_t{1} << 32;  // 4 GiB
 class Beyond4GiB : public ::testing::Test {
   protected:
     TempDir dir;
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     std::string path = dir.file("huge.evo");
 

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 
+#include "support/engine_ledger.h"
 #include "engine/demux.h"
 #include "platform/clock.h"
 #include "support/program_stream_builder.h"
@@ -34,7 +35,7 @@ Bytes firstPack(int audioBound, int videoBound, const PackHeader& header = PackH
 class DemuxLoop : public ::testing::Test {
   protected:
     TempDir dir;
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
 
     // Runs demux over the file from its start; returns the position where it stopped.

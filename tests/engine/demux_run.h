@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "support/engine_ledger.h"
 #include "engine/demux.h"
 #include "support/program_stream_builder.h"
 #include "support/recording_engine_host.h"
@@ -16,7 +17,7 @@ namespace morvale::testing {
 class DemuxRun {
   public:
     TempDir dir;
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
 
     explicit DemuxRun(uint32_t minFirstPts = 0) { state.minFirstPts = minFirstPts; }

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/engine_ledger.h"
 #include "demux_run.h"
 
 namespace morvale::testing {
@@ -44,7 +45,7 @@ const ReportSet kRecordingReports = [] {
 class FirstTimestamps : public ::testing::Test {
   protected:
     TempDir dir;
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
 
     void SetUp() override {

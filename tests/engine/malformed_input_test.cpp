@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "support/engine_ledger.h"
 #include "engine/payload_handler.h"
 #include "mixed_stream.h"
 #include "support/recording_engine_host.h"
@@ -31,10 +32,9 @@ class CheckedHandler : public PieceHandler {
     PieceHandler& next_;
 };
 
-template <size_t N>
-void expectValidTable(const std::array<int32_t, N>& ids, IdCarrier carrier, SlotKind kind,
+void expectValidTable(std::span<const int32_t> ids, IdCarrier carrier, SlotKind kind,
                       size_t slots) {
-    for (size_t slot = 0; slot < N; ++slot) {
+    for (size_t slot = 0; slot < ids.size(); ++slot) {
         if (ids[slot] == -1) continue;
         auto mapped = slotFor(carrier, static_cast<uint8_t>(ids[slot]));
         if (carrier == IdCarrier::PesStreamId && !mapped) {
@@ -62,14 +62,16 @@ TEST(MalformedInput, DamagedStreamsParseSafely) {
             stream[at(random)] =
                 special(random) < 5 ? values[byte(random) % 8] : static_cast<uint8_t>(byte(random));
         }
-        EngineState state;
+        EngineLedger state;
         state.minFirstPts = 0xFFFFFFFF;
         RecordingEngineHost host;
         host.countFramesOption = true;
         host.detailsOption = true;
-        PayloadHandler payload(state, host, EngineMode::Scan, nullptr, ReportSet{});
+        PartScan scan;
+        const EngineOptions options = optionsOf(host, EngineMode::Scan, state.minFirstPts);
+        PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
         CheckedHandler checked(payload);
-        StreamParser parser(state, host, EngineMode::Scan, checked);
+        StreamParser parser(scan.slotTable, host, options, checked);
         for (size_t from = 0; from < stream.size();) {
             const size_t n = std::min<size_t>(stream.size() - from, 1 + at(random) % 3000);
             checked.block = std::span<const uint8_t>(stream).subspan(from, n);
@@ -77,6 +79,7 @@ TEST(MalformedInput, DamagedStreamsParseSafely) {
             from += n;
         }
         pieces += checked.pieces;
+        state.take(scan);
         expectValidTable(state.videoStreamIds, IdCarrier::PesStreamId, SlotKind::Video, 2);
         expectValidTable(state.audioStreamIds, IdCarrier::SubStreamId, SlotKind::Audio, 16);
         expectValidTable(state.subpictureStreamIds, IdCarrier::SubStreamId, SlotKind::Subpicture,
@@ -95,14 +98,17 @@ TEST(MalformedInput, RandomBytesParseSafely) {
     const uint8_t alphabet[] = {0x00, 0x01, 0xBD, 0xE0};
     for (uint8_t& b : stream)
         b = alphabet[byte(random)];
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     host.countFramesOption = true;
-    PayloadHandler payload(state, host, EngineMode::Scan, nullptr, ReportSet{});
+    PartScan scan;
+    const EngineOptions options = optionsOf(host, EngineMode::Scan, state.minFirstPts);
+    PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
     CheckedHandler checked(payload);
-    StreamParser parser(state, host, EngineMode::Scan, checked);
+    StreamParser parser(scan.slotTable, host, options, checked);
     checked.block = stream;
     parser.feed(stream);
+    state.take(scan);
     expectValidTable(state.videoStreamIds, IdCarrier::PesStreamId, SlotKind::Video, 2);
     EXPECT_GT(checked.pieces, 0);
 }

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "engine/engine_state.h"
+#include "support/engine_ledger.h"
 #include "engine/payload_handler.h"
 #include "engine/stream_parser.h"
 #include "support/program_stream_builder.h"
@@ -52,7 +52,7 @@ inline const ReportSet kSilentReports = [] {
 
 // One parse of a byte stream, fed in blocks cut at the given offsets (ascending).
 struct ParseRun {
-    EngineState tables;
+    EngineLedger tables;
     RecordingEngineHost host;
     PieceRecorder recorder;
     ParserState finalState;
@@ -73,7 +73,8 @@ struct ParseRun {
 
 inline void runParser(ParseRun& run, std::span<const uint8_t> stream, EngineMode mode,
                       const std::vector<size_t>& cuts = {}) {
-    StreamParser parser(run.tables, run.host, mode, run.recorder);
+    const EngineOptions options = optionsOf(run.host, mode, run.tables.minFirstPts);
+    StreamParser parser(run.tables.slots, run.host, options, run.recorder);
     size_t from = 0;
     for (size_t cut : cuts) {
         parser.feed(stream.subspan(from, cut - from));

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/engine_ledger.h"
 #include "demux_run.h"
 
 namespace morvale::testing {
@@ -148,29 +149,13 @@ TEST(PayloadRouting, Vc1PacketBeforeAnyVideoSlotGoesNowhere) {
     EXPECT_EQ(demux.state.frameCounts[0], 1);
 }
 
-TEST(PayloadRouting, TicksAreReadAtEveryPiece) {
-    // Audio in the first and in the seventeenth block; the box is unticked at the first
-    // progress point, between them.
-    const Bytes early = ac3(200, 1), late = ac3(200, 2);
-    const auto audioPack = [](const Bytes& payload) {
-        return pack({privateStream1Packet(0x80, PesHeader().pts(1), payload)});
-    };
-    DemuxRun demux;
-    writeSparseFile(demux.dir.file("ticks.evo"), 5 << 20,
-                    {{0, audioPack(early)}, {4 << 20, audioPack(late)}});
-    demux.host.audioTicks[0] = true;
-    demux.host.onPump = [&] { demux.host.audioTicks[0] = false; };
-    demux.runFile(demux.dir.file("ticks.evo"));
-    EXPECT_EQ(demux.audio(0), early);
-}
-
 TEST(PayloadRouting, ABoxTickedWithoutAnOutputWritesNowhere) {
     ProgramStream ps;
     ps.addPack({privateStream1Packet(0x80, PesHeader().pts(1), ac3(300, 1)),
                 privateStream1Packet(0x20, PesHeader().pts(1), filler(50))});
     TempDir dir;
     ps.writeFile(dir.file("a.evo"));
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     host.tickAll();  // ticked after the command created the (no) outputs
     SourceFile source = SourceFile::open(dir.file("a.evo"), ShareMode::Shared);

@@ -1,3 +1,4 @@
+#include "support/engine_ledger.h"
 #include "engine/picture_counter.h"
 
 #include <gtest/gtest.h>
@@ -270,18 +271,21 @@ TEST(PictureCounter, TheEngineCountsTheStreamAsThePlainRuleDoes) {
         std::sort(cuts.begin(), cuts.end());
         cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
 
-        EngineState tables;
+        EngineLedger tables;
         RecordingEngineHost host;
         host.countFramesOption = true;
-        PayloadHandler payload(tables, host, EngineMode::Scan, nullptr, ReportSet{});
+        PartScan scan;
+        const EngineOptions options = optionsOf(host, EngineMode::Scan, 0);
+        PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
         VideoPayloadTee tee(payload);
-        StreamParser parser(tables, host, EngineMode::Scan, tee);
+        StreamParser parser(scan.slotTable, host, options, tee);
         size_t from = 0;
         for (size_t cut : cuts) {
             parser.feed(std::span<const uint8_t>(stream).subspan(from, cut - from));
             from = cut;
         }
         parser.feed(std::span<const uint8_t>(stream).subspan(from));
+        tables.take(scan);
         const int plainCount = countPictureStartCodesSimple(tee.payload, VideoKind::VideoVc1);
         ASSERT_GT(plainCount, 0);
         ASSERT_EQ(tables.frameCounts[0], plainCount) << "round " << round;

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/engine_state.h"
+#include "engine/slot_table.h"
 
 namespace morvale {
 namespace {
@@ -72,15 +72,16 @@ TEST(SlotMappingTest, KindsShareTheirSlots) {
     EXPECT_EQ(slotFor(IdCarrier::SubStreamId, 0x21)->slot, slotFor(IdCarrier::SubStreamId, 0x61)->slot);
 }
 
-TEST(EngineStateTest, StartsWithEmptyTables) {
-    EngineState state;
-    for (int id : state.videoStreamIds) EXPECT_EQ(id, -1);
-    for (int id : state.audioStreamIds) EXPECT_EQ(id, -1);
-    for (int id : state.subpictureStreamIds) EXPECT_EQ(id, -1);
-    EXPECT_EQ(state.minFirstPts, 0u);
-    state.audioStreamIds[3] = 0x83;
-    state.clearStreamIds();
-    EXPECT_EQ(state.audioStreamIds[3], -1);
+TEST(SlotTableTest, StartsEmptyAndClears) {
+    SlotTable table;
+    for (SlotKind kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture}) {
+        for (int id : table.ids(kind)) EXPECT_EQ(id, -1);
+    }
+    EXPECT_FALSE(table.any());
+    table.ids(SlotKind::Audio)[3] = 0x83;
+    EXPECT_TRUE(table.any());
+    table.clear();
+    EXPECT_EQ(table.owner(SlotKind::Audio, 3), -1);
 }
 
 }  // namespace

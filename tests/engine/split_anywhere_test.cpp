@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <random>
 
+#include "support/engine_ledger.h"
 #include "engine/payload_handler.h"
 #include "mixed_stream.h"
 #include "parser_harness.h"
@@ -19,22 +20,21 @@ using ::testing::ElementsAre;
 struct Outcome {
     std::vector<std::string> lines;
     std::vector<RecordedPiece> pieces;  // pieces of one packet joined
-    EngineState tables;
+    SlotTable tables;
 };
 
 Outcome parseCut(const Bytes& stream, const std::vector<size_t>& cuts) {
     ParseRun run;
     run.host.detailsOption = true;
     runParser(run, stream, EngineMode::Scan, cuts);
-    return {run.host.lines, run.joinedPieces(), std::move(run.tables)};
+    return {run.host.lines, run.joinedPieces(), run.tables.slots};
 }
 
 void expectSameOutcome(const Outcome& cut, const Outcome& whole) {
     EXPECT_EQ(cut.lines, whole.lines);
     EXPECT_EQ(cut.pieces, whole.pieces);
-    EXPECT_EQ(cut.tables.videoStreamIds, whole.tables.videoStreamIds);
-    EXPECT_EQ(cut.tables.audioStreamIds, whole.tables.audioStreamIds);
-    EXPECT_EQ(cut.tables.subpictureStreamIds, whole.tables.subpictureStreamIds);
+    for (SlotKind kind : {SlotKind::Video, SlotKind::Audio, SlotKind::Subpicture})
+        EXPECT_TRUE(std::ranges::equal(cut.tables.ids(kind), whole.tables.ids(kind)));
 }
 
 // Offsets of every start code 00 00 01 xx of the stream.
@@ -130,14 +130,17 @@ TEST(SplitAnywhere, CountsAndFirstTimestampsDoNotDependOnTheCuts) {
         run.host.countFramesOption = true;
         run.host.detailsOption = true;
         run.tables.minFirstPts = 0xFFFFFFFF;
-        PayloadHandler handler(run.tables, run.host, EngineMode::Scan, nullptr, kSilentReports);
-        StreamParser parser(run.tables, run.host, EngineMode::Scan, handler);
+        PartScan part;
+        const EngineOptions options = optionsOf(run.host, EngineMode::Scan, run.tables.minFirstPts);
+        PayloadHandler handler(part, run.host, options, nullptr, kSilentReports);
+        StreamParser parser(part.slotTable, run.host, options, handler);
         size_t from = 0;
         for (size_t cut : cuts) {
             parser.feed(std::span<const uint8_t>(stream).subspan(from, cut - from));
             from = cut;
         }
         parser.feed(std::span<const uint8_t>(stream).subspan(from));
+        run.tables.take(part);
         return std::make_tuple(run.host.lines, run.tables.frameCounts, run.tables.minFirstPts);
     };
     const auto whole = scan({});

@@ -1,3 +1,4 @@
+#include "support/engine_ledger.h"
 #include "engine/stream_parser.h"
 
 #include <cstdio>
@@ -18,10 +19,11 @@ using ::testing::IsEmpty;
 
 class ByteByByte : public ::testing::Test {
   protected:
-    EngineState tables;
+    EngineLedger tables;
     RecordingEngineHost host;
     PieceRecorder recorder;
-    StreamParser parser{tables, host, EngineMode::Scan, recorder};
+    const EngineOptions options = optionsOf(host, EngineMode::Scan, 0);
+    StreamParser parser{tables.slots, host, options, recorder};
 
     const ParserState& feed(std::initializer_list<uint8_t> bytes) {
         for (uint8_t b : bytes)
@@ -212,7 +214,7 @@ TEST(Video, Mpeg2AndH264IdentifyTheirSlotsAndTakeTheirVideoPtsAsTheyDo) {
     EXPECT_EQ(run.tables.videoStreamIds[1], 0xE1);
     ASSERT_EQ(run.recorder.pieces.size(), 4u);
     EXPECT_EQ(run.recorder.pieces[0].target, PacketTarget::TargetMpegAudio);
-    EXPECT_EQ(run.recorder.pieces[0].streamId, -1);
+    EXPECT_EQ(run.recorder.pieces[0].streamId, 0xC0);
     EXPECT_EQ(run.recorder.pieces[1].videoKind, VideoKind::VideoMpeg2);
     EXPECT_EQ(run.recorder.pieces[2].videoKind, VideoKind::VideoH264);
     EXPECT_EQ(run.recorder.pieces[3].videoSlot, 1);
@@ -224,7 +226,8 @@ TEST(Video, Mpeg2AndH264IdentifyTheirSlotsAndTakeTheirVideoPtsAsTheyDo) {
         std::vector<uint32_t> values;
         void onPiece(const ParserState& s, const Piece&) override { values.push_back(s.videoPts); }
     } seen;
-    StreamParser parser(steps.tables, steps.host, EngineMode::Scan, seen);
+    const EngineOptions options = optionsOf(steps.host, EngineMode::Scan, 0);
+    StreamParser parser(steps.tables.slots, steps.host, options, seen);
     parser.feed(stream);
     EXPECT_THAT(seen.values, ElementsAre(0u, 0x111u, 0x111u, 0x444u));
 }

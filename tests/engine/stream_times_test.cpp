@@ -37,7 +37,7 @@ TEST(StreamTimesTest, EachSlotKeepsItsOwnPacketsFirstEarliestAndLatestTimes) {
     for (EngineMode mode : {EngineMode::Scan, EngineMode::Demux}) {
         DemuxRun run;
         run.run(ps.bytes(), mode);
-        const StreamTimes& times = run.state.streamTimes;
+        const auto& times = run.state.streamTimes;
         EXPECT_TRUE(times.video[0].seen);
         EXPECT_EQ(times.video[0].firstPts, uint32_t(base + 3600));
         EXPECT_EQ(times.video[0].minPts(), uint32_t(base));

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/engine_ledger.h"
 #include "platform/clock.h"
 #include "rebuild/rebuild.h"
 #include "support/program_stream_builder.h"
@@ -51,7 +52,7 @@ TEST(RebuildBeyond4GiB, PacksAroundTheMarkAreKeptDroppedAndRenumberedWithTheWhol
 
     // As the scan left them: VC-1 in video slot 0, Dolby Digital 0x80 and 0x81 in audio
     // slots 0 and 1, subpicture 0x20 in slot 0. Audio slot 0 is unticked.
-    EngineState state;
+    EngineLedger state;
     state.videoStreamIds[0] = 0x55;
     state.audioStreamIds[0] = 0x80;
     state.audioStreamIds[1] = 0x81;

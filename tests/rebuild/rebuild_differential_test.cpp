@@ -11,6 +11,7 @@
 #include <optional>
 #include <random>
 
+#include "support/engine_ledger.h"
 #include "rebuild_packs.h"
 #include "rebuild_run.h"
 
@@ -47,7 +48,7 @@ struct PacketId {
 // the previous pack left behind them, apply the rules, write.
 class ReferenceRebuild {
   public:
-    ReferenceRebuild(const EngineState& tables, const RecordingEngineHost& ticks)
+    ReferenceRebuild(const EngineLedger& tables, const RecordingEngineHost& ticks)
         : tables_(tables), ticks_(ticks) {
         for (auto& map : maps)
             map.fill(0xFF);
@@ -157,7 +158,7 @@ class ReferenceRebuild {
                                    : ticks_.subpictureTicks[*slot];
     }
 
-    const EngineState& tables_;
+    const EngineLedger& tables_;
     const RecordingEngineHost& ticks_;
     std::array<uint8_t, 2048> buffer_{};  // a fresh block buffer is zeroed
 };
@@ -183,7 +184,7 @@ class RandomSources {
     }
 
     // Tables as a scan might have left them (ids not always in their own slot) and random ticks.
-    void fillTables(EngineState& state, RecordingEngineHost& host) {
+    void fillTables(EngineLedger& state, RecordingEngineHost& host) {
         for (int slot = 0; slot < 2; ++slot) {
             state.videoStreamIds[slot] = below(3) ? videoId() : -1;
             host.videoTicks[slot] = below(2);

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "support/engine_ledger.h"
 #include "rebuild_packs.h"
 #include "rebuild_run.h"
 
@@ -203,7 +204,7 @@ TEST_F(RebuildRules, TheNumberingCarriesOverToTheNextCall) {
 // ---- One pack in memory ----
 
 TEST(RebuildPack, OnlyPacksWithAPackStartCodeCanBeKeptButSystemHeadersAreRewrittenAnyway) {
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     host.audioTicks[0] = true;
     RebuildNumbering numbering;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "support/engine_ledger.h"
 #include "rebuild/rebuild.h"
 #include "support/program_stream_builder.h"
 #include "support/recording_engine_host.h"
@@ -14,7 +15,7 @@ namespace morvale::testing {
 class RebuildRun {
   public:
     TempDir dir;
-    EngineState state;
+    EngineLedger state;
     RecordingEngineHost host;
     RebuildNumbering numbering;
 

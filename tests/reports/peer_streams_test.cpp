@@ -7,7 +7,7 @@
 #include <map>
 #include <sstream>
 
-#include "engine/engine_state.h"
+#include "support/engine_ledger.h"
 #include "report_harness.h"
 #include "reports/reports.h"
 #include "support/temp_dir.h"

@@ -11,10 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "commands/plain_form.h"
+#include "support/plain_form.h"
+#include "controls/command_buttons.h"
 #include "commands/read_xpl.h"
 #include "commands/selection.h"
-#include "commands/stream_lists.h"
+#include "controls/source_fields.h"
+#include "controls/stream_boxes.h"
 #include "engine/demux_run.h"
 #include "generated_disc.h"
 #include "sample_disc/dolby_audio.h"

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "engine/engine_host.h"
+#include "engine/stream_kinds.h"
 
 namespace morvale::testing {
 
-// An EngineHost that records what the engine shows and lets the test set what it reads:
-// options, ticks, the clock, and what happens when events are pumped (a Cancel click).
+// An EngineHost that records what the engine shows and holds what a test sets: the options
+// and ticks its calls run with (support/engine_ledger.h), the clock, and what happens when
+// events are pumped (a Cancel click).
 class RecordingEngineHost : public EngineHost, public Clock {
   public:
     // What the engine did.
@@ -21,7 +23,7 @@ class RecordingEngineHost : public EngineHost, public Clock {
     int pumpCount = 0;
     int repaintCount = 0;
 
-    // What the engine reads.
+    // What the calls run with.
     bool countFramesOption = false;
     bool detailsOption = false;
     bool fastCheckOption = false;
@@ -44,11 +46,7 @@ class RecordingEngineHost : public EngineHost, public Clock {
     void repaint() override { ++repaintCount; }
     void setCancelEnabled(bool enabled) override { cancelEnabledChanges.push_back(enabled); }
 
-    bool countFrames() const override { return countFramesOption; }
-    bool details() const override { return detailsOption; }
-    bool fastCheck() const override { return fastCheckOption; }
-
-    bool ticked(SlotKind kind, int slot) const override {
+    bool ticked(SlotKind kind, int slot) const {
         switch (kind) {
             case SlotKind::Video:
                 return tickIn(videoTicks, slot);

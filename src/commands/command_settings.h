@@ -1,0 +1,63 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/slot_table.h"
+#include "engine/stream_kinds.h"
+
+namespace morvale {
+
+// The four options of the Options page.
+struct RunOptions {
+    bool continueToSecondPart = true;  // "Continue with second EVO"
+    bool fastCheck = true;             // "Fast EVO checking"
+    bool countFrames = true;           // "Count frames"
+    bool details = true;               // "Detailed info"
+};
+
+// The extensions of the output files, per kind of slot, and those they have unless changed.
+inline constexpr const char* kDefaultVideoExtension = "mpv";
+inline constexpr const char* kDefaultAudioExtension = "mpa";
+inline constexpr const char* kDefaultSubpictureExtension = "sup";
+
+struct OutputExtensions {
+    std::string video = kDefaultVideoExtension;
+    std::string audio = kDefaultAudioExtension;
+    std::string subpicture = kDefaultSubpictureExtension;
+
+    const std::string& of(SlotKind kind) const {
+        return kind == SlotKind::Video ? video : kind == SlotKind::Audio ? audio : subpicture;
+    }
+};
+// The longest extension an output may be given.
+inline constexpr int kExtensionMaxLength = 5;
+
+// A stream box chosen for a command: its slot and the caption its output file is named after
+// ("VC-1.stream.0", or after Read XPL "DD+.6ch.stream.01.Deutsch").
+struct ChosenBox {
+    SlotKind kind = SlotKind::Video;
+    int slot = 0;
+    std::string caption;
+};
+
+// What a command runs on, as the user set it before pressing its button: the window fills it
+// from its controls, morvale-cli from its arguments.
+struct CommandSettings {
+    std::string source;        // the source's path as given
+    std::string playlist;      // the playlist's path; empty: none
+    std::string outputFolder;  // empty: the current folder
+    RunOptions options;
+    OutputExtensions extensions;
+    // The ticked boxes, in box order (cbVideo0, cbVideo1, cbAudio00..15, cbSub00..15).
+    std::vector<ChosenBox> chosen;
+
+    SlotSelection ticks() const {
+        SlotSelection ticks;
+        for (const ChosenBox& box : chosen)
+            ticks.set(box.kind, box.slot, true);
+        return ticks;
+    }
+};
+
+}  // namespace morvale
