@@ -46,6 +46,7 @@ void PgsWriter::add(const DisplayEvent& event) {
 
 void PgsWriter::finish(std::optional<int64_t> end) {
     if (end) end = *end - options_.offset;
+    if (pending_ && pending_->stop) end.reset();
     closePending(end);
 }
 
@@ -57,7 +58,7 @@ void PgsWriter::closePending(std::optional<int64_t> by) {
     pending_.reset();
     std::optional<int64_t> clear = shown.stop;
     if (by && (!clear || *by < *clear)) clear = by;
-    if (clear) clear = std::min(*clear, kMaxPts);
+    if (clear) clear = std::clamp(*clear, shown.start, kMaxPts);
     for (const PaletteStep& step : shown.fades) {
         if ((clear && step.time >= *clear) || step.time > kMaxPts) break;
         writePaletteUpdate(shown, step);
@@ -72,6 +73,7 @@ void PgsWriter::writeShow(const DisplayEvent& event, int64_t start) {
         return;
     }
     Shown shown;
+    shown.start = start;
     shown.stop = event.stop ? std::optional<int64_t>(*event.stop - options_.offset) : std::nullopt;
     shown.x = static_cast<uint16_t>(a.x);
     shown.y = static_cast<uint16_t>(a.y);

@@ -60,6 +60,7 @@ class PgsWriter {
     // The event on screen: its object's place and the steps still to come, times on the
     // output timeline.
     struct Shown {
+        int64_t start = 0;
         std::optional<int64_t> stop;
         uint16_t x = 0, y = 0, width = 0, height = 0;
         uint8_t flags = 0;
