@@ -46,8 +46,10 @@ struct Run {
 // DVD: the code grows by a nibble while its value is below 4, 16 and 64.
 Run dvdRun(BitReader& in) {
     uint32_t value = in.bits(4);
-    for (uint32_t bound : {0x4u, 0x10u, 0x40u})
-        if (value < bound) value = (value << 4) | in.bits(4);
+    for (uint32_t bound : {0x4u, 0x10u, 0x40u}) {
+        if (value >= bound) break;
+        value = (value << 4) | in.bits(4);
+    }
     return {static_cast<int>(value >> 2), static_cast<uint8_t>(value & 3)};
 }
 

@@ -80,14 +80,15 @@ struct Converted {
     std::vector<DisplayEvent> events;
 };
 
-Converted toPgs(const SubpictureSource& source, int width, int height, int64_t end) {
+Converted toPgs(const SubpictureSource& source, int width, int height, int64_t end,
+                const DvdPalette& palette = defaultDvdPalette()) {
     SubpictureAssembler assembler;
     MemorySink sink;
     PgsWriter writer(sink, {width, height, 0, ColourMatrix::Bt601});
     Converted out;
     for (const PayloadPiece& piece : source.pieces) {
         if (auto unit = assembler.feed(piece.bytes, piece.firstOfPacket, piece.pts)) {
-            UnitParse parsed = parseSubpictureUnit(*unit, defaultDvdPalette());
+            UnitParse parsed = parseSubpictureUnit(*unit, palette);
             EXPECT_EQ(parsed.malformed, "");
             if (!parsed.event) continue;
             writer.add(*parsed.event);
@@ -375,6 +376,15 @@ TEST(SubtitlePeers, DvdUnitsBecomeVobSubThatFfmpegShowsAsTheSource) {
             renderSubtitles(vob, width, height, times, sourceOptions + " -forced_subs_only 1"),
             renderSubtitles(idxPath, width, height, times, "-forced_subs_only 1"), times);
         expectMkvmergeTakes(idxPath, "S_VOBSUB", dir);
+
+        // The same units parsed and drawn as PGS (a standard-definition canvas: BT.601 both).
+        const std::string sup = dir.file("out.sup");
+        const int64_t end = static_cast<int64_t>(units.back().pts + 2 * kSecond);
+        writeFileBytes(sup, toPgs(source, width, height, end, choice.palette).sup);
+        expectSameEvents(sourceEvents(probeSubtitleFrames(vob, sourceOptions)),
+                         pgsEvents(probeSubtitleFrames(sup)), end / 90.0);
+        expectSamePixels(renderSubtitles(vob, width, height, times, sourceOptions),
+                         renderSubtitles(sup, width, height, times), times);
     }
 }
 
