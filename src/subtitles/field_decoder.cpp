@@ -7,34 +7,38 @@ namespace morvale {
 
 namespace {
 
-// Reads bits most significant first; reading past the end gives zeros and marks the reader.
+// Reads bits most significant first through a 64-bit window; reading past the end gives
+// zeros and marks the reader.
 class BitReader {
   public:
-    BitReader(std::span<const uint8_t> bytes, size_t offset) : bytes_(bytes), bit_(offset * 8) {}
+    BitReader(std::span<const uint8_t> bytes, size_t offset) : bytes_(bytes), next_(offset) {}
 
+    // Up to 24 bits.
     uint32_t bits(int count) {
-        uint32_t value = 0;
-        for (int i = 0; i < count; ++i)
-            value = (value << 1) | bit();
-        return value;
-    }
-    uint32_t bit() {
-        const size_t byte = bit_ >> 3;
-        if (byte >= bytes_.size()) {
+        if (held_ < count) refill();
+        if (held_ < count) {
             overrun_ = true;
-            ++bit_;
-            return 0;
+            held_ = count;  // the missing bits read as zeros
         }
-        const uint32_t value = (bytes_[byte] >> (7 - (bit_ & 7))) & 1;
-        ++bit_;
-        return value;
+        held_ -= count;
+        return static_cast<uint32_t>((window_ >> held_) & ((uint64_t{1} << count) - 1));
     }
-    void alignToByte() { bit_ = (bit_ + 7) & ~size_t{7}; }
+    uint32_t bit() { return bits(1); }
+    void alignToByte() { held_ -= held_ % 8; }
     bool overrun() const { return overrun_; }
 
   private:
+    void refill() {
+        while (held_ <= 56 && next_ < bytes_.size()) {
+            window_ = (window_ << 8) | bytes_[next_++];
+            held_ += 8;
+        }
+    }
+
     std::span<const uint8_t> bytes_;
-    size_t bit_;
+    size_t next_;
+    uint64_t window_ = 0;
+    int held_ = 0;  // bits of the window not yet read
     bool overrun_ = false;
 };
 

@@ -66,6 +66,11 @@ void encodePgsRle(const uint8_t* pixels, int width, int height, size_t stride,
         while (x < width) {
             const uint8_t colour = row[x];
             int end = x + 1;
+            // Eight pixels at a time through the long runs of clear pixels subtitles have.
+            const uint64_t eight = uint64_t{colour} * 0x0101010101010101u;
+            uint64_t chunk = 0;
+            while (end + 8 <= width && (std::memcpy(&chunk, row + end, 8), chunk == eight))
+                end += 8;
             while (end < width && row[end] == colour)
                 ++end;
             putRun(out, colour, end - x);

@@ -176,9 +176,16 @@ void PgsWriter::putWindow(uint32_t pts, const Shown& shown) {
 }
 
 void PgsWriter::putPalette(uint32_t pts, const Palette& palette, size_t entries) {
+    // Units of one stream mostly repeat one palette: convert it once.
+    if (!converted_ || palette != lastPalette_) {
+        lastPalette_ = palette;
+        converted_.emplace();
+        for (size_t i = 0; i < palette.size(); ++i)
+            (*converted_)[i] = convertMatrix(palette[i], options_.paletteMatrix, outputMatrix_);
+    }
     std::vector<uint8_t> p{0, paletteVersion_};  // palette id, version
     for (size_t i = 0; i < entries; ++i) {
-        const PaletteEntry c = convertMatrix(palette[i], options_.paletteMatrix, outputMatrix_);
+        const PaletteEntry& c = (*converted_)[i];
         p.insert(p.end(), {static_cast<uint8_t>(i), c.y, c.cr, c.cb, c.alpha});
     }
     appendPgsSegment(set_, pts, kPgsPalette, p);

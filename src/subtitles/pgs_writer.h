@@ -87,6 +87,8 @@ class PgsWriter {
     uint8_t paletteVersion_ = 0;
     std::vector<uint8_t> set_;  // the display set being built
     std::vector<uint8_t> rle_;
+    Palette lastPalette_{};
+    std::optional<Palette> converted_;
     PgsCounts counts_;
 };
 
