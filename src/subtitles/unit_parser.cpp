@@ -219,20 +219,25 @@ std::string walkSequences(const SubpictureUnit& unit, const LayoutFields& f, con
         } else if (walk.start && !walk.stop && effect.colours) {
             walk.fades.push_back({time, paletteOf(s, dvd)});
         }
-        if (walk.start && !walk.stop && effect.stop) walk.stop = time;
+        // A stop dated before the start (delays going back) leaves no time to show.
+        if (walk.start && !walk.stop && effect.stop) walk.stop = std::max(time, *walk.start);
         if (next == at) return {};
         if (next < at) return "control sequence chain goes backwards";
         at = next;
     }
 }
 
-// Steps that change nothing, or come before the start, are no fade.
+// Steps that change nothing, or fall outside the display (before its start or a step before
+// them, at or after its stop), are no fade.
 void dropIdleSteps(DisplayEvent& event) {
     std::vector<PaletteStep> kept;
     kept.reserve(event.fades.size());  // `last` points into it
     const Palette* last = &event.palette;
+    int64_t after = event.start;
     for (PaletteStep& step : event.fades) {
-        if (step.time < event.start || step.palette == *last) continue;
+        if (step.time < after || (event.stop && step.time >= *event.stop)) continue;
+        if (step.palette == *last) continue;
+        after = step.time;
         kept.push_back(std::move(step));
         last = &kept.back().palette;
     }
