@@ -54,6 +54,13 @@ std::string hexColour(const PaletteEntry& entry) {
     return text;
 }
 
+std::string languageCode(const std::string& language) {
+    const bool letters =
+        language.size() == 2 &&
+        std::all_of(language.begin(), language.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+    return letters ? language : "--";
+}
+
 void writeText(ByteSink& sink, const std::string& text) {
     sink.write({reinterpret_cast<const uint8_t*>(text.data()), text.size()});
 }
@@ -69,7 +76,7 @@ std::string vobSubIndexHeader(const VobSubOptions& options) {
     for (size_t i = 0; i < options.palette.size(); ++i)
         text += (i == 0 ? "" : ", ") + hexColour(options.palette[i]);
     text += "\ncustom colors: OFF, tridx: 0000, colors: 000000, 000000, 000000, 000000\n";
-    text += "langidx: 0\n\nid: " + options.language + ", index: 0\n";
+    text += "langidx: 0\n\nid: " + languageCode(options.language) + ", index: 0\n";
     return text;
 }
 

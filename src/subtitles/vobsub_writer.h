@@ -25,7 +25,9 @@ struct VobSubOptions {
     int width = 720;  // the video's frame size
     int height = 576;
     DvdPalette palette = defaultDvdPalette();  // chooseDvdPalette() gives the IFO's
-    std::string language = "en";               // two letters, ISO 639-1
+    // ISO 639-1, two lower-case letters ("de"); anything else is written as "--", which
+    // readers take as undetermined.
+    std::string language;
     int64_t offset = 0;
 };
 
