@@ -7,23 +7,28 @@ namespace morvale {
 
 namespace {
 
-// Reads bits most significant first through a 64-bit window; reading past the end gives
-// zeros and marks the reader.
+// Reads bits most significant first through a 64-bit window. Codes are read by peeking at
+// their longest form and skipping what they took; bits past the end read as zeros, and
+// taking them marks the reader.
 class BitReader {
   public:
     BitReader(std::span<const uint8_t> bytes, size_t offset) : bytes_(bytes), next_(offset) {}
 
-    // Up to 24 bits.
-    uint32_t bits(int count) {
+    // The next `count` bits (up to 24).
+    uint32_t peek(int count) {
         if (held_ < count) refill();
-        if (held_ < count) {
+        const uint64_t bits =
+            held_ >= count ? window_ >> (held_ - count) : window_ << (count - held_);
+        return static_cast<uint32_t>(bits & ((uint64_t{1} << count) - 1));
+    }
+    void skip(int count) {
+        if (count > held_) {
             overrun_ = true;
-            held_ = count;  // the missing bits read as zeros
+            held_ = 0;
+            return;
         }
         held_ -= count;
-        return static_cast<uint32_t>((window_ >> held_) & ((uint64_t{1} << count) - 1));
     }
-    uint32_t bit() { return bits(1); }
     void alignToByte() { held_ -= held_ % 8; }
     bool overrun() const { return overrun_; }
 
@@ -49,23 +54,43 @@ struct Run {
 
 // DVD: the code grows by a nibble while its value is below 4, 16 and 64.
 Run dvdRun(BitReader& in) {
-    uint32_t value = in.bits(4);
-    for (uint32_t bound : {0x4u, 0x10u, 0x40u}) {
-        if (value >= bound) break;
-        value = (value << 4) | in.bits(4);
+    const uint32_t bits = in.peek(16);
+    int width = 16;
+    if (bits >= 0x4000) {
+        width = 4;
+    } else if (bits >= 0x1000) {
+        width = 8;
+    } else if (bits >= 0x0400) {
+        width = 12;
     }
+    in.skip(width);
+    const uint32_t value = bits >> (16 - width);
     return {static_cast<int>(value >> 2), static_cast<uint8_t>(value & 3)};
 }
 
 // HD DVD: run flag, colour width, colour, then for a run 3 bits + 2 or 7 bits + 9 (7-bit
 // zero: to the end of the line).
 Run hdDvdRun(BitReader& in) {
-    const bool isRun = in.bit() != 0;
-    const auto colour = static_cast<uint8_t>(in.bits(in.bit() != 0 ? 8 : 2));
-    if (!isRun) return {1, colour};
-    if (in.bit() == 0) return {static_cast<int>(in.bits(3)) + 2, colour};
-    const int length = static_cast<int>(in.bits(7));
-    return {length == 0 ? 0 : length + 9, colour};
+    const uint32_t bits = in.peek(18);
+    const bool isRun = (bits >> 17) != 0;
+    const int colourBits = ((bits >> 16) & 1) != 0 ? 8 : 2;
+    const auto colour =
+        static_cast<uint8_t>((bits >> (16 - colourBits)) & ((1u << colourBits) - 1));
+    int used = 2 + colourBits;
+    Run run{1, colour};
+    if (isRun) {
+        const uint32_t rest = bits << used;  // the length form at bit 17
+        if (((rest >> 17) & 1) == 0) {
+            run.length = static_cast<int>((rest >> 14) & 7) + 2;
+            used += 4;
+        } else {
+            const int length = static_cast<int>((rest >> 10) & 0x7F);
+            run.length = length == 0 ? 0 : length + 9;
+            used += 8;
+        }
+    }
+    in.skip(used);
+    return run;
 }
 
 }  // namespace
@@ -83,7 +108,12 @@ std::string decodeField(std::span<const uint8_t> unit, size_t offset, RunCode co
             // Length 0 fills the line (DVD: the 16-bit code; HD DVD: the 7-bit 0).
             const int length = run.length == 0 ? width - x : run.length;
             if (length > width - x) return "run past the end of a line";
-            std::memset(row + x, run.colour, static_cast<size_t>(length));
+            if (length <= 8) {  // most runs: shorter than a call to memset
+                for (int i = 0; i < length; ++i)
+                    row[x + i] = run.colour;
+            } else {
+                std::memset(row + x, run.colour, static_cast<size_t>(length));
+            }
             x += length;
         }
         in.alignToByte();

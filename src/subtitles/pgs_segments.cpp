@@ -36,49 +36,61 @@ namespace {
 constexpr int kShortRun = 0x3F;
 constexpr int kLongRun = 0x3FFF;
 
-void putRun(std::vector<uint8_t>& out, uint8_t colour, int length) {
+// Writes one run at `w`, at most 4 bytes per 3 pixels and 2 per pixel; returns the end.
+uint8_t* putRun(uint8_t* w, uint8_t colour, int length) {
     while (length > 0) {
         const int n = std::min(length, kLongRun);
         length -= n;
         if (colour != 0 && n <= 2) {
-            out.insert(out.end(), static_cast<size_t>(n), colour);
+            *w++ = colour;
+            if (n == 2) *w++ = colour;
             continue;
         }
-        out.push_back(0);
+        *w++ = 0;
         const uint8_t colourFlag = colour != 0 ? 0x80 : 0x00;
         if (n <= kShortRun) {
-            out.push_back(static_cast<uint8_t>(colourFlag | n));
+            *w++ = static_cast<uint8_t>(colourFlag | n);
         } else {
-            out.push_back(static_cast<uint8_t>(colourFlag | 0x40 | (n >> 8)));
-            out.push_back(static_cast<uint8_t>(n));
+            *w++ = static_cast<uint8_t>(colourFlag | 0x40 | (n >> 8));
+            *w++ = static_cast<uint8_t>(n);
         }
-        if (colour != 0) out.push_back(colour);
+        if (colour != 0) *w++ = colour;
     }
+    return w;
+}
+
+// The end of the run of row[x]'s colour, eight pixels at a time through long runs.
+int runEnd(const uint8_t* row, int x, int width) {
+    const uint8_t colour = row[x];
+    const uint64_t eight = uint64_t{colour} * 0x0101010101010101u;
+    int end = x + 1;
+    uint64_t chunk = 0;
+    while (end + 8 <= width && (std::memcpy(&chunk, row + end, 8), chunk == eight))
+        end += 8;
+    while (end < width && row[end] == colour)
+        ++end;
+    return end;
 }
 
 }  // namespace
 
 void encodePgsRle(const uint8_t* pixels, int width, int height, size_t stride,
                   std::vector<uint8_t>& out) {
+    // Room for the worst case, single pixels of colour 0 (two bytes each), and the line ends.
+    const size_t start = out.size();
+    out.resize(start + (2 * static_cast<size_t>(width) + 2) * static_cast<size_t>(height));
+    uint8_t* w = out.data() + start;
     for (int y = 0; y < height; ++y) {
         const uint8_t* row = pixels + static_cast<size_t>(y) * stride;
-        int x = 0;
-        while (x < width) {
-            const uint8_t colour = row[x];
-            int end = x + 1;
-            // Eight pixels at a time through the long runs of clear pixels subtitles have.
-            const uint64_t eight = uint64_t{colour} * 0x0101010101010101u;
-            uint64_t chunk = 0;
-            while (end + 8 <= width && (std::memcpy(&chunk, row + end, 8), chunk == eight))
-                end += 8;
-            while (end < width && row[end] == colour)
-                ++end;
-            putRun(out, colour, end - x);
+        for (int x = 0; x < width;) {
+            const int end = runEnd(row, x, width);
+            w = putRun(w, row[x], end - x);
             x = end;
         }
-        out.push_back(0);
-        out.push_back(0);
+        *w++ = 0;
+        *w++ = 0;
     }
+    out.resize(static_cast<size_t>(w - out.data()));
 }
 
 std::string decodePgsRle(std::span<const uint8_t> rle, int width, int height,
