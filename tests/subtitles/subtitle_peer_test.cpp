@@ -32,14 +32,24 @@ constexpr uint64_t kSecond = 90000;
 // ---- Pictures ----
 
 // Indices varying pixel by pixel (noise, which codes to a unit far over 64 KiB) or in
-// stripes of runs of every length.
+// stripes of runs of every length, with clear lines (coded as "to the end of the line") and
+// long runs of one colour.
 std::vector<uint8_t> picture(int width, int height, uint32_t seed, bool noise, int colours) {
     sample::Xorshift random(seed);
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(
-                noise ? random.next() % colours : ((x / (1 + y % 37)) + y / 8) % colours);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            int index = ((x / (1 + y % 37)) + y / 8) % colours;
+            if (noise) {
+                index = static_cast<int>(random.next() % colours);
+            } else if (y % 9 == 0) {
+                index = 0;
+            } else if (y % 9 == 4 && x < 150) {
+                index = 1 + y / 9 % (colours - 1);
+            }
+            pixels[static_cast<size_t>(y) * width + x] = static_cast<uint8_t>(index);
+        }
+    }
     return pixels;
 }
 
