@@ -11,11 +11,8 @@
 #include "sample_disc/hd_subpicture_unit.h"
 #include "subtitles/colour_matrix.h"
 #include "subtitles/pgs_reader.h"
-#include "subtitles/pgs_writer.h"
+#include "subtitles/stream_conversion.h"
 #include "subtitles/subtitle_peers.h"
-#include "subtitles/unit_assembler.h"
-#include "subtitles/unit_parser.h"
-#include "subtitles/vobsub_writer.h"
 #include "support/matroska_peers.h"
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
@@ -87,30 +84,18 @@ DvdPicture dvdPicture(int x, int y, uint32_t seed, bool forced, std::optional<ui
 struct Converted {
     Bytes sup;
     PgsCounts counts;
-    std::vector<DisplayEvent> events;
 };
 
 Converted toPgs(const SubpictureSource& source, int width, int height, int64_t end,
                 const DvdPalette& palette = defaultDvdPalette()) {
-    SubpictureAssembler assembler;
     MemorySink sink;
-    PgsWriter writer(sink, {width, height, 0, ColourMatrix::Bt601});
-    Converted out;
-    for (const PayloadPiece& piece : source.pieces) {
-        if (auto unit = assembler.feed(piece.bytes, piece.firstOfPacket, piece.pts)) {
-            UnitParse parsed = parseSubpictureUnit(*unit, palette);
-            EXPECT_EQ(parsed.malformed, "");
-            if (!parsed.event) continue;
-            writer.add(*parsed.event);
-            out.events.push_back(std::move(*parsed.event));
-        }
-    }
-    assembler.finish();
-    writer.finish(end);
-    EXPECT_EQ(assembler.counts().dropped(), 0u);
-    out.sup = sink.bytes();
-    out.counts = writer.counts();
-    return out;
+    PgsConversion conversion(sink, {width, height, 0, ColourMatrix::Bt601}, palette);
+    for (const PayloadPiece& piece : source.pieces)
+        conversion.feed(piece.bytes, piece.firstOfPacket, piece.pts);
+    conversion.finish(end);
+    EXPECT_EQ(conversion.assembly().dropped(), 0u);
+    EXPECT_EQ(conversion.malformed().count, 0u) << conversion.malformed().lastReason;
+    return {sink.bytes(), conversion.written()};
 }
 
 // ---- Events as ffmpeg sees them ----
@@ -247,7 +232,7 @@ TEST(SubtitlePeers, HdDvdUnitsBecomePgsThatFfmpegShowsAsTheSource) {
         const int64_t end = static_cast<int64_t>(units.back().pts + 2 * kSecond);
         const Converted out = toPgs(source, c.width, c.height, end);
         writeFileBytes(sup, out.sup);
-        ASSERT_EQ(out.events.size(), units.size());
+        ASSERT_EQ(out.counts.events, units.size());
         EXPECT_EQ(readPgs(out.sup).sets.size(), out.counts.displaySets);
 
         expectSameEvents(sourceEvents(probeSubtitleFrames(evo)),
@@ -369,14 +354,12 @@ TEST(SubtitlePeers, DvdUnitsBecomeVobSubThatFfmpegShowsAsTheSource) {
         const std::string sourceOptions =
             withIfo ? "-ifo_palette " + quoted(ifo) : paletteOption(defaultDvdPalette());
 
-        SubpictureAssembler assembler;
         MemorySink sub, idx;
-        VobSubOptions options{width, height, choice.palette, "de", 0};
-        VobSubWriter writer(sub, idx, options);
+        VobSubConversion conversion(sub, idx, {width, height, choice.palette, "de", 0});
         for (const PayloadPiece& piece : source.pieces)
-            if (auto unit = assembler.feed(piece.bytes, piece.firstOfPacket, piece.pts))
-                writer.add(*unit);
-        EXPECT_EQ(writer.counts().units, units.size());
+            conversion.feed(piece.bytes, piece.firstOfPacket, piece.pts);
+        conversion.finish();
+        EXPECT_EQ(conversion.written().units, units.size());
         writeFileBytes(dir.file("out.sub"), sub.bytes());
         writeFileBytes(dir.file("out.idx"), idx.bytes());
 
