@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "sample_disc/hd_subpicture_unit.h"
 #include "support/bit_writer.h"
 #include "support/program_stream_builder.h"
 
@@ -355,6 +356,41 @@ void writeRebuildSeeds(const fs::path& folder) {
                   Bytes(packs.begin(), packs.begin() + 3 * 2048)}));
 }
 
+// Subpicture payloads: control bytes (cuts, PTS packets, step, canvas), then units of both
+// layouts one after the other.
+void writeSubtitleSeeds(const fs::path& folder) {
+    sample::DvdPicture dvd;
+    dvd.x = 100, dvd.y = 400, dvd.width = 120, dvd.height = 20;
+    for (int i = 0; i < 120 * 20; ++i)
+        dvd.codes.push_back(static_cast<uint8_t>(i / 7 % 4));
+    dvd.colours = {0, 1, 2, 3};
+    dvd.contrasts = {0, 15, 15, 8};
+    dvd.stopTicks = 90000;
+    const Bytes dvdUnit = sample::dvdSubpictureUnit(dvd);
+    dvd.forced = true;
+    dvd.stopTicks.reset();
+    const Bytes forcedUnit = sample::dvdSubpictureUnit(dvd);
+    // One packet each.
+    const Bytes control = {0xFF, 0xFF, 0xFF, 0xFF, 0x01, 90, 0};
+    write(folder, "subtitles", "dvd-unit", concat({control, dvdUnit}));
+    write(folder, "subtitles", "dvd-forced-unit", concat({control, forcedUnit}));
+
+    sample::HdPicture hd;
+    hd.x = 300, hd.y = 800, hd.width = 200, hd.height = 40;
+    for (int i = 0; i < 200 * 40; ++i)
+        hd.pixels.push_back(static_cast<uint8_t>((i % 200) / 9 * 11 + i / 200));
+    for (size_t i = 0; i < 256; ++i) {
+        hd.yCrCb[3 * i] = static_cast<uint8_t>(16 + i * 7 % 220);
+        hd.yCrCb[3 * i + 1] = static_cast<uint8_t>(128 + i % 50);
+        hd.yCrCb[3 * i + 2] = static_cast<uint8_t>(128 - i % 40);
+        hd.transparency[i] = static_cast<uint8_t>(i % 4 * 60);
+    }
+    hd.fades = {{30000, {}}, {60000, {}}};
+    hd.stopTicks = 120000;
+    write(folder, "subtitles", "hddvd-fade",
+          concat({Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0x01, 200, 0x03}, sample::hdSubpictureUnit(hd)}));
+}
+
 }  // namespace
 }  // namespace morvale::testing
 
@@ -369,6 +405,7 @@ int main(int argc, char** argv) {
         morvale::testing::writeReportSeeds(folder);
         morvale::testing::writePlaylistSeeds(folder);
         morvale::testing::writeRebuildSeeds(folder);
+        morvale::testing::writeSubtitleSeeds(folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -26,7 +26,8 @@ while (($# > 0)); do
     esac
 done
 if ((${#targets[@]} == 0)); then
-    targets=(demux ac3_report vc1_report mpeg2_video_report h264_report xpl_reader rebuild export)
+    targets=(demux ac3_report vc1_report mpeg2_video_report h264_report xpl_reader rebuild export
+             subtitles)
 fi
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <stdexcept>
 
 #include "support/program_stream_builder.h"
@@ -111,12 +112,17 @@ void addAudio(std::vector<Slot>& slots, const AudioTrack& track, int rank) {
 
 void addSubpictures(std::vector<Slot>& slots, const SubpictureTrack& track, int rank) {
     for (const AccessUnit& unit : track.units) {
-        const PesHeader header = PesHeader().pts(unit.pts);
-        if (unit.bytes.size() > testing::payloadRoomInPack(header, 1)) {
-            throw std::length_error("a subpicture unit larger than one pack");
-        }
-        slots.push_back({deliveryTime(unit.pts), rank,
-                         testing::privateStream1Packet(track.subStreamId, header, unit.bytes)});
+        // A unit larger than one pack goes on in packets without a PTS, delivered with it.
+        PesHeader header = PesHeader().pts(unit.pts);
+        std::span<const uint8_t> rest = unit.bytes;
+        do {
+            const size_t n = std::min(rest.size(), testing::payloadRoomInPack(header, 1));
+            slots.push_back(
+                {deliveryTime(unit.pts), rank,
+                 testing::privateStream1Packet(track.subStreamId, header, rest.first(n))});
+            rest = rest.subspan(n);
+            header = PesHeader();
+        } while (!rest.empty());
     }
 }
 
