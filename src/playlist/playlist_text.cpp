@@ -144,7 +144,8 @@ std::string singleLineText(std::string_view text) {
         if (isControl(codePointAt(valid, i, length))) {
             pendingBlank = !line.empty();
         } else {
-            if (pendingBlank) line += ' ';
+            // A run beside a blank adds none of its own.
+            if (pendingBlank && line.back() != ' ' && valid[i] != ' ') line += ' ';
             pendingBlank = false;
             line.append(valid, i, length);
         }

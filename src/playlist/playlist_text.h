@@ -23,7 +23,7 @@ std::string utf8OrLatin1(std::string_view bytes);
 // The text on one line, for chapter names, mkvmerge's options and log lines: read as by
 // utf8OrLatin1, then every run of control characters (U+0000-U+001F, U+007F-U+009F, the
 // line and paragraph separators U+2028 and U+2029) becomes one blank, or nothing at the
-// start or the end of the text. Blanks that were there stay.
+// start or the end of the text or beside a blank. Blanks that were there stay.
 std::string singleLineText(std::string_view text);
 
 // The longest file-name component fileNameComponent makes, in bytes: room is left below the
