@@ -16,7 +16,7 @@ namespace morvale {
 
 struct TimeBase {
     int fps = 60;              // units counted per nominal second (the FF field's range)
-    bool slowedBy1001 = true;   // one unit lasts 1.001 / fps seconds rather than 1 / fps
+    bool slowedBy1001 = true;  // one unit lasts 1.001 / fps seconds rather than 1 / fps
 
     // The unit rate as a fraction, units per second: 60000/1001, 50/1.
     int64_t rateNumerator() const { return slowedBy1001 ? int64_t{fps} * 1000 : fps; }

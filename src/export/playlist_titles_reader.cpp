@@ -67,7 +67,8 @@ std::string quotedText(std::string_view text) {
     std::string line = singleLineText(text);
     if (line.size() > kNoteTextLimit) {
         size_t end = kNoteTextLimit;
-        while (end > 0 && (static_cast<uint8_t>(line[end]) & 0xC0) == 0x80) --end;
+        while (end > 0 && (static_cast<uint8_t>(line[end]) & 0xC0) == 0x80)
+            --end;
         line = line.substr(0, end) + "...";
     }
     return "\"" + line + "\"";
@@ -166,7 +167,8 @@ class TitlesReader {
             if (equalsIgnoringCase(name, element.name)) readTrack(node, element.kind, state, scope);
         }
         if (equalsIgnoringCase(name, "chapter")) readChapter(node, state);
-        const bool clip = name.size() >= 4 && equalsIgnoringCase(name.substr(name.size() - 4), "clip");
+        const bool clip =
+            name.size() >= 4 && equalsIgnoringCase(name.substr(name.size() - 4), "clip");
         if (clip && !attribute(node, "src").empty()) {
             scope.clip = readClip(node, state);
             scopes_.push_back(scope);
@@ -225,9 +227,8 @@ class TitlesReader {
         PlaylistChapter chapter;
         chapter.name = attribute(node, "displayName");
         chapter.timeCode = attribute(node, "titleTimeBegin");
-        const std::string what =
-            ", chapter " + std::to_string(state.title.chapters.size() + 1) + " " +
-            quotedText(chapter.name);
+        const std::string what = ", chapter " + std::to_string(state.title.chapters.size() + 1) +
+                                 " " + quotedText(chapter.name);
         chapter.beginFrame = state.timeCode(chapter.timeCode, what, "; left out");
         if (chapter.timeCode.empty()) state.note(what + ": no titleTimeBegin; left out.");
         state.title.chapters.push_back(std::move(chapter));
@@ -256,9 +257,10 @@ PlaylistTrack TitlesReader::trackOf(const pugi::xml_node& node, PlaylistTrackKin
     track.langcode = attribute(node, "langcode");
     track.language = languageOfLangcode(track.langcode);
     track.slot = slotOfTrack(kind, numberOfTrack(track));
-    const std::map<int, AttributeItem>& table = kind == PlaylistTrackKind::Video   ? items_.video
-                                                : kind == PlaylistTrackKind::Audio ? items_.audio
-                                                                                   : items_.subpicture;
+    const std::map<int, AttributeItem>& table = kind == PlaylistTrackKind::Video ? items_.video
+                                                : kind == PlaylistTrackKind::Audio
+                                                    ? items_.audio
+                                                    : items_.subpicture;
     if (auto item = table.find(track.mediaAttr); item != table.end()) {
         track.codec = item->second.codec;
         track.channels = item->second.channels;
@@ -286,10 +288,10 @@ AttributeItems readAttributeItems(const pugi::xml_document& doc) {
             const int index = intAttribute(node, "index");
             if (index == 0) return;
             (items.*element.table)
-                .try_emplace(index, AttributeItem{attribute(node, "codec"),
-                                                  attribute(node, "channels"),
-                                                  attribute(node, "sampleFrequency"),
-                                                  attribute(node, "frameRate")});
+                .try_emplace(index,
+                             AttributeItem{attribute(node, "codec"), attribute(node, "channels"),
+                                           attribute(node, "sampleFrequency"),
+                                           attribute(node, "frameRate")});
         }
     };
     playlist_xml::walkElements(doc, enter, [](const pugi::xml_node&) {});

@@ -77,7 +77,8 @@ constexpr std::string_view kNotInNames = "/\\:*?\"<>|";
 void cutAtCharacter(std::string& text, size_t limit) {
     if (text.size() <= limit) return;
     size_t end = limit;
-    while (end > 0 && isContinuation(byteAt(text, end))) --end;
+    while (end > 0 && isContinuation(byteAt(text, end)))
+        --end;
     text.resize(end);
 }
 

@@ -28,13 +28,13 @@ TEST(ChapterFileTest, MkvmergeReadsBothFormatsWithEveryNameAndTime) {
         {"Zw\xC3\xB6lf \"Uhr\"", "00:01:02:12", 62500, 62'500'000'000},
         // A line break must not start a chapter line of its own, a control character must not
         // break the XML, and Latin-1 bytes are no UTF-8.
-        {"Four\r\nCHAPTER09=00:00:09.000\x01 Fran\xE7" "ais", "00:01:05:00", 65065, 65'065'000'000},
+        {"Four\r\nCHAPTER09=00:00:09.000\x01 Fran\xE7\x61is", "00:01:05:00", 65065, 65'065'000'000},
     };
     const std::vector<std::string> expected = {
         "CHAPTER01=00:00:00.000", "CHAPTER01NAME=Opening",
         "CHAPTER02=00:00:03.000", "CHAPTER02NAME=Tones & <Scales>",
         "CHAPTER03=00:01:02.500", "CHAPTER03NAME=Zw\xC3\xB6lf \"Uhr\"",
-        "CHAPTER04=00:01:05.065", "CHAPTER04NAME=Four CHAPTER09=00:00:09.000 Fran\xC3\xA7" "ais",
+        "CHAPTER04=00:01:05.065", "CHAPTER04NAME=Four CHAPTER09=00:00:09.000 Fran\xC3\xA7\x61is",
     };
     testing::TempDir dir;
     testing::makeAc3Audio(dir.file("a.ac3"), 5);

@@ -135,7 +135,7 @@ TEST(FeatureDescriptionTest, JsonValidatesAgainstItsSchema) {
 
     // The schema is no formality: a document of another version or kind does not pass.
     nlohmann::json wrong = parsed;
-    wrong["version"] = 2;
+    wrong["version"] = 1;
     EXPECT_FALSE(validates(wrong.dump()));
     wrong = parsed;
     wrong["streams"][0]["kind"] = "data";

@@ -63,12 +63,12 @@ TEST(PlaylistSafetyTest, APlaylistOverTheLimitIsRefusedBeforeItIsRead) {
         int64_t size;  // bytes: the small playlist, padded with blanks after its end
         bool read;
     };
-    const Case cases[] = {{int64_t(small.size()), true},
-                          {kMaxPlaylistBytes + 1, false},
-                          {100'000'000, false}};
+    const Case cases[] = {
+        {int64_t(small.size()), true}, {kMaxPlaylistBytes + 1, false}, {100'000'000, false}};
     for (const Case& c : cases) {
         const std::string path = dir.file("VPLST000.XPL");
-        testing::writeSparseFile(path, uint64_t(c.size), {{0, testing::Bytes(small.begin(), small.end())}});
+        testing::writeSparseFile(path, uint64_t(c.size),
+                                 {{0, testing::Bytes(small.begin(), small.end())}});
         const PlaylistReading reading = readPlaylistModelFile(path, "FEATURE_1");
         EXPECT_EQ(reading.model.has_value(), c.read) << c.size;
         if (!c.read) {
@@ -116,17 +116,28 @@ TEST(PlaylistSafetyTest, EveryStringOfTheModelIsValidUtf8WhateverTheBytes) {
     const auto title = [](const std::string& name) {
         return "<Playlist displayName=\"" + name + "\"><Title displayName=\"" + name +
                "\"><PrimaryAudioVideoClip src=\"" + name + ".MAP\"><Audio description=\"" + name +
-               "\"/></PrimaryAudioVideoClip><Chapter titleTimeBegin=\"00:00:00:00\" displayName=\"" +
+               "\"/></PrimaryAudioVideoClip><Chapter titleTimeBegin=\"00:00:00:00\" "
+               "displayName=\"" +
                name + "\"/></Title></Playlist>";
     };
     const Case cases[] = {
-        {title("Fran\xC3\xA7" "ais"), "Français"},
-        {title("Fran\xE7" "ais"), "Français"},  // Latin-1 bytes in a document without a declaration
-        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + title("Fran\xE7" "ais"), "Français"},
+        {title("Fran\xC3\xA7"
+               "ais"),
+         "Français"},
+        {title("Fran\xE7"
+               "ais"),
+         "Français"},  // Latin-1 bytes in a document without a declaration
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + title("Fran\xE7"
+                                                                   "ais"),
+         "Français"},
         {title("Caf\xC3\xA9 \xE9t\xE9"), "Café été"},
         // A lone surrogate by reference, in UTF-8 and in UTF-16.
-        {title("a&#xD800;b"), "a\xC3\xAD\xC2\xA0\xC2\x80" "b"},
-        {utf16le(title("a&#xDC00;b")), "a\xC3\xAD\xC2\xB0\xC2\x80" "b"},
+        {title("a&#xD800;b"),
+         "a\xC3\xAD\xC2\xA0\xC2\x80"
+         "b"},
+        {utf16le(title("a&#xDC00;b")),
+         "a\xC3\xAD\xC2\xB0\xC2\x80"
+         "b"},
     };
     for (const Case& c : cases) {
         const PlaylistReading reading = readPlaylistModel(bytesOf(c.xpl), "");
@@ -208,11 +219,12 @@ TEST(PlaylistTimeBaseTest, UnitsOf24And30And60fpsLast1001TimesTheirNominalLength
         {"25fps", "01:59:00:24", 7140.96},
     };
     for (const Case& c : cases) {
-        const std::string xpl = "<Playlist><TitleSet timeBase=\"" + std::string(c.timeBase) +
-                                "\"><Title titleDuration=\"" + c.time +
-                                "\"><PrimaryAudioVideoClip src=\"FEATURE_1.MAP\" titleTimeBegin=\"" +
-                                c.time + "\"/><Chapter titleTimeBegin=\"" + c.time +
-                                "\" displayName=\"C\"/></Title></TitleSet></Playlist>";
+        const std::string xpl =
+            "<Playlist><TitleSet timeBase=\"" + std::string(c.timeBase) +
+            "\"><Title titleDuration=\"" + c.time +
+            "\"><PrimaryAudioVideoClip src=\"FEATURE_1.MAP\" titleTimeBegin=\"" + c.time +
+            "\"/><Chapter titleTimeBegin=\"" + c.time +
+            "\" displayName=\"C\"/></Title></TitleSet></Playlist>";
         const PlaylistReading reading = readPlaylistModel(bytesOf(xpl), "FEATURE_1");
         ASSERT_TRUE(reading.model) << reading.error;
         const PlaylistTitle& title = reading.model->titles.at(0);
@@ -225,7 +237,8 @@ TEST(PlaylistTimeBaseTest, UnitsOf24And30And60fpsLast1001TimesTheirNominalLength
         EXPECT_EQ(chapter.timeCode, c.time) << "the text stays as the playlist writes it";
         EXPECT_EQ(description.title->durationMs, chapter.startMs) << c.time;
         const int64_t units = title.clips.at(0).titleTimeBegin.value();
-        EXPECT_NEAR(double(unitsToTicks(units, title.timeBase)), c.seconds * 90000, 0.501) << c.time;
+        EXPECT_NEAR(double(unitsToTicks(units, title.timeBase)), c.seconds * 90000, 0.501)
+            << c.time;
     }
 }
 

@@ -17,8 +17,12 @@ TEST(PlaylistTextTest, ReadsUtf8WhereItIsValidAndLatin1ByteByByteWhereNot) {
     };
     const Case cases[] = {
         {"Main Title", "Main Title", true},
-        {"Fran\xC3\xA7" "ais", "Français", true},
-        {"Fran\xE7" "ais", "Français", false},
+        {"Fran\xC3\xA7"
+         "ais",
+         "Français", true},
+        {"Fran\xE7"
+         "ais",
+         "Français", false},
         // One stray byte does not turn the valid text beside it into Latin-1.
         {"Caf\xC3\xA9 \xE9t\xE9", "Café été", false},
         {"\xE2\x82\xAC 5 \xF0\x9F\x8E\xAC", "€ 5 🎬", true},
@@ -56,15 +60,21 @@ TEST(PlaylistTextTest, SingleLineTextAndFileNameComponentsHoldNothingThatBreaksA
         {"Main Feature", "Main Feature", "Main Feature"},
         {"Opening\r\nCHAPTER02=00:00:00.000", "Opening CHAPTER02=00:00:00.000",
          "Opening CHAPTER02=00_00_00.000"},
-        {"\n\tTabbed\x01\x7F" "end\n", "Tabbed end", "Tabbed end"},
-        {"Next\xC2\x85line\xE2\x80\xA8" "and\xE2\x80\xA9" "more", "Next line and more",
-         "Next line and more"},
+        {"\n\tTabbed\x01\x7F"
+         "end\n",
+         "Tabbed end", "Tabbed end"},
+        {"Next\xC2\x85line\xE2\x80\xA8"
+         "and\xE2\x80\xA9"
+         "more",
+         "Next line and more", "Next line and more"},
         {"../../etc/passwd", "../../etc/passwd", "_._etc_passwd"},
         {"..", "..", "untitled"},
         {".hidden", ".hidden", "hidden"},
         {"a\\b:c*d?e\"f<g>h|i", "a\\b:c*d?e\"f<g>h|i", "a_b_c_d_e_f_g_h_i"},
         {"Vol... 2. ", "Vol... 2. ", "Vol. 2"},
-        {"Fran\xE7" "ais", "Français", "Français"},
+        {"Fran\xE7"
+         "ais",
+         "Français", "Français"},
         {"", "", "untitled"},
         {"\n\n", "", "untitled"},
         {"  two  blanks  ", "  two  blanks  ", "two  blanks"},
