@@ -73,23 +73,18 @@ std::string languageOfLangcode(std::string_view langcode) {
     return std::string(langcode.substr(0, langcode.find(':')));
 }
 
-PlaylistReading readPlaylistModel(std::span<const uint8_t> bytes, std::string_view sourceBaseName) {
+namespace {
+
+// The model of a parsed document, or why the parse failed.
+PlaylistReading modelOf(pugi::xml_document& doc, const pugi::xml_parse_result& parsed,
+                        std::span<const uint8_t> bytes, std::string_view sourceBaseName) {
     PlaylistReading reading;
-    if (static_cast<int64_t>(bytes.size()) > kMaxPlaylistBytes) {
-        reading.error = playlistTooLargeReason(static_cast<int64_t>(bytes.size()));
-        return reading;
-    }
-    pugi::xml_document doc;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_declaration,
-                        pugi::encoding_auto);
     if (!parsed) {
         const auto [line, column] = lineAndColumn(bytes, parsed.offset);
         reading.error = "not well-formed XML at line " + std::to_string(line) + ", column " +
                         std::to_string(column) + ": " + parsed.description();
         return reading;
     }
-
     PlaylistModel model;
     for (pugi::xml_node node = doc.first_child(); node; node = node.next_sibling()) {
         if (isElement(node, "playlist")) model.displayName = attribute(node, "displayName");
@@ -100,6 +95,24 @@ PlaylistReading readPlaylistModel(std::span<const uint8_t> bytes, std::string_vi
     model.chosenTitle = chooser.chosen_;
     reading.model = std::move(model);
     return reading;
+}
+
+PlaylistReading tooLarge(size_t size) {
+    PlaylistReading reading;
+    reading.error = playlistTooLargeReason(static_cast<int64_t>(size));
+    return reading;
+}
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration;
+
+}  // namespace
+
+PlaylistReading readPlaylistModel(std::span<const uint8_t> bytes, std::string_view sourceBaseName) {
+    if (static_cast<int64_t>(bytes.size()) > kMaxPlaylistBytes) return tooLarge(bytes.size());
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
+    return modelOf(doc, parsed, bytes, sourceBaseName);
 }
 
 }  // namespace morvale
