@@ -236,6 +236,9 @@ class TitlesReader {
 
     static void finishTitle(TitleState& state) {
         std::stable_sort(state.title.clips.begin(), state.title.clips.end(), beginsEarlier);
+        // The numbers seen are needed no more; a large playlist has many titles.
+        state.seen = {};
+        state.clipSeen = {};
         if (state.notesLeft > 0) {
             state.title.notes.push_back(state.label() + ": " + std::to_string(state.notesLeft) +
                                         " more notes like these.");
