@@ -6,6 +6,7 @@
 
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "playlist/playlist_text.h"
 
 namespace morvale {
 
@@ -44,7 +45,7 @@ std::string matroskaXml(const std::vector<DescribedChapter>& chapters) {
         pugi::xml_node atom = edition.append_child("ChapterAtom");
         atom.append_child("ChapterTimeStart").text() = matroskaTime(chapter.startNs).c_str();
         pugi::xml_node display = atom.append_child("ChapterDisplay");
-        display.append_child("ChapterString").text() = chapter.name.c_str();
+        display.append_child("ChapterString").text() = singleLineText(chapter.name).c_str();
         display.append_child("ChapterLanguage").text() = "und";
     }
     std::ostringstream text;
@@ -58,7 +59,7 @@ std::string ogmText(const std::vector<DescribedChapter>& chapters) {
         char number[32];
         std::snprintf(number, sizeof number, "CHAPTER%02zu", i + 1);
         text += std::string(number) + "=" + ogmTime(chapters[i].startMs) + "\n";
-        text += std::string(number) + "NAME=" + chapters[i].name + "\n";
+        text += std::string(number) + "NAME=" + singleLineText(chapters[i].name) + "\n";
     }
     return text;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "export/disc_json.h"
+
 namespace morvale {
 
 namespace {
@@ -44,14 +46,6 @@ const char* trackKindName(PlaylistTrackKind kind) {
             return "subtitle";
     }
     return "video";
-}
-
-json titleTrackJson(const PlaylistTrack& track) {
-    json item = trackJson(track);
-    item["kind"] = trackKindName(track.kind);
-    item["slot"] = track.slot >= 0 ? json(track.slot) : json(nullptr);
-    item["language"] = track.language;
-    return item;
 }
 
 json titleJson(const DescribedTitle& title) {
@@ -121,6 +115,15 @@ json streamJson(const DescribedStream& stream) {
 
 }  // namespace
 
+json titleTrackJson(const PlaylistTrack& track) {
+    json item = trackJson(track);
+    item["kind"] = trackKindName(track.kind);
+    item["slot"] = track.slot >= 0 ? json(track.slot) : json(nullptr);
+    item["language"] = track.language;
+    item["langcode"] = track.langcode;
+    return item;
+}
+
 std::string featureDescriptionJson(const FeatureDescription& description) {
     json streams = json::array();
     for (const DescribedStream& stream : description.streams)
@@ -137,7 +140,10 @@ std::string featureDescriptionJson(const FeatureDescription& description) {
         {"parts", description.partPaths},
         {"playlist", playlist},
         {"title", description.title ? titleJson(*description.title) : json(nullptr)},
-        {"streams", streams}};
+        {"streams", streams},
+        {"disc", discJson(description.disc)},
+        {"titles", discTitlesJson(description.disc)},
+        {"title_sets", titleSetsJson(description.disc)}};
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

@@ -50,18 +50,19 @@ DescribedTitle describeTitle(const PlaylistTitle& title, const std::string& play
     described.durationTimeCode = title.durationTimeCode;
     described.timeBaseFps = title.timeBaseFps;
     if (title.durationFrames) {
-        described.durationMs = framesToMilliseconds(*title.durationFrames, title.timeBaseFps);
+        described.durationMs = unitsToMilliseconds(*title.durationFrames, title.timeBase);
     }
     for (const PlaylistClip& clip : title.clips)
         described.clips.push_back(clip.mapName);
     described.tracks = title.tracks;
     for (const PlaylistChapter& chapter : title.chapters) {
-        // A chapter without a readable time cannot be placed: it is left out.
+        // A chapter without a valid time cannot be placed: it is left out (the title's notes
+        // say so).
         if (!chapter.beginFrame) continue;
-        const int64_t frames = *chapter.beginFrame;
+        const int64_t units = *chapter.beginFrame;
         described.chapters.push_back({chapter.name, chapter.timeCode,
-                                      framesToMilliseconds(frames, title.timeBaseFps),
-                                      frames * 1'000'000'000 / title.timeBaseFps});
+                                      unitsToMilliseconds(units, title.timeBase),
+                                      unitsToNanoseconds(units, title.timeBase)});
     }
     return described;
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/stream_kinds.h"
+#include "export/disc_titles.h"
 #include "export/playlist_model.h"
 
 namespace morvale {
@@ -95,12 +96,16 @@ struct DescribedStream {
 };
 
 struct FeatureDescription {
-    static constexpr int kVersion = 1;
+    // 2: the disc, its titles and its DVD title sets (empty unless a disc is described);
+    // playlist times at the rate the time base has on discs (24, 30 and 60fps slowed by 1.001).
+    static constexpr int kVersion = 2;
     std::vector<std::string> partPaths;
     std::string playlistPath;
     std::string playlistError;  // why the playlist could not be read; empty when it was
     std::optional<DescribedTitle> title;
     std::vector<DescribedStream> streams;
+    // The disc whose titles are listed (describeDisc, disc_description.h); none otherwise.
+    std::optional<DiscTitles> disc;
 };
 
 // A signed difference of two 32-bit timestamps (the shorter way round the 2^32 wrap).

@@ -26,11 +26,15 @@ TEST(ChapterFileTest, MkvmergeReadsBothFormatsWithEveryNameAndTime) {
         {"Opening", "00:00:00:00", 0, 0},
         {"Tones & <Scales>", "00:00:03:00", 3000, 3'000'000'000},
         {"Zw\xC3\xB6lf \"Uhr\"", "00:01:02:12", 62500, 62'500'000'000},
+        // A line break must not start a chapter line of its own, a control character must not
+        // break the XML, and Latin-1 bytes are no UTF-8.
+        {"Four\r\nCHAPTER09=00:00:09.000\x01 Fran\xE7\x61is", "00:01:05:00", 65065, 65'065'000'000},
     };
     const std::vector<std::string> expected = {
         "CHAPTER01=00:00:00.000", "CHAPTER01NAME=Opening",
         "CHAPTER02=00:00:03.000", "CHAPTER02NAME=Tones & <Scales>",
         "CHAPTER03=00:01:02.500", "CHAPTER03NAME=Zw\xC3\xB6lf \"Uhr\"",
+        "CHAPTER04=00:01:05.065", "CHAPTER04NAME=Four CHAPTER09=00:00:09.000 Fran\xC3\xA7\x61is",
     };
     testing::TempDir dir;
     testing::makeAc3Audio(dir.file("a.ac3"), 5);
@@ -49,7 +53,7 @@ TEST(ChapterFileTest, MkvmergeReadsBothFormatsWithEveryNameAndTime) {
         ASSERT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(extractedChapters(job.output), expected) << name;
         const nlohmann::json id = testing::mkvmergeIdentify(job.output);
-        EXPECT_EQ(id["chapters"][0]["num_entries"], 3) << name;
+        EXPECT_EQ(id["chapters"][0]["num_entries"], 4) << name;
     }
     for (const char* name : {"chapters", "chapters.xml.bak", "c.ogm"}) {
         EXPECT_FALSE(chapterFormatOf(name)) << name;

@@ -80,11 +80,13 @@ TEST(FeatureDescriptionTest, JoinsTheScanWithThePlaylistTitle) {
         EXPECT_EQ(s.partDelayMs, expected[i].partDelayMs) << i;
     }
     ASSERT_TRUE(description.title);
-    EXPECT_EQ(description.title->durationMs, 10000);
+    // 24fps units last as long as the video's 24000/1001 pictures: the 240 of the title as
+    // long as its 240 pictures, the second part's chapter where its first picture plays.
+    EXPECT_EQ(description.title->durationMs, 10010);
     std::vector<int64_t> starts;
     for (const DescribedChapter& chapter : description.title->chapters)
         starts.push_back(chapter.startMs);
-    EXPECT_EQ(starts, (std::vector<int64_t>{0, 3000, 6000, 8000}));
+    EXPECT_EQ(starts, (std::vector<int64_t>{0, 3003, 6006, 8008}));
 
     // Without a playlist the lowest audio slot plays by default and nothing is named.
     const FeatureDescription bare = describeFeature(twoPartScan(), nullptr);
@@ -124,7 +126,7 @@ TEST(FeatureDescriptionTest, JsonValidatesAgainstItsSchema) {
     const nlohmann::json parsed = nlohmann::json::parse(featureDescriptionJson(withTitle));
     EXPECT_EQ(parsed["streams"][1]["parts"][1]["delay_ms"], 42);
     EXPECT_EQ(parsed["streams"][2]["id"], "0xC1");
-    EXPECT_EQ(parsed["title"]["chapters"][1]["start_ms"], 3000);
+    EXPECT_EQ(parsed["title"]["chapters"][1]["start_ms"], 3003);
     EXPECT_EQ(parsed["title"]["tracks"].size(), 6u);
     EXPECT_EQ(parsed["title"]["tracks"][2]["language"], "de");
     EXPECT_EQ(nlohmann::json::parse(featureDescriptionJson(broken))["streams"][1]["name"],
@@ -133,7 +135,7 @@ TEST(FeatureDescriptionTest, JsonValidatesAgainstItsSchema) {
 
     // The schema is no formality: a document of another version or kind does not pass.
     nlohmann::json wrong = parsed;
-    wrong["version"] = 2;
+    wrong["version"] = 1;
     EXPECT_FALSE(validates(wrong.dump()));
     wrong = parsed;
     wrong["streams"][0]["kind"] = "data";
