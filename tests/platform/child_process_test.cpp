@@ -1,9 +1,16 @@
 #include "platform/child_process.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
+
+#include "platform/stop_signals.h"
+#include "support/child_processes.h"
 
 namespace morvale {
 namespace {
@@ -77,3 +84,175 @@ TEST(ChildProcessTest, AProgramThatIsNotThereDoesNotStart) {
 
 }  // namespace
 }  // namespace morvale
+
+namespace morvale::testing {
+namespace {
+
+// A child that prints without line ends hands its output over in pieces of a bounded length,
+// and a line as long as the bound is one piece.
+TEST(ChildOutputTest, LongLinesComeInPiecesOfTheLongestLine) {
+    const std::string full(kMaxChildLineBytes, 'x');
+    struct Case {
+        long bytes;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {3 * long(kMaxChildLineBytes) + 1000, {full, full, full, std::string(1000, 'x'), "end"}},
+        {long(kMaxChildLineBytes), {full, "end"}},
+        {long(kMaxChildLineBytes) - 1, {std::string(kMaxChildLineBytes - 1, 'x'), "end"}},
+    };
+    for (const Case& c : cases) {
+        const ScriptRun run = runScript(fake_child::printsWithoutLineEnds(c.bytes));
+        EXPECT_EQ(run.outcome.exitStatus, 0) << c.bytes;
+        EXPECT_TRUE(run.lines == c.lines) << c.bytes << " bytes: " << run.lines.size() << " lines";
+    }
+}
+
+// Waiting goes on calling onTick until the child has ended and its output is closed, whatever
+// it does meanwhile, and a stop ends the child's whole group: a child that closes its output
+// and runs on, one that ignores SIGTERM, a grandchild left holding the output.
+TEST(ChildWaitTest, TicksGoOnUntilTheChildHasEndedAndAStopEndsItsGroup) {
+    struct Case {
+        const char* name;
+        std::string script;
+        ScriptStop stop;
+        bool stopped;
+        int signal;      // that ended the child
+        int exitStatus;  // when it exited
+        int minTicks;
+        // The first line is a grandchild's pid: Gone, it must be gone after the run; OutOfReach,
+        // it lives on and the test ends it.
+        enum { None, Gone, OutOfReach } grandchild;
+    };
+    const ScriptStop fromStart{.stopAfterTicks = 5, .countFromStart = true};
+    const ScriptStop afterFirstLine{.stopAfterTicks = 5, .killGraceMilliseconds = 300};
+    const Case cases[] = {
+        {"closes its output, ends later",
+         fake_child::closesItsOutputAndRuns(0.4),
+         {},
+         false,
+         0,
+         0,
+         10,
+         Case::None},
+        {"closes its output, runs on", fake_child::closesItsOutputAndRuns(0), fromStart, true,
+         SIGTERM, -1, 5, Case::None},
+        {"ignores SIGTERM with its output closed",
+         fake_child::kIgnoresTermWithOutputClosed,
+         {.stopAfterTicks = 5, .countFromStart = true, .killGraceMilliseconds = 300},
+         true,
+         SIGKILL,
+         -1,
+         15,
+         Case::None},
+        {"ends, a grandchild holds the output", fake_child::leavesAGrandchild(false),
+         afterFirstLine, true, 0, 0, 5, Case::Gone},
+        {"a grandchild that ignores SIGTERM holds the output", fake_child::leavesAGrandchild(true),
+         afterFirstLine, true, SIGTERM, -1, 15, Case::Gone},
+        {"a grandchild out of the group's reach holds the output",
+         fake_child::kLeavesAGrandchildOutOfReach, afterFirstLine, true, SIGTERM, -1, 15,
+         Case::OutOfReach},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScriptRun run = runScript(c.script, c.stop);
+        EXPECT_TRUE(run.outcome.started);
+        EXPECT_EQ(run.outcome.stopped, c.stopped);
+        EXPECT_EQ(run.outcome.signal, c.signal);
+        EXPECT_EQ(run.outcome.exitStatus, c.exitStatus);
+        EXPECT_GE(run.ticks, c.minTicks);
+        EXPECT_LT(run.seconds, 3.0);
+        if (c.grandchild == Case::None) continue;
+        ASSERT_FALSE(run.lines.empty());
+        const pid_t grandchild = std::stoi(run.lines.front());
+        if (c.grandchild == Case::OutOfReach) ::kill(grandchild, SIGKILL);
+        EXPECT_TRUE(processEnds(grandchild, 2000));
+    }
+}
+
+TEST(ChildWaitTest, HowTheChildEndedReadsInWords) {
+    struct Case {
+        std::string script;
+        ScriptStop stop;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"exit 3", {}, "exit status 3"},
+        {fake_child::diesBy(SIGSEGV), {}, "stopped by signal 11 (Segmentation fault)"},
+        {fake_child::diesBy(SIGKILL), {}, "stopped by signal 9 (Killed)"},
+        {"echo started; exec sleep 30",
+         {.stopAfterTicks = 1},
+         "stopped by signal 15 (Terminated) after a stop on request"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(describeChildEnd(runScript(c.script, c.stop).outcome), c.text) << c.script;
+    EXPECT_EQ(describeChildEnd(runChildProcess("/nonexistent/mkvmerge", {}, {})),
+              "could not be started: No such file or directory");
+}
+
+// Ctrl+C on a terminal signals the terminal's foreground process group: the child, in a
+// group of its own, does not get it; this program does and stops the child itself.
+TEST(ChildGroupTest, AnInterruptOfThisProgramsGroupDoesNotReachTheChild) {
+    enum Result { kFine, kNoInterruptSeen, kChildInterrupted, kNotStopped };
+    const int result = exitStatusOfForked([] {
+        ::setpgid(0, 0);  // the forked test is its own terminal's foreground group, as it were
+        StopSignals signals;
+        std::vector<std::string> lines;
+        int ticksSinceInterrupt = -1;
+        ChildCallbacks callbacks;
+        callbacks.onLine = [&](std::string_view line) { lines.emplace_back(line); };
+        callbacks.onTick = [&] {
+            if (lines.empty()) return false;
+            if (ticksSinceInterrupt < 0) ::kill(0, SIGINT);
+            // Time for a child that got the signal to show it before it is stopped.
+            return ++ticksSinceInterrupt > 10 && StopSignals::received();
+        };
+        callbacks.tickMilliseconds = 20;
+        const ChildOutcome outcome =
+            runChildProcess("/bin/sh", {"-c", fake_child::kCatchesInterrupt}, callbacks);
+        if (!StopSignals::received()) return kNoInterruptSeen;
+        if (lines.size() != 1 || outcome.exitStatus == 7) return kChildInterrupted;
+        return outcome.stopped && outcome.signal == SIGTERM ? kFine : kNotStopped;
+    });
+    EXPECT_EQ(result, kFine);
+}
+
+// A child never outlives this program: when the parent is killed, the child gets SIGKILL.
+TEST(ChildGroupTest, TheChildDiesWithAKilledParent) {
+    enum Result { kFine, kNoPid, kChildLivedOn };
+    const int result = exitStatusOfForked([] {
+        // The child, orphaned, comes to this process, which can then tell how it ended.
+        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        int pids[2];
+        if (::pipe(pids) != 0) return int(kNoPid);
+        const pid_t parent = ::fork();
+        if (parent == 0) {
+            ChildCallbacks callbacks;
+            callbacks.onLine = [&](std::string_view line) {
+                const int pid = std::stoi(std::string(line));
+                [[maybe_unused]] const ssize_t put = ::write(pids[1], &pid, sizeof pid);
+            };
+            runChildProcess("/bin/sh", {"-c", "echo $$; exec sleep 30"}, callbacks);
+            ::_exit(0);
+        }
+        int child = 0;
+        pollfd readable{pids[0], POLLIN, 0};
+        if (::poll(&readable, 1, 5000) != 1 || ::read(pids[0], &child, sizeof child) != 4)
+            return int(kNoPid);
+        ::kill(parent, SIGKILL);
+        ::waitpid(parent, nullptr, 0);
+        for (int waited = 0; waited < 500; ++waited) {
+            int status = 0;
+            if (::waitpid(child, &status, WNOHANG) == child)
+                return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? int(kFine)
+                                                                          : int(kChildLivedOn);
+            ::usleep(10000);
+        }
+        ::kill(child, SIGKILL);
+        return int(kChildLivedOn);
+    });
+    EXPECT_EQ(result, kFine);
+}
+
+}  // namespace
+}  // namespace morvale::testing

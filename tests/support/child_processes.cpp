@@ -1,0 +1,90 @@
+#include "support/child_processes.h"
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace morvale::testing {
+
+namespace fake_child {
+
+std::string printsWithoutLineEnds(long bytes) {
+    return "head -c " + std::to_string(bytes) + " /dev/zero | tr '\\0' x; printf '\\nend\\n'";
+}
+
+std::string closesItsOutputAndRuns(double seconds) {
+    const std::string run =
+        seconds > 0 ? "exec sleep " + std::to_string(seconds) : "while :; do sleep 0.05; done";
+    return "exec >&- 2>&-; " + run;
+}
+
+std::string leavesAGrandchild(bool grandchildIgnoresTerm) {
+    if (!grandchildIgnoresTerm) return "sleep 30 & echo $!; exit 0";
+    return "sh -c 'trap \"\" TERM; echo $$; while :; do sleep 0.05; done' & wait";
+}
+
+std::string diesBy(int signal) {
+    return "ulimit -c 0; kill -" + std::to_string(signal) + " $$";
+}
+
+}  // namespace fake_child
+
+ScriptRun runScript(const std::string& script, ScriptStop stop) {
+    ScriptRun run;
+    int counted = 0;
+    ChildCallbacks callbacks;
+    callbacks.onLine = [&](std::string_view line) { run.lines.emplace_back(line); };
+    callbacks.onTick = [&] {
+        ++run.ticks;
+        if (stop.countFromStart || !run.lines.empty()) ++counted;
+        return stop.stopAfterTicks >= 0 && counted > stop.stopAfterTicks;
+    };
+    callbacks.tickMilliseconds = 20;
+    callbacks.killGraceMilliseconds = stop.killGraceMilliseconds;
+    const auto start = std::chrono::steady_clock::now();
+    run.outcome = runChildProcess("/bin/sh", {"-c", script}, callbacks);
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return run;
+}
+
+int exitStatusOfForked(const std::function<int()>& body, int timeoutMs) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(body());
+    if (pid < 0) return -1;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (::waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool processGone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    // "pid (name) state ...": the name may hold spaces and parentheses.
+    const size_t nameEnd = text.rfind(')');
+    return nameEnd == std::string::npos || text.size() < nameEnd + 3 || text[nameEnd + 2] == 'Z' ||
+           text[nameEnd + 2] == 'X';
+}
+
+bool processEnds(pid_t pid, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!processGone(pid)) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+}  // namespace morvale::testing
