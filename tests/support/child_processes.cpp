@@ -68,6 +68,33 @@ int exitStatusOfForked(const std::function<int()>& body, int timeoutMs) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+ForkedHolder::ForkedHolder(const std::function<bool()>& setUp) {
+    int ready[2];
+    if (::pipe(ready) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        const char done = setUp() ? 1 : 0;
+        [[maybe_unused]] const ssize_t put = ::write(ready[1], &done, 1);
+        while (true)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char done = 0;
+    ready_ = pid_ > 0 && ::read(ready[0], &done, 1) == 1 && done == 1;
+    ::close(ready[0]);
+}
+
+ForkedHolder::~ForkedHolder() {
+    kill();
+}
+
+void ForkedHolder::kill() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
 bool processGone(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string text;

@@ -58,6 +58,25 @@ ScriptRun runScript(const std::string& script, ScriptStop stop = {});
 // when it died by a signal or did not end within `timeoutMs` (it is killed then).
 int exitStatusOfForked(const std::function<int()>& body, int timeoutMs = 20000);
 
+// A process of the test's own that runs `setUp` and then waits, until it is killed (by
+// kill() or when this goes): another run holding a lock, or one killed in the middle.
+class ForkedHolder {
+  public:
+    explicit ForkedHolder(const std::function<bool()>& setUp);  // returns once setUp has
+    ~ForkedHolder();
+    ForkedHolder(const ForkedHolder&) = delete;
+    ForkedHolder& operator=(const ForkedHolder&) = delete;
+
+    // setUp returned true.
+    bool ready() const { return ready_; }
+    // SIGKILL, and waits for it to end.
+    void kill();
+
+  private:
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
 // The process no longer runs (it has ended, even if nobody has reaped it yet).
 bool processGone(pid_t pid);
 // Waits up to `timeoutMs` for processGone.
