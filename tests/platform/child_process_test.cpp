@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -109,83 +108,46 @@ TEST(ChildOutputTest, LongLinesComeInPiecesOfTheLongestLine) {
 }
 
 // Waiting goes on calling onTick until the child has ended and its output is closed, whatever
-// it does meanwhile, and a stop ends the child's whole group: a child that closes its output
-// and runs on, one that ignores SIGTERM, a grandchild left holding the output.
+// it does meanwhile; a stop ends the child's whole group; how it ended reads in words.
 TEST(ChildWaitTest, TicksGoOnUntilTheChildHasEndedAndAStopEndsItsGroup) {
+    enum Grandchild { None, Gone, OutOfReach };  // OutOfReach: it lives on; the test ends it
     struct Case {
-        const char* name;
         std::string script;
         ScriptStop stop;
-        bool stopped;
-        int signal;      // that ended the child
-        int exitStatus;  // when it exited
+        const char* end;  // as describeChildEnd tells it
         int minTicks;
-        // The first line is a grandchild's pid: Gone, it must be gone after the run; OutOfReach,
-        // it lives on and the test ends it.
-        enum { None, Gone, OutOfReach } grandchild;
+        Grandchild grandchild;  // whose pid is the first line
     };
-    const ScriptStop fromStart{.stopAfterTicks = 5, .countFromStart = true};
-    const ScriptStop afterFirstLine{.stopAfterTicks = 5, .killGraceMilliseconds = 300};
+    const ScriptStop soon{.stopAfterTicks = 5, .countFromStart = true};
+    const ScriptStop afterLine{.stopAfterTicks = 5, .killGraceMilliseconds = 300};
+    const ScriptStop killSoon{
+        .stopAfterTicks = 5, .countFromStart = true, .killGraceMilliseconds = 300};
+    const char* stopped = "stopped by signal 15 (Terminated) after a stop on request";
     const Case cases[] = {
-        {"closes its output, ends later",
-         fake_child::closesItsOutputAndRuns(0.4),
-         {},
-         false,
-         0,
-         0,
-         10,
-         Case::None},
-        {"closes its output, runs on", fake_child::closesItsOutputAndRuns(0), fromStart, true,
-         SIGTERM, -1, 5, Case::None},
-        {"ignores SIGTERM with its output closed",
-         fake_child::kIgnoresTermWithOutputClosed,
-         {.stopAfterTicks = 5, .countFromStart = true, .killGraceMilliseconds = 300},
-         true,
-         SIGKILL,
-         -1,
-         15,
-         Case::None},
-        {"ends, a grandchild holds the output", fake_child::leavesAGrandchild(false),
-         afterFirstLine, true, 0, 0, 5, Case::Gone},
-        {"a grandchild that ignores SIGTERM holds the output", fake_child::leavesAGrandchild(true),
-         afterFirstLine, true, SIGTERM, -1, 15, Case::Gone},
-        {"a grandchild out of the group's reach holds the output",
-         fake_child::kLeavesAGrandchildOutOfReach, afterFirstLine, true, SIGTERM, -1, 15,
-         Case::OutOfReach},
+        {"exit 3", {}, "exit status 3", 0, None},
+        {fake_child::diesBy(SIGSEGV), {}, "stopped by signal 11 (Segmentation fault)", 0, None},
+        {fake_child::diesBy(SIGKILL), {}, "stopped by signal 9 (Killed)", 0, None},
+        {fake_child::kClosesItsOutputAndEnds, {}, "exit status 0", 10, None},
+        {fake_child::kClosesItsOutputAndRunsOn, soon, stopped, 5, None},
+        {fake_child::kIgnoresTermWithOutputClosed, killSoon,
+         "stopped by signal 9 (Killed) after a stop on request", 15, None},
+        {fake_child::kLeavesAGrandchild, afterLine, "exit status 0 after a stop on request", 5,
+         Gone},
+        {fake_child::kWaitsForAGrandchildIgnoringTerm, afterLine, stopped, 15, Gone},
+        {fake_child::kWaitsForAGrandchildOutOfReach, afterLine, stopped, 15, OutOfReach},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.script);
         const ScriptRun run = runScript(c.script, c.stop);
-        EXPECT_TRUE(run.outcome.started);
-        EXPECT_EQ(run.outcome.stopped, c.stopped);
-        EXPECT_EQ(run.outcome.signal, c.signal);
-        EXPECT_EQ(run.outcome.exitStatus, c.exitStatus);
+        EXPECT_EQ(describeChildEnd(run.outcome), c.end);
         EXPECT_GE(run.ticks, c.minTicks);
         EXPECT_LT(run.seconds, 3.0);
-        if (c.grandchild == Case::None) continue;
+        if (c.grandchild == None) continue;
         ASSERT_FALSE(run.lines.empty());
         const pid_t grandchild = std::stoi(run.lines.front());
-        if (c.grandchild == Case::OutOfReach) ::kill(grandchild, SIGKILL);
+        if (c.grandchild == OutOfReach) ::kill(grandchild, SIGKILL);
         EXPECT_TRUE(processEnds(grandchild, 2000));
     }
-}
-
-TEST(ChildWaitTest, HowTheChildEndedReadsInWords) {
-    struct Case {
-        std::string script;
-        ScriptStop stop;
-        const char* text;
-    };
-    const Case cases[] = {
-        {"exit 3", {}, "exit status 3"},
-        {fake_child::diesBy(SIGSEGV), {}, "stopped by signal 11 (Segmentation fault)"},
-        {fake_child::diesBy(SIGKILL), {}, "stopped by signal 9 (Killed)"},
-        {"echo started; exec sleep 30",
-         {.stopAfterTicks = 1},
-         "stopped by signal 15 (Terminated) after a stop on request"},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(describeChildEnd(runScript(c.script, c.stop).outcome), c.text) << c.script;
     EXPECT_EQ(describeChildEnd(runChildProcess("/nonexistent/mkvmerge", {}, {})),
               "could not be started: No such file or directory");
 }
@@ -219,39 +181,27 @@ TEST(ChildGroupTest, AnInterruptOfThisProgramsGroupDoesNotReachTheChild) {
 
 // A child never outlives this program: when the parent is killed, the child gets SIGKILL.
 TEST(ChildGroupTest, TheChildDiesWithAKilledParent) {
-    enum Result { kFine, kNoPid, kChildLivedOn };
-    const int result = exitStatusOfForked([] {
-        // The child, orphaned, comes to this process, which can then tell how it ended.
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
-        int pids[2];
-        if (::pipe(pids) != 0) return int(kNoPid);
-        const pid_t parent = ::fork();
-        if (parent == 0) {
-            ChildCallbacks callbacks;
-            callbacks.onLine = [&](std::string_view line) {
-                const int pid = std::stoi(std::string(line));
-                [[maybe_unused]] const ssize_t put = ::write(pids[1], &pid, sizeof pid);
-            };
-            runChildProcess("/bin/sh", {"-c", "echo $$; exec sleep 30"}, callbacks);
-            ::_exit(0);
-        }
-        int child = 0;
-        pollfd readable{pids[0], POLLIN, 0};
-        if (::poll(&readable, 1, 5000) != 1 || ::read(pids[0], &child, sizeof child) != 4)
-            return int(kNoPid);
-        ::kill(parent, SIGKILL);
-        ::waitpid(parent, nullptr, 0);
-        for (int waited = 0; waited < 500; ++waited) {
-            int status = 0;
-            if (::waitpid(child, &status, WNOHANG) == child)
-                return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL ? int(kFine)
-                                                                          : int(kChildLivedOn);
-            ::usleep(10000);
-        }
-        ::kill(child, SIGKILL);
-        return int(kChildLivedOn);
-    });
-    EXPECT_EQ(result, kFine);
+    int pids[2];
+    ASSERT_EQ(::pipe(pids), 0);
+    const pid_t parent = ::fork();
+    if (parent == 0) {
+        ChildCallbacks callbacks;
+        callbacks.onLine = [&](std::string_view line) {
+            const int pid = std::stoi(std::string(line));
+            [[maybe_unused]] const ssize_t put = ::write(pids[1], &pid, sizeof pid);
+        };
+        runChildProcess("/bin/sh", {"-c", "echo $$; exec sleep 30"}, callbacks);
+        ::_exit(0);
+    }
+    int child = 0;
+    pollfd readable{pids[0], POLLIN, 0};
+    const bool told = ::poll(&readable, 1, 5000) == 1 && ::read(pids[0], &child, 4) == 4;
+    ::kill(parent, SIGKILL);
+    ::waitpid(parent, nullptr, 0);
+    ASSERT_TRUE(told);
+    const bool ended = processEnds(child, 2000);
+    if (!ended) ::kill(child, SIGKILL);
+    EXPECT_TRUE(ended);
 }
 
 }  // namespace

@@ -30,67 +30,65 @@ Failure failureOf(const std::function<void()>& steps) {
     return {};
 }
 
+// The engine's read loop over a whole source.
+void readAll(const std::string& path) {
+    SourceFile file = SourceFile::open(path, ShareMode::Shared);
+    std::vector<uint8_t> buffer(1 << 18);
+    while (file.position() < file.size())
+        file.readSomeInPlace(buffer.data(), std::ssize(buffer));
+}
+
 TEST(FileErrorReasonsTest, FailingReadsAndWritesTellWhyAndOfWhichFile) {
     TempDir dir;
     const std::string source = dir.file("FEATURE_1.EVO");
     const std::string output = dir.file("FEATURE_1.VC-1.stream.0.mpv");
-    const std::string other = dir.file("FEATURE_1.DD+.stream.00.ac3");
     const std::string full = dir.file("full.mpv");
     writeFileBytes(source, std::vector<uint8_t>(3 << 20, 0x47));
     std::filesystem::create_symlink("/dev/full", full);
     const std::vector<uint8_t> bytes(2 * OutputFile::kBufferSize, 0xE0);
+    const auto write = [&](const std::string& path, size_t n) {
+        return [&, path, n] {
+            OutputFile file = OutputFile::create(path);
+            file.write(bytes.data(), n);
+            file.close();
+        };
+    };
+    // A full buffer handed over for writing behind fails after its output went on: the
+    // failure shows at another output's write or at finishOutputWrites.
+    const auto seenElsewhere = [&] {
+        OutputFile failing = OutputFile::create(output);
+        OutputFile next = OutputFile::create(dir.file("FEATURE_1.DD+.stream.00.ac3"));
+        failing.write(bytes.data(), OutputFile::kBufferSize - 10);
+        failing.write(bytes.data(), 100);
+        next.write(bytes.data(), 10);
+        finishOutputWrites();
+    };
+    const std::string readError = "Stream read error: Input/output error (" + source + ")";
+    const std::string diskFull = "Stream write error: No space left on device (";
     struct Case {
         const char* name;
         FileFaults faults;
         std::function<void()> steps;
-        Failure failure;
+        std::string logLine;
     };
     const Case cases[] = {
         {"a read error",
          {.readPath = source, .readFailsAt = 1 << 20},
-         [&] {
-             SourceFile file = SourceFile::open(source, ShareMode::Shared);
-             std::vector<uint8_t> buffer(1 << 18);
-             while (file.position() < file.size())
-                 file.readSomeInPlace(buffer.data(), std::ssize(buffer));
-         },
-         {"Stream read error", "Stream read error: Input/output error (" + source + ")"}},
-        {"a size the system cannot tell",
+         [&] { readAll(source); },
+         readError},
+        {"a size not told",
          {.sizePath = source, .sizeFailsAfter = 1},
-         [&] {
-             SourceFile file = SourceFile::open(source, ShareMode::Shared);
-             file.size();
-             file.size();
-         },
-         {"Stream read error", "Stream read error: Input/output error (" + source + ")"}},
+         [&] { readAll(source); },
+         readError},
         {"a disk that fills up",
          {.writePath = output, .writeLimit = 1000},
-         [&] {
-             OutputFile file = OutputFile::create(output);
-             file.write(bytes.data(), bytes.size());
-             file.close();
-         },
-         {"Stream write error", "Stream write error: No space left on device (" + output + ")"}},
-        {"a full device at the closing flush",
-         {},
-         [&] {
-             OutputFile file = OutputFile::create(full);
-             file.write(bytes.data(), 10);
-             file.close();
-         },
-         {"Stream write error", "Stream write error: No space left on device (" + full + ")"}},
-        {"a failed write seen by another output",
+         write(output, bytes.size()),
+         diskFull + output + ")"},
+        {"a full device at the closing flush", {}, write(full, 10), diskFull + full + ")"},
+        {"a failure seen by another output",
          {.writePath = output, .writeLimit = 0},
-         [&] {
-             OutputFile failing = OutputFile::create(output);
-             OutputFile next = OutputFile::create(other);
-             failing.write(bytes.data(), OutputFile::kBufferSize - 10);
-             failing.write(bytes.data(), 100);  // hands the full buffer over
-             next.write(bytes.data(), 10);
-             finishOutputWrites();
-             next.close();
-         },
-         {"Stream write error", "Stream write error: No space left on device (" + output + ")"}},
+         seenElsewhere,
+         diskFull + output + ")"},
     };
     for (const Case& c : cases) {
         for (const FileThreads mode : kModes) {
@@ -98,8 +96,8 @@ TEST(FileErrorReasonsTest, FailingReadsAndWritesTellWhyAndOfWhichFile) {
             InjectedFileFaults faults(c.faults);
             FileThreadsMode threads(mode);
             const Failure failure = failureOf(c.steps);
-            EXPECT_EQ(failure.message, c.failure.message);
-            EXPECT_EQ(failure.logLine, c.failure.logLine);
+            EXPECT_EQ(failure.logLine, c.logLine);
+            EXPECT_EQ(failure.message, c.logLine.substr(0, c.logLine.find(':')));
         }
     }
 }

@@ -4,10 +4,7 @@
 
 #include "platform/work_folder.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -36,15 +33,6 @@ std::vector<std::string> namesIn(const std::string& folder) {
     return names;
 }
 
-// The marker is locked by someone (a probe of another open file cannot take the lock).
-bool markerLocked(const std::string& folder) {
-    const int fd = ::open((folder + WorkFolder::kMarkerName).c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return locked;
-}
-
 // A run in another process that claims the folder and fills it (`extra` adds to it).
 std::unique_ptr<ForkedHolder> runIn(const std::string& folder, std::function<void()> extra = {}) {
     return std::make_unique<ForkedHolder>([folder, extra] {
@@ -58,63 +46,73 @@ std::unique_ptr<ForkedHolder> runIn(const std::string& folder, std::function<voi
     });
 }
 
+enum Standing {
+    Nothing,
+    KilledRun,
+    LiveRun,
+    UserFolder,
+    ForeignMarker,
+    KilledRunWithFolder,
+    AFile,
+    ALink
+};
+
+// Puts at `folder` what the case finds there; a run in another process lives as long as the
+// holder returned.
+std::unique_ptr<ForkedHolder> standAt(Standing standing, const std::string& folder,
+                                      const TempDir& dir) {
+    const std::string path = folder.substr(0, folder.size() - 1);
+    std::unique_ptr<ForkedHolder> run;
+    switch (standing) {
+        case Nothing:
+            break;
+        case KilledRun:
+            run = runIn(folder, [&] { fs::create_symlink(dir.file("mine"), folder + "link"); });
+            run->kill();
+            break;
+        case KilledRunWithFolder:
+            run = runIn(folder, [&] { fs::create_directory(folder + "sub"); });
+            run->kill();
+            writeFileBytes(folder + "sub/notes.txt", kUserBytes);
+            break;
+        case LiveRun:
+            run = runIn(folder);
+            break;
+        case UserFolder:
+        case ForeignMarker:
+            fs::create_directories(folder);
+            writeFileBytes(
+                folder + (standing == UserFolder ? "notes.txt" : WorkFolder::kMarkerName),
+                kUserBytes);
+            break;
+        case AFile:
+            writeFileBytes(path, kUserBytes);
+            break;
+        case ALink:
+            fs::create_directory_symlink(dir.path(), path);
+            break;
+    }
+    return run;
+}
+
 TEST(WorkFolderTest, AClaimMakesTakesOverOrRefusesAsThePathStands) {
     struct Case {
         const char* name;
-        // Sets the path up; what it returns lives until the claim is done.
-        std::function<std::unique_ptr<ForkedHolder>(const std::string& folder, TempDir& dir)> make;
-        bool claimed;
+        Standing standing;
         bool leftOverRemoved;
-        const char* refusal;
+        const char* refusal;  // "": claimed
     };
+    const char* notOurs = "exists and was not made by Morvale";
     const Case cases[] = {
-        {"nothing there", [](auto&, auto&) { return nullptr; }, true, false, ""},
-        {"left by a killed run",
-         [](const std::string& folder, TempDir& dir) {
-             auto run =
-                 runIn(folder, [&] { fs::create_symlink(dir.file("mine"), folder + "link"); });
-             run->kill();
-             return run;
-         },
-         true, true, ""},
-        {"held by a live run", [](const std::string& folder, auto&) { return runIn(folder); },
-         false, false, "in use by another Morvale run"},
-        {"a folder of the user's",
-         [](const std::string& folder, auto&) {
-             fs::create_directories(folder);
-             writeFileBytes(folder + "notes.txt", kUserBytes);
-             return nullptr;
-         },
-         false, false, "exists and was not made by Morvale"},
-        {"a marker of another program",
-         [](const std::string& folder, auto&) {
-             fs::create_directories(folder);
-             writeFileBytes(folder + WorkFolder::kMarkerName, kUserBytes);
-             return nullptr;
-         },
-         false, false, "exists and was not made by Morvale"},
-        {"left by a killed run, with a folder put in it",
-         [](const std::string& folder, auto&) {
-             auto run = runIn(folder, [&] { fs::create_directory(folder + "sub"); });
-             run->kill();
-             writeFileBytes(folder + "sub/notes.txt", kUserBytes);
-             return run;
-         },
-         false, false, "holds folders Morvale did not make"},
-        {"a file in its place",
-         [](const std::string& folder, auto&) {
-             writeFileBytes(folder.substr(0, folder.size() - 1), kUserBytes);
-             return nullptr;
-         },
-         false, false, "is not a folder"},
-        {"a link to a folder in its place",
-         [](const std::string& folder, TempDir& dir) {
-             fs::create_directory(dir.file("elsewhere"));
-             fs::create_directory_symlink(dir.file("elsewhere"),
-                                          folder.substr(0, folder.size() - 1));
-             return nullptr;
-         },
-         false, false, "is not a folder"},
+        {"nothing there", Nothing, false, ""},
+        {"left by a killed run", KilledRun, true, ""},
+        {"held by a live run", LiveRun, false, "in use by another Morvale run"},
+        {"a folder of the user's", UserFolder, false, notOurs},
+        {"a marker of another program", ForeignMarker, false, notOurs},
+        {"left by a killed run, a folder put in it", KilledRunWithFolder, false,
+         "holds folders Morvale did not make"},
+        {"a file in its place", AFile, false, "is not a folder"},
+        {"a link to a folder in its place", ALink, false, "is not a folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -122,17 +120,17 @@ TEST(WorkFolderTest, AClaimMakesTakesOverOrRefusesAsThePathStands) {
         writeFileBytes(dir.file("mine"), kUserBytes);
         const std::string folder = dir.file("out/deeper/FEATURE_1.work/");
         fs::create_directories(dir.file("out/deeper"));
-        const std::unique_ptr<ForkedHolder> other = c.make(folder, dir);
+        const std::unique_ptr<ForkedHolder> other = standAt(c.standing, folder, dir);
         ASSERT_TRUE(!other || other->ready()) << "the other run claimed";
         const std::vector<std::string> before = namesIn(folder);
         WorkFolderClaim claim = WorkFolder::claim(folder);
-        EXPECT_EQ(claim.folder.has_value(), c.claimed);
+        EXPECT_EQ(claim.folder.has_value(), c.refusal[0] == '\0');
         EXPECT_EQ(claim.leftOverRemoved, c.leftOverRemoved);
         EXPECT_EQ(claim.refusal, c.refusal);
         EXPECT_EQ(readFileBytes(dir.file("mine")), kUserBytes) << "what a link led to stays";
         if (claim.folder) {
             EXPECT_EQ(claim.folder->path(), folder);
-            EXPECT_TRUE(markerLocked(folder));
+            EXPECT_EQ(WorkFolder::claim(folder).refusal, "in use by another Morvale run");
             EXPECT_EQ(namesIn(folder), std::vector<std::string>{WorkFolder::kMarkerName});
         } else {
             EXPECT_EQ(namesIn(folder), before) << "a refused path is left as it was";

@@ -10,28 +10,29 @@
 
 namespace morvale::testing {
 
-namespace fake_child {
+namespace {
 
-std::string printsWithoutLineEnds(long bytes) {
+using Clock = std::chrono::steady_clock;
+
+// Ended: no such process, or a zombie ("pid (name) Z ...", the name may hold parentheses).
+bool processGone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) return true;
+    const size_t nameEnd = text.rfind(')');
+    return nameEnd == std::string::npos || text.size() < nameEnd + 3 || text[nameEnd + 2] == 'Z' ||
+           text[nameEnd + 2] == 'X';
+}
+
+}  // namespace
+
+std::string fake_child::printsWithoutLineEnds(long bytes) {
     return "head -c " + std::to_string(bytes) + " /dev/zero | tr '\\0' x; printf '\\nend\\n'";
 }
 
-std::string closesItsOutputAndRuns(double seconds) {
-    const std::string run =
-        seconds > 0 ? "exec sleep " + std::to_string(seconds) : "while :; do sleep 0.05; done";
-    return "exec >&- 2>&-; " + run;
-}
-
-std::string leavesAGrandchild(bool grandchildIgnoresTerm) {
-    if (!grandchildIgnoresTerm) return "sleep 30 & echo $!; exit 0";
-    return "sh -c 'trap \"\" TERM; echo $$; while :; do sleep 0.05; done' & wait";
-}
-
-std::string diesBy(int signal) {
+std::string fake_child::diesBy(int signal) {
     return "ulimit -c 0; kill -" + std::to_string(signal) + " $$";
 }
-
-}  // namespace fake_child
 
 ScriptRun runScript(const std::string& script, ScriptStop stop) {
     ScriptRun run;
@@ -45,27 +46,26 @@ ScriptRun runScript(const std::string& script, ScriptStop stop) {
     };
     callbacks.tickMilliseconds = 20;
     callbacks.killGraceMilliseconds = stop.killGraceMilliseconds;
-    const auto start = std::chrono::steady_clock::now();
+    const auto start = Clock::now();
     run.outcome = runChildProcess("/bin/sh", {"-c", script}, callbacks);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return run;
 }
 
 int exitStatusOfForked(const std::function<int()>& body, int timeoutMs) {
     const pid_t pid = ::fork();
     if (pid == 0) ::_exit(body());
-    if (pid < 0) return -1;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (::waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (pid > 0 && ::waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() > deadline) {
             ::kill(pid, SIGKILL);
             ::waitpid(pid, &status, 0);
             return -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 ForkedHolder::ForkedHolder(const std::function<bool()>& setUp) {
@@ -84,10 +84,6 @@ ForkedHolder::ForkedHolder(const std::function<bool()>& setUp) {
     ::close(ready[0]);
 }
 
-ForkedHolder::~ForkedHolder() {
-    kill();
-}
-
 void ForkedHolder::kill() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGKILL);
@@ -95,20 +91,10 @@ void ForkedHolder::kill() {
     pid_ = -1;
 }
 
-bool processGone(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    if (!std::getline(stat, text)) return true;
-    // "pid (name) state ...": the name may hold spaces and parentheses.
-    const size_t nameEnd = text.rfind(')');
-    return nameEnd == std::string::npos || text.size() < nameEnd + 3 || text[nameEnd + 2] == 'Z' ||
-           text[nameEnd + 2] == 'X';
-}
-
 bool processEnds(pid_t pid, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!processGone(pid)) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (Clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
