@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #include "platform/file_system_calls.h"
@@ -18,6 +19,21 @@
 namespace morvale {
 
 namespace {
+
+constexpr const char* kFileShrank = "the file became shorter while it was read";
+constexpr const char* kEndedEarly = "the file ends before its size says";
+constexpr const char* kNothingWritten = "the system wrote none of the bytes";
+constexpr const char* kNotOpen = "the file is not open";
+
+FileError writeFailure(const std::string& path, int err) {
+    return err != 0 ? streamWriteError(path, err) : streamWriteError(path, kNothingWritten);
+}
+
+// The first write that failed behind, whichever output it was for.
+FileError failureBehind() {
+    const WriteBehind::Failure failure = WriteBehind::instance().failure();
+    return writeFailure(failure.path, failure.err);
+}
 
 int openLocked(const std::string& path, int flags, bool exclusive, int& err) {
     // Opening never waits: a named pipe in place of a file would otherwise hold the window
@@ -42,14 +58,6 @@ int openLocked(const std::string& path, int flags, bool exclusive, int& err) {
 }
 
 }  // namespace
-
-std::string cannotOpenMessage(const std::string& path, int err) {
-    return "Cannot open file \"" + absolutePath(path) + "\". " + std::strerror(err);
-}
-
-std::string cannotCreateMessage(const std::string& path, int err) {
-    return "Cannot create file \"" + absolutePath(path) + "\". " + std::strerror(err);
-}
 
 bool fileExists(const std::string& path) {
     struct stat st {};
@@ -76,7 +84,9 @@ SourceFile::SourceFile(SourceFile&& other) noexcept
       path_(std::move(other.path_)),
       readsAhead_(other.readsAhead_),
       readAheadSpent_(other.readAheadSpent_),
-      readAhead_(std::move(other.readAhead_)) {}
+      readAhead_(std::move(other.readAhead_)),
+      largestSize_(other.largestSize_),
+      reached_(other.reached_) {}
 
 SourceFile& SourceFile::operator=(SourceFile&& other) noexcept {
     if (this != &other) {
@@ -87,6 +97,8 @@ SourceFile& SourceFile::operator=(SourceFile&& other) noexcept {
         readsAhead_ = other.readsAhead_;
         readAheadSpent_ = other.readAheadSpent_;
         readAhead_ = std::move(other.readAhead_);
+        largestSize_ = other.largestSize_;
+        reached_ = other.reached_;
     }
     return *this;
 }
@@ -113,12 +125,16 @@ SourceFile SourceFile::open(const std::string& path, ShareMode mode) {
 }
 
 // A size the system cannot give for an open file is a read error: taken for 0, it would end
-// a run as if the file had been read to its end.
+// a run as if the file had been read to its end. So is a size below one told before or below
+// bytes read already: a file cut while it is read would otherwise just seem to end early.
 int64_t SourceFile::size() const {
     if (fd_ < 0) return 0;
     struct stat st {};
-    if (sourceFstat(fd_, &st) != 0) throw FileError(kStreamReadError);
-    return static_cast<int64_t>(st.st_size);
+    if (sourceFstat(fd_, &st) != 0) throw streamReadError(path_, errno);
+    const auto now = static_cast<int64_t>(st.st_size);
+    if (now < std::max(largestSize_, reached_)) throw streamReadError(path_, kFileShrank);
+    largestSize_ = now;
+    return now;
 }
 
 void SourceFile::seek(int64_t position) {
@@ -178,7 +194,7 @@ int64_t SourceFile::readFromFile(uint8_t* buffer, int64_t n, int64_t at) {
         ssize_t got = sourcePread(fd_, buffer + total, static_cast<size_t>(n - total), at + total);
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw FileError(kStreamReadError);
+            throw streamReadError(path_, errno);
         }
         if (got == 0) break;
         total += got;
@@ -196,13 +212,13 @@ int64_t SourceFile::readRest(uint8_t* buffer, int64_t total, int64_t n) {
 
 int64_t SourceFile::read(void* buffer, int64_t n) {
     const int64_t total = readRest(static_cast<uint8_t*>(buffer), 0, n);
-    position_ += total;
+    advance(total);
     return total;
 }
 
 int64_t SourceFile::readSome(void* buffer, int64_t n) {
     const int64_t got = read(buffer, n);
-    if (got == 0) throw FileError(kStreamReadError);
+    if (got == 0) throw streamReadError(path_, kEndedEarly);
     return got;
 }
 
@@ -210,7 +226,7 @@ std::span<const uint8_t> SourceFile::readSomeInPlace(uint8_t* buffer, int64_t n)
     if (n > 0 && keepReadingAhead()) {
         const std::span<const uint8_t> bytes = readAhead_->take(n);
         if (static_cast<int64_t>(bytes.size()) == n) {
-            position_ += n;
+            advance(n);
             return bytes;
         }
         // The bytes lie in two blocks, or what was read ahead ends among them: gather them.
@@ -218,11 +234,16 @@ std::span<const uint8_t> SourceFile::readSomeInPlace(uint8_t* buffer, int64_t n)
         int64_t total = static_cast<int64_t>(bytes.size());
         const bool atFileEnd = bytes.empty() && spendReadAhead();
         if (!atFileEnd) total = readRest(buffer, total, n);
-        position_ += total;
-        if (total == 0) throw FileError(kStreamReadError);
+        advance(total);
+        if (total == 0) throw streamReadError(path_, kEndedEarly);
         return {buffer, static_cast<size_t>(total)};
     }
     return {buffer, static_cast<size_t>(readSome(buffer, n))};
+}
+
+void SourceFile::advance(int64_t bytes) {
+    position_ += bytes;
+    reached_ = std::max(reached_, position_);
 }
 
 void SourceFile::close() {
@@ -236,7 +257,7 @@ void SourceFile::close() {
 // ---- Outputs written behind ----
 
 void checkOutputWrites() {
-    if (WriteBehind::instance().failed()) throw FileError(kStreamWriteError);
+    if (WriteBehind::instance().failed()) throw failureBehind();
 }
 
 void finishOutputWrites() {
@@ -320,7 +341,7 @@ OutputFile OutputFile::create(const std::string& path) {
     ++openOutputs;
     if (fileThreads() == FileThreads::Background) {
         file.behind_ = &WriteBehind::instance();
-        file.behind_->openOutput();
+        file.behind_->openOutput(fd, path);
     }
     return file;
 }
@@ -328,14 +349,14 @@ OutputFile OutputFile::create(const std::string& path) {
 void OutputFile::throwIfFailedBehind() {
     if (behind_ == nullptr || !behind_->failed()) return;
     failureShown_ = true;
-    throw FileError(kStreamWriteError);
+    throw failureBehind();
 }
 
 void OutputFile::writeThrough(const uint8_t* data, size_t n) {
     while (n > 0) {
         ssize_t put = outputWrite(fd_, data, n);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) throw FileError(kStreamWriteError);
+        if (put <= 0) throw writeFailure(path_, put < 0 ? errno : 0);
         data += put;
         n -= static_cast<size_t>(put);
     }
@@ -356,11 +377,11 @@ void OutputFile::writeLarge(const uint8_t* data, size_t n) {
     if (behind_ == nullptr) return writeThrough(data, n);
     if (behind_->writeNow(fd_, data, n)) return;
     failureShown_ = true;
-    throw FileError(kStreamWriteError);
+    throw failureBehind();
 }
 
 void OutputFile::write(const void* data, size_t n) {
-    if (fd_ < 0) throw FileError(kStreamWriteError);
+    if (fd_ < 0) throw streamWriteError(path_, kNotOpen);
     throwIfFailedBehind();
     if (behind_ != nullptr) behind_->mark(fill_);
     if (capacity_ == 0) capacity_ = bufferShare();
@@ -396,25 +417,26 @@ void OutputFile::flush() {
 
 void OutputFile::close() {
     if (fd_ < 0) return;
-    bool failed = false;
+    std::optional<FileError> failure;
     if (behind_ != nullptr) {
         // Handed over even after a failure: the write-behind then writes what the buffer
         // held before the failed write.
         if (fill_.length > 0) lastHandOver_ = behind_->handOver(fd_, fill_);
         behind_->waitFor(lastHandOver_);
-        failed = behind_->failed() && !failureShown_;
-        std::exchange(behind_, nullptr)->closeOutput();
+        if (behind_->failed() && !failureShown_) failure = failureBehind();
+        std::exchange(behind_, nullptr)->closeOutput(fd_);
     } else {
         try {
             writeBuffer();
-        } catch (const FileError&) {
-            failed = true;
+        } catch (const FileError& error) {
+            failure = error;
         }
     }
     fill_ = {};
     --openOutputs;
-    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) failed = true;
-    if (failed) throw FileError(kStreamWriteError);
+    if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR && !failure)
+        failure = streamWriteError(path_, errno);
+    if (failure) throw *failure;
 }
 
 }  // namespace morvale

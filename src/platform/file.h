@@ -43,13 +43,16 @@ class SourceFile {
 
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
-    // The size as the file system reports it now (asked anew on every call). Throws
-    // FileError("Stream read error") when the system cannot tell it.
+    // The size as the file system reports it now (asked anew on every call): a file still
+    // being written grows. Throws FileError("Stream read error") when the system cannot tell
+    // it, and when it is below a size told before or below the bytes read so far (the file
+    // was cut while it was read; reason() "the file became shorter while it was read").
     int64_t size() const;
     int64_t position() const { return position_; }
     void seek(int64_t position);
     // Reads up to n bytes at the current position and advances it; returns the count,
-    // 0 at the end of the file. Throws FileError("Stream read error") when the read fails.
+    // 0 at the end of the file. Throws FileError("Stream read error") when the read fails
+    // (reason() and path() tell why and of which file, as for every failure below).
     int64_t read(void* buffer, int64_t n);
     // The read of a loop that runs while the position is below the size: like read, but a
     // read that delivers nothing (the file ends before the size said) throws FileError("Stream
@@ -77,6 +80,8 @@ class SourceFile {
     // was read ahead may no longer be there). True while reading ahead.
     bool keepReadingAhead();
     int64_t readFromFile(uint8_t* buffer, int64_t n, int64_t at);
+    // Moves the position on by bytes delivered to the caller.
+    void advance(int64_t bytes);
 
     int fd_ = -1;
     int64_t position_ = 0;
@@ -91,19 +96,24 @@ class SourceFile {
         bool operator==(const FileState&) const = default;
     };
     FileState state() const;
-    FileState readAheadFrom_;  // the file as it was when the read-ahead started
+    FileState readAheadFrom_;          // the file as it was when the read-ahead started
+    mutable int64_t largestSize_ = 0;  // the largest size told so far
+    int64_t reached_ = 0;              // the furthest position reads delivered bytes up to
 };
 
 // Outputs may be written behind the program's back (see OutputFile): a write that fails
 // there shows at the next write, flush or close of any output open meanwhile, or here.
-// Throws FileError("Stream write error") when a write of the outputs open now has failed.
+// Throws FileError("Stream write error") when a write of the outputs open now has failed;
+// its reason() and path() are those of the write that failed, whichever output it was for.
 void checkOutputWrites();
 // Waits until everything handed to the outputs so far is written, then as checkOutputWrites.
 void finishOutputWrites();
 
 // An output file created (or emptied) for writing, locked exclusively, written through a
 // buffer of its own. Every failed or short write, the final flush included, throws
-// FileError("Stream write error"). Closing flushes; the destructor closes without throwing.
+// FileError("Stream write error") with the system's reason and the path of the output whose
+// write failed (logLine(): "Stream write error: No space left on device (out/a.mpv)").
+// Closing flushes; the destructor closes without throwing.
 //
 // Unless the file layer works without threads (file_threads.h), full buffers are written
 // behind (write_behind.h) and the caller goes on filling the next: a failed write then

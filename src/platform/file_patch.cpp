@@ -18,12 +18,15 @@ void overwriteFileAt(const std::string& path, int64_t offset, std::span<const ui
                                      static_cast<off_t>(offset + static_cast<int64_t>(done)));
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) {
+            const FileError error =
+                put < 0 ? streamWriteError(path, errno)
+                        : streamWriteError(path, "the system wrote none of the bytes");
             ::close(fd);
-            throw FileError(kStreamWriteError);
+            throw error;
         }
         done += static_cast<size_t>(put);
     }
-    if (::close(fd) != 0 && errno != EINTR) throw FileError(kStreamWriteError);
+    if (::close(fd) != 0 && errno != EINTR) throw streamWriteError(path, errno);
 }
 
 }  // namespace morvale

@@ -22,13 +22,21 @@ WriteBehind& WriteBehind::instance() {
     return *behind;
 }
 
-void WriteBehind::openOutput() {
+void WriteBehind::openOutput(int fd, const std::string& path) {
+    {
+        std::lock_guard lock(mutex_);
+        paths_[fd] = path;
+    }
     if (openOutputs_++ > 0) return;
     stop_ = false;
     thread_ = std::thread([this] { writeJobs(); });
 }
 
-void WriteBehind::closeOutput() {
+void WriteBehind::closeOutput(int fd) {
+    {
+        std::lock_guard lock(mutex_);
+        paths_.erase(fd);
+    }
     if (--openOutputs_ > 0) return;
     {
         std::lock_guard lock(mutex_);
@@ -40,7 +48,13 @@ void WriteBehind::closeOutput() {
     handOvers_ = 0;
     written_ = 0;
     failedAt_ = 0;
+    failure_ = {};
     failed_ = false;
+}
+
+WriteBehind::Failure WriteBehind::failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
 }
 
 WriteBehind::Buffer WriteBehind::takeBuffer(size_t capacity) {
@@ -117,11 +131,14 @@ void WriteBehind::waitForAll() {
     waitFor(handOvers_);
 }
 
-bool WriteBehind::writeAll(int fd, const uint8_t* data, size_t n) {
+bool WriteBehind::writeAll(int fd, const uint8_t* data, size_t n, int& err) {
     while (n > 0) {
         const ssize_t put = outputWrite(fd, data, n);
         if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
+        if (put <= 0) {
+            err = put < 0 ? errno : 0;
+            return false;
+        }
         data += put;
         n -= static_cast<size_t>(put);
     }
@@ -143,10 +160,13 @@ void WriteBehind::writeJobs() {
         lock.unlock();
         // After a failure only what each output held before the failed hand-over is written.
         const size_t length = failedAt == 0 ? job.fill.length : job.fill.lengthAt(failedAt);
-        const bool done = writeAll(job.fd, job.data, length);
+        int err = 0;
+        const bool done = writeAll(job.fd, job.data, length, err);
         lock.lock();
         if (!done && failedAt == 0) {
             failedAt_ = job.number;
+            const auto named = paths_.find(job.fd);
+            failure_ = {err, named != paths_.end() ? named->second : std::string()};
             failed_.store(true, std::memory_order_release);
         }
         written_ = job.number;

@@ -7,7 +7,9 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace morvale {
@@ -49,11 +51,19 @@ class WriteBehind {
     // Memory of the buffers handed over and not yet written, over all outputs.
     static constexpr size_t kBytesInFlight = 8 << 20;
 
+    // The first write that failed: the system's errno (0: the write took no bytes without
+    // saying why) and the path of the output it was for.
+    struct Failure {
+        int err = 0;
+        std::string path;
+    };
+
     // The write-behind of the outputs open now; opening the first starts its thread and
     // closing the last ends it (the next run starts afresh, without the failure of this one).
+    // An output is known by its descriptor while it is open, and by its path in a failure.
     static WriteBehind& instance();
-    void openOutput();
-    void closeOutput();
+    void openOutput(int fd, const std::string& path);
+    void closeOutput(int fd);
 
     // A buffer of `capacity` bytes for fill, reusing a written one when there is one.
     Buffer takeBuffer(size_t capacity);
@@ -71,6 +81,8 @@ class WriteBehind {
     void waitForAll();
     // A write has failed since the first output opened.
     bool failed() const { return failed_.load(std::memory_order_acquire); }
+    // Once failed(): which write failed, and why.
+    Failure failure() const;
 
   private:
     struct Job {
@@ -85,7 +97,9 @@ class WriteBehind {
     // Waits (the caller's thread) until at most `inFlight` bytes are in flight and hand-over
     // `number` is written.
     void waitUntil(std::unique_lock<std::mutex>& lock, size_t inFlight, uint64_t number);
-    static bool writeAll(int fd, const uint8_t* data, size_t n);
+    // True when all n bytes were written; otherwise err is the failed write's errno (0 for
+    // a write that took nothing without saying why).
+    static bool writeAll(int fd, const uint8_t* data, size_t n, int& err);
 
     // Used by the calling thread only.
     int openOutputs_ = 0;
@@ -104,8 +118,10 @@ class WriteBehind {
     std::deque<Job> jobs_;
     std::vector<Buffer> spare_;
     size_t bytesInFlight_ = 0;
-    std::atomic<uint64_t> written_ = 0;  // the number of the last hand-over dealt with
-    uint64_t failedAt_ = 0;              // the hand-over whose write failed first; 0: none
+    std::atomic<uint64_t> written_ = 0;           // the number of the last hand-over dealt with
+    uint64_t failedAt_ = 0;                       // the hand-over whose write failed first; 0: none
+    Failure failure_;                             // ...and what it was
+    std::unordered_map<int, std::string> paths_;  // of the outputs open now, by descriptor
     std::atomic<bool> failed_ = false;
     bool stop_ = false;
     std::thread thread_;

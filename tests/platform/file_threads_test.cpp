@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,66 @@ TEST_F(FileThreadsTest, AFileChangedWhileReadIsReadAsItIsThen) {
             while (const int64_t n = file.read(block.data(), kBlock))
                 got.insert(got.end(), block.begin(), block.begin() + n);
             EXPECT_TRUE(got == *changed);
+        }
+    }
+}
+
+// A source cut while it is read is a read error, not an early end: a size below one told
+// before, or below what was read already, fails the size query. A source that grows is read on.
+TEST_F(FileThreadsTest, ASourceCutWhileItIsReadFailsAndOneThatGrowsIsReadOn) {
+    struct Case {
+        const char* name;
+        int64_t newSize;
+        bool sizeToldFirst;  // the size was asked before the first read
+        bool fails;
+    };
+    const int64_t whole = std::ssize(content);
+    const Case cases[] = {
+        {"cut behind the position", 2 * kMiB, true, true},
+        {"cut at the position", kMiB, true, true},
+        {"cut before the position", kMiB / 2, true, true},
+        {"cut before the position, no size told", kMiB / 2, false, true},
+        {"cut behind the position, no size told", 2 * kMiB, false, false},
+        {"left as it is", whole, true, false},
+        {"grown", whole + kMiB + 5, true, false},
+    };
+    const Bytes more = numbered(2 * kMiB, 21);
+    for (const Case& c : cases) {
+        for (const FileThreads mode : kModes) {
+            SCOPED_TRACE(std::string(c.name) + (mode == FileThreads::None ? "" : ", threads"));
+            writeFileBytes(path, content);
+            FileThreadsMode threads(mode);
+            SourceFile file = SourceFile::open(path, ShareMode::Shared);
+            if (c.sizeToldFirst) {
+                EXPECT_EQ(file.size(), whole);
+            }
+            Bytes got(kMiB), block(kBlock);
+            ASSERT_EQ(file.read(got.data(), kMiB), kMiB);
+            // Cut or added to in place, as another program would, with no moment between.
+            Bytes changed(content.begin(), content.begin() + std::min(c.newSize, whole));
+            if (c.newSize < whole) std::filesystem::resize_file(path, c.newSize);
+            if (c.newSize > whole) {
+                const Bytes added(more.begin(), more.begin() + (c.newSize - whole));
+                std::ofstream(path, std::ios::binary | std::ios::app)
+                    .write(reinterpret_cast<const char*>(added.data()), std::ssize(added));
+                changed.insert(changed.end(), added.begin(), added.end());
+            }
+            std::string reason;
+            try {
+                // The engine's loop: read on while the position is below the size.
+                while (file.position() < file.size()) {
+                    const std::span<const uint8_t> bytes =
+                        file.readSomeInPlace(block.data(), kBlock);
+                    got.insert(got.end(), bytes.begin(), bytes.end());
+                }
+            } catch (const FileError& error) {
+                EXPECT_STREQ(error.what(), "Stream read error");
+                reason = error.reason();
+            }
+            EXPECT_EQ(reason, c.fails ? "the file became shorter while it was read" : "");
+            if (!c.fails) {
+                EXPECT_TRUE(got == changed);
+            }
         }
     }
 }

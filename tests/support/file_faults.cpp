@@ -1,5 +1,7 @@
 #include "support/file_faults.h"
 
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -76,6 +78,24 @@ ssize_t outputWrite(int fd, const void* data, size_t n) {
         n = std::min(n, static_cast<size_t>(faults->writeLimit - at));
     }
     return ::write(fd, data, n);
+}
+
+int renameNoReplace(const char* from, const char* to) {
+    const FileFaults* faults = active;
+    if (faults != nullptr && faults->noRenameNoReplace) {
+        errno = EINVAL;
+        return -1;
+    }
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+int hardLink(const char* from, const char* to) {
+    const FileFaults* faults = active;
+    if (faults != nullptr && faults->noHardLinks) {
+        errno = EPERM;
+        return -1;
+    }
+    return ::link(from, to);
 }
 
 }  // namespace morvale

@@ -29,6 +29,10 @@ struct FileFaults {
     // sizeFailsAfter times. -1: no fault.
     std::string sizePath = {};
     int sizeFailsAfter = -1;
+    // The file system knows no rename that refuses to replace (renameNoReplace fails with
+    // EINVAL), and with noHardLinks no hard links either (hardLink fails with EPERM).
+    bool noRenameNoReplace = false;
+    bool noHardLinks = false;
 };
 
 // Puts `faults` in force (nullptr: none). The caller keeps them alive meanwhile. The files
