@@ -179,7 +179,7 @@ class CommandFaultsTest : public QObject {
         QVERIFY(error.shown);
         QCOMPARE(error.text, QStringLiteral("Cannot open file \"") +
                                  q(dir_->file("FEATURE_2.EVO")) +
-                                 QStringLiteral("\". Resource temporarily unavailable"));
+                                 QStringLiteral("\". another program has the file open exclusively"));
         const std::string rebuilt = out() + "/FEATURE_1_2.rebuilt.EVO";
         QCOMPARE(window.logLines(),
                  QStringList({QStringLiteral("Opening file FEATURE_1.EVO"),

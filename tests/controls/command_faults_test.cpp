@@ -165,7 +165,7 @@ TEST_F(CommandFaults, DemuxOfASourceReplacedByAFolderOrHeldByAnotherProgram) {
         bDemuxClick(session, form);
     }
     ASSERT_EQ(form.errors().size(), 2u);
-    EXPECT_EQ(form.errors()[1], cannotOpen(firstPart(), "Resource temporarily unavailable"));
+    EXPECT_EQ(form.errors()[1], cannotOpen(firstPart(), "another program has the file open exclusively"));
     EXPECT_EQ(lines(), withError({"Opening file FEATURE_1.EVO"}));
     EXPECT_FALSE(std::filesystem::exists(demuxed(kVideoOut)));
 
@@ -181,7 +181,7 @@ TEST_F(CommandFaults, DemuxWhoseSecondPartIsHeldByAnotherProgram) {
         ASSERT_TRUE(held.held());
         bDemuxClick(session, form);
     }
-    expectFailedWriteRun(cannotOpen(secondPart(), "Resource temporarily unavailable"));
+    expectFailedWriteRun(cannotOpen(secondPart(), "another program has the file open exclusively"));
     Lines expected = {"Opening file FEATURE_1.EVO", "File size: 8 Mbytes."};
     for (const std::string& line : creatingLines())
         expected.push_back(line);
@@ -374,7 +374,7 @@ TEST_F(CommandFaults, RebuildWhoseSecondPartIsHeldOrVanishes) {
         ASSERT_TRUE(held.held());
         bRebuildClick(session, form);
     }
-    expectFailedWriteRun(cannotOpen(secondPart(), "Resource temporarily unavailable"));
+    expectFailedWriteRun(cannotOpen(secondPart(), "another program has the file open exclusively"));
     EXPECT_EQ(readFileBytes(rebuilt()), prefix(whole, rebuiltSize(2)));
 
     // Gone during the first part: no continuation, and a normal ending.

@@ -244,7 +244,7 @@ TEST_F(ReadEvoTest, SecondPartHeldByAnotherProgram) {
     ::close(firstHolder);
     ASSERT_EQ(form.errors().size(), 1u);
     EXPECT_EQ(form.errors()[0], "Cannot open file \"" + dir.file("FEATURE_2.EVO") +
-                                    "\". Resource temporarily unavailable");
+                                    "\". another program has the file open exclusively");
     EXPECT_THAT(lines(), Contains("VC-1 video stream 0 found!"));
     EXPECT_THAT(lines(), Not(Contains("Continue on FEATURE_2.EVO")));
     EXPECT_THAT(lines(), Not(Contains("Done.")));

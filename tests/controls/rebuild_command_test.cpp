@@ -349,7 +349,7 @@ TEST_F(RebuildCommand, ASourceHeldByAnotherProgramCannotBeOpened) {
     SourceFile holder = SourceFile::open("FEATURE_1.EVO", ShareMode::Exclusive);
     bRebuildClick(session, form);
     expectFailedEnd("Cannot open file \"" + dir.path() +
-                    "FEATURE_1.EVO\". Resource temporarily unavailable");
+                    "FEATURE_1.EVO\". another program has the file open exclusively");
     EXPECT_FALSE(std::filesystem::exists("FEATURE_1.rebuilt.EVO"));
 }
 
