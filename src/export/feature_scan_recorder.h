@@ -6,7 +6,7 @@
 
 #include "engine/engine_state.h"
 #include "export/feature_description.h"
-#include "export/lpcm_format.h"
+#include "reports/lpcm_format.h"
 
 namespace morvale {
 
