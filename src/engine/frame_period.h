@@ -33,9 +33,4 @@ class FramePeriodFinder {
     std::optional<FramePeriod> period_;
 };
 
-// The frame period the sequence header at the start of `header` (its start code included)
-// gives. Exposed for the tests.
-enum class HeaderReading { Period, NoPeriod, Cut };
-HeaderReading readFramePeriod(std::span<const uint8_t> header, VideoKind kind, FramePeriod& period);
-
 }  // namespace morvale
