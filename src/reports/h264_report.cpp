@@ -37,8 +37,7 @@ std::string_view profileLine(uint32_t profileIdc) {
 
 }  // namespace
 
-void ReportH264(std::span<const uint8_t> piece, uint32_t /*pts*/, uint32_t /*dts*/,
-                MessageLog& log) {
+void ReportH264(std::span<const uint8_t> piece, MessageLog& log) {
     uint32_t delimitersSeen = 0;
     bool firstISeen = false;
     forEachStartCode(piece, [&](uint8_t nalHeader, std::span<const uint8_t> rest) {

@@ -54,8 +54,7 @@ void reportSequenceHeader(const MpegVideoSequence& s, MessageLog& log) {
 
 // Sequence headers are shown until a sequence extension has been; the timestamp waits for
 // the second picture after the first header.
-void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, uint32_t /*dts*/,
-                      MessageLog& log) {
+void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, MessageLog& log) {
     uint32_t picturesBeforeSequence = 0;
     bool sequenceSeen = false, reportDone = false;
     int timestampPictures = 0;

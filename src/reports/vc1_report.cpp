@@ -71,8 +71,8 @@ bool reportHeader(const Vc1SequenceHeader& h, char decimalSeparator, MessageLog&
 
 }  // namespace
 
-void ReportVc1(std::span<const uint8_t> piece, uint32_t /*dts*/, uint64_t pts,
-               char decimalSeparator, MessageLog& log) {
+void ReportVc1(std::span<const uint8_t> piece, uint64_t pts, char decimalSeparator,
+               MessageLog& log) {
     uint32_t framesBeforeSequence = 0;
     bool sequenceSeen = false, reportDone = false;
     int timestampFrames = 0;  // the timestamp waits for the second frame after the header
