@@ -5,7 +5,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace morvale;
-    return fuzzing::fuzzReport(data, size,
-                               [](std::span<const uint8_t> piece, const fuzzing::ReportArguments& a,
-                                  MessageLog& log) { ReportH264(piece, a.pts, a.dts, log); });
+    return fuzzing::fuzzReport(
+        data, size,
+        [](std::span<const uint8_t> piece, const fuzzing::ReportArguments& /*arguments*/,
+           MessageLog& log) { ReportH264(piece, log); });
 }

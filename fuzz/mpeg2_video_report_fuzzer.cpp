@@ -7,5 +7,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace morvale;
     return fuzzing::fuzzReport(data, size,
                                [](std::span<const uint8_t> piece, const fuzzing::ReportArguments& a,
-                                  MessageLog& log) { ReportMpeg2Video(piece, a.pts, a.dts, log); });
+                                  MessageLog& log) { ReportMpeg2Video(piece, a.pts, log); });
 }

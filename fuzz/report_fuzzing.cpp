@@ -40,8 +40,8 @@ std::vector<std::string> run(const ReportRunner& report, std::span<const uint8_t
 
 int fuzzReport(const uint8_t* data, size_t size, const ReportRunner& report) {
     const ControlBytes control(data, size, kControlBytes);
-    const ReportArguments arguments{littleEndian32(control, 0), littleEndian32(control, 4),
-                                    (control[8] & 1) != 0 ? ',' : '.', control[8] >> 4};
+    const ReportArguments arguments{littleEndian32(control, 0), (control[8] & 1) != 0 ? ',' : '.',
+                                    control[8] >> 4};
     const std::span<const uint8_t> piece = control.data();
 
     const std::vector<std::string> lines = run(report, piece, arguments);

@@ -3,7 +3,7 @@
 // The common frame of the four report targets.
 //
 // Input: 10 control bytes, then the piece.
-//   0-3   PTS, 4-7 DTS (little-endian)
+//   0-3   PTS (little-endian); 4-7 unused
 //   8     bit 0: decimal separator ',' instead of '.'; bits 4-7: the audio slot
 //   9     where the piece is cut for the prefix check (a share of its length)
 //
@@ -28,7 +28,6 @@ namespace morvale::fuzzing {
 
 struct ReportArguments {
     uint32_t pts;
-    uint32_t dts;
     char decimalSeparator;
     int slot;
 };

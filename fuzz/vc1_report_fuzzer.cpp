@@ -8,6 +8,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return fuzzing::fuzzReport(
         data, size,
         [](std::span<const uint8_t> piece, const fuzzing::ReportArguments& a, MessageLog& log) {
-            ReportVc1(piece, a.dts, a.pts, a.decimalSeparator, log);
+            ReportVc1(piece, a.pts, a.decimalSeparator, log);
         });
 }

@@ -6,23 +6,9 @@
 #include <vector>
 
 #include "engine/engine_types.h"
+#include "reports/video_headers.h"
 
 namespace morvale {
-
-// How long one picture of a video stream is shown: numerator / denominator seconds.
-struct FramePeriod {
-    uint32_t numerator = 0;
-    uint32_t denominator = 1;
-
-    long double seconds() const {
-        return static_cast<long double>(numerator) / static_cast<long double>(denominator);
-    }
-    friend bool operator==(const FramePeriod&, const FramePeriod&) = default;
-};
-
-// What a stream's sequence header gives when it gives no frame rate: 23.976 pictures per
-// second, the rate of film on HD DVD.
-inline constexpr FramePeriod kFilmFramePeriod{1001, 24000};
 
 // The frame period of a video stream, from its first sequence header: the MPEG-1/MPEG-2
 // video sequence header's frame_rate_code, the timing information of an ISO/IEC 14496-10
@@ -46,10 +32,5 @@ class FramePeriodFinder {
     bool done_ = false;
     std::optional<FramePeriod> period_;
 };
-
-// The frame period the sequence header at the start of `header` (its start code included)
-// gives. Exposed for the tests.
-enum class HeaderReading { Period, NoPeriod, Cut };
-HeaderReading readFramePeriod(std::span<const uint8_t> header, VideoKind kind, FramePeriod& period);
 
 }  // namespace morvale

@@ -151,13 +151,13 @@ void PayloadHandler::firstVideoPiece(const ParserState& s, std::span<const uint8
     if (!options_.details) return;
     switch (s.videoKind) {
         case VideoKind::VideoVc1:
-            reports_.vc1(bytes, s.videoDts, s.videoPts, host_.clock().decimalSeparator(), host_);
+            reports_.vc1(bytes, s.videoPts, host_.clock().decimalSeparator(), host_);
             break;
         case VideoKind::VideoH264:
-            reports_.h264(bytes, s.videoPts, s.videoDts, host_);
+            reports_.h264(bytes, host_);
             break;
         case VideoKind::VideoMpeg2:
-            reports_.mpeg2Video(bytes, s.videoPts, s.videoDts, host_);
+            reports_.mpeg2Video(bytes, s.videoPts, host_);
             break;
     }
 }

@@ -37,10 +37,9 @@ struct DemuxOutputs {
 // The header reports a detailed scan calls on a slot's first payload piece.
 struct ReportSet {
     void (*ac3)(std::span<const uint8_t>, int, MessageLog&) = &ReportAc3;
-    void (*vc1)(std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) = &ReportVc1;
-    void (*mpeg2Video)(std::span<const uint8_t>, uint32_t, uint32_t,
-                       MessageLog&) = &ReportMpeg2Video;
-    void (*h264)(std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) = &ReportH264;
+    void (*vc1)(std::span<const uint8_t>, uint64_t, char, MessageLog&) = &ReportVc1;
+    void (*mpeg2Video)(std::span<const uint8_t>, uint32_t, MessageLog&) = &ReportMpeg2Video;
+    void (*h264)(std::span<const uint8_t>, MessageLog&) = &ReportH264;
 };
 
 // What happens to each payload piece, in this order: the stream's record (its times, bytes

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "reports/audio_headers.h"
+
 namespace morvale {
 
 enum class AudioCoding { DolbyDigital, DolbyDigitalPlus, Dts, TrueHd };
@@ -32,9 +34,6 @@ class AudioUnitCounter {
     std::optional<int64_t> durationTicks() const;
 
   private:
-    // The length of the unit at the start of `header` (at least kHeaderBytes long) and the
-    // samples it adds; 0 when no unit starts there.
-    size_t unitAt(const uint8_t* header, int64_t& samples, int& rate) const;
     // Counts the unit at `header` and returns its length; 0 when no unit starts there.
     size_t countUnitAt(const uint8_t* header);
 
@@ -45,7 +44,8 @@ class AudioUnitCounter {
     int64_t samples_ = 0;
     int64_t units_ = 0;
     int sampleRate_ = 0;
-    bool locked_ = false;  // MLP/TrueHD: walking unit by unit from a major sync
+    bool locked_ = false;      // MLP/TrueHD: walking unit by unit from a major sync
+    int64_t unitSamples_ = 0;  // MLP/TrueHD: samples per unit, as the last major sync says
 };
 
 // The duration of a stream file, read in large pieces. Throws FileError when it cannot be

@@ -6,7 +6,7 @@
 
 #include "engine/part_scan.h"
 #include "export/feature_description.h"
-#include "export/lpcm_format.h"
+#include "reports/lpcm_format.h"
 
 namespace morvale {
 

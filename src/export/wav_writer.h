@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "export/lpcm_format.h"
 #include "platform/file.h"
+#include "reports/lpcm_format.h"
 
 namespace morvale {
 

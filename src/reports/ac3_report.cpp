@@ -1,147 +1,73 @@
 #include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 
+#include "reports/audio_headers.h"
 #include "reports/reports.h"
 
-// The first syncframe of a Dolby Digital Plus sub-stream. A/52 and its Annex E share the
-// syncword and put bsid at the same place (byte 4 after the syncword), so the same five
-// bytes are read for both and bsid decides how they are read.
+// The first syncframe of a Dolby Digital Plus sub-stream, A/52 or its Annex E by bsid. A
+// frame whose rates the header does not give is shown and the search goes on.
 
 namespace morvale {
 namespace {
 
-constexpr uint16_t kSyncword = 0x0B77;
-constexpr int kHeaderBytes = 5;
-
-// fscod -> sampling rate (3: a reduced rate, given in fscod2 by Annex E).
-constexpr std::array<int32_t, 4> kSampleRates = {48000, 44100, 32000, 0};
-// frmsizecod / 2 -> nominal bit rate.
-constexpr std::array<int32_t, 19> kBitRates = {
-    32000,  40000,  48000,  56000,  64000,  80000,  96000,  112000, 128000, 160000,
-    192000, 224000, 256000, 320000, 384000, 448000, 512000, 576000, 640000};
-
-// Annex E numblkscod -> audio blocks per syncframe.
-constexpr std::array<int32_t, 4> kBlocksPerFrame = {1, 2, 3, 6};
+constexpr size_t kHeaderBytes = 7;  // the syncword and five bytes
 // acmod -> channel arrangement (front/rear).
 constexpr std::array<std::string_view, 8> kModeTexts = {"1+1", "1/0", "2/0", "3/0",
                                                         "2/1", "3/1", "2/2", "3/2"};
 
-// bsid 11-16 is Annex E; everything else (9 and 10 being the reduced-rate variants of
-// A/52) is read as a plain A/52 frame.
-bool isEnhancedBsid(int bsid) {
-    return bsid >= 11 && bsid <= 16;
+std::string ratesLine(int32_t bitRate, int32_t sampleRate) {
+    return "   bitrate = " + std::to_string(bitRate) +
+           ", sampling rate = " + std::to_string(sampleRate);
 }
 
-class Ac3HeaderReader {
-  public:
-    Ac3HeaderReader(int slot, MessageLog& log) : slot_(slot), log_(log) {}
+std::string modeLine(const DolbyAudioHeader& h) {
+    return "   mode = " + std::string(kModeTexts[h.acmod]) + ", bsid = " + std::to_string(h.bsid);
+}
 
-    void read(uint8_t byte) {
-        shift_ = (shift_ << 8) | byte;
-        // While a header is being read its bytes are fields, even when two of them happen
-        // to look like a syncword (A/52 has no emulation prevention).
-        if (countdown_ != 0) {
-            --countdown_;
-            takeField(byte);
-            return;
-        }
-        if ((shift_ & 0xFFFF) == kSyncword && !headerTaken_) {
-            countdown_ = kHeaderBytes;
-            headerTaken_ = true;
-        }
-    }
+// Annex E as the log has always shown it: fscod2 (fscod 3) read as numblkscod, the bit rate
+// as at 48 kHz (bits per frame times 187.5 frames per second over the blocks) or, for fscod
+// 3, the A/52 table's rate of the bits where frmsizecod would be, and no rate for fscod 3.
+// Whether the frame ends the report.
+bool reportEnhanced(const DolbyAudioHeader& h, const std::string& stream, MessageLog& log) {
+    const bool reduced = h.fscod == 3;
+    const size_t tableIndex = (size_t{h.numblkscod} << 3) | h.acmod;
+    const int32_t bitRate = !reduced ? static_cast<int32_t>(h.frameBytes) * 1500 / h.blocks
+                            : tableIndex < kAc3BitRates.size() ? kAc3BitRates[tableIndex]
+                                                               : 0;
+    log.log(stream + " is Dolby Digital Plus");
+    log.log("   frame size = " + std::to_string(h.frameBytes) +
+            ", number of blocks per frame = " + std::to_string(kEac3BlocksPerFrame[h.numblkscod]));
+    log.log(ratesLine(bitRate, reduced ? 0 : h.sampleRate));
+    log.log(modeLine(h) + ", lfe on =" + std::to_string(h.lfe ? 1 : 0));
+    return !reduced;
+}
 
-  private:
-    // Byte n after the syncword arrives with the countdown at 5 - n.
-    void takeField(uint8_t byte) {
-        switch (countdown_) {
-            case 4:
-                frameSize_ = (byte & 0x07) << 8;
-                break;
-            case 3:
-                frameSize_ |= byte;
-                break;
-            case 2:
-                takeRatesAndMode(byte);
-                break;
-            case 1:
-                bsid_ = byte >> 3;
-                bsmod_ = byte & 0x07;
-                break;
-            case 0:
-                if (isEnhancedBsid(bsid_)) {
-                    reportEnhanced();
-                } else {
-                    acmod_ = byte >> 5;
-                    reportPlain();
-                }
-                break;
-        }
-    }
-
-    void takeRatesAndMode(uint8_t byte) {
-        sampleRate_ = kSampleRates[byte >> 6];
-        // frmsizecod / 2 runs to 31 but the table ends at 18 (640 kbit/s); frame size codes
-        // beyond it are not A/52 rates, and such a frame reports a bit rate of 0.
-        const size_t rateIndex = (byte & 0x3F) >> 1;
-        bitRate_ = rateIndex < kBitRates.size() ? kBitRates[rateIndex] : 0;
-        blocks_ = kBlocksPerFrame[(byte >> 4) & 0x03];
-        acmod_ = (byte >> 1) & 0x07;
-        lfeon_ = byte & 0x01;
-    }
-
-    void reportEnhanced() {
-        if (sampleRate_ == 0) {
-            // fscod 3 (a reduced rate in fscod2): keep looking for a frame that says more.
-            headerTaken_ = false;
-        } else {
-            // Bits per frame times frames per second at 48 kHz (256 samples per block).
-            bitRate_ = (frameSize_ + 1) * 16 * (750 / blocks_) / 4;
-        }
-        log_.log("   Stream " + std::to_string(slot_) + " is Dolby Digital Plus");
-        log_.log("   frame size = " + std::to_string(2 * (frameSize_ + 1)) +
-                 ", number of blocks per frame = " + std::to_string(blocks_));
-        logRates();
-        log_.log("   mode = " + std::string(kModeTexts[acmod_]) +
-                 ", bsid = " + std::to_string(bsid_) + ", lfe on =" + std::to_string(lfeon_));
-    }
-
-    void reportPlain() {
-        if (sampleRate_ == 0 || bitRate_ == 0) headerTaken_ = false;
-        log_.log("   Stream " + std::to_string(slot_) + " is Dolby Digital");
-        logRates();
-        log_.log("   mode = " + std::string(kModeTexts[acmod_]) +
-                 ", bsid = " + std::to_string(bsid_) + ", bsmod =" + std::to_string(bsmod_));
-    }
-
-    void logRates() {
-        log_.log("   bitrate = " + std::to_string(bitRate_) +
-                 ", sampling rate = " + std::to_string(sampleRate_));
-    }
-
-    const int slot_;
-    MessageLog& log_;
-
-    uint32_t shift_ = 0;
-    bool headerTaken_ = false;
-    int countdown_ = 0;
-    int32_t frameSize_ = 0;  // frmsiz: words per frame minus one
-    int32_t sampleRate_ = 0;
-    int32_t bitRate_ = 0;
-    int32_t blocks_ = 0;
-    int acmod_ = 0;
-    int lfeon_ = 0;
-    int bsid_ = 0;
-    int bsmod_ = 0;
-};
+bool reportPlain(const DolbyAudioHeader& h, const std::string& stream, MessageLog& log) {
+    log.log(stream + " is Dolby Digital");
+    log.log(ratesLine(h.bitRate, h.sampleRate));
+    log.log(modeLine(h) + ", bsmod =" + std::to_string(h.bsmod));
+    return h.sampleRate != 0 && h.bitRate != 0;
+}
 
 }  // namespace
 
 void ReportAc3(std::span<const uint8_t> piece, int slot, MessageLog& log) {
-    Ac3HeaderReader reader(slot, log);
-    for (uint8_t byte : piece)
-        reader.read(byte);
+    const std::string stream = "   Stream " + std::to_string(slot);
+    const uint8_t* data = piece.data();
+    for (size_t from = 0; from + 1 < piece.size();) {
+        const void* hit = std::memchr(data + from, 0x0B, piece.size() - 1 - from);
+        if (hit == nullptr) return;
+        const size_t at = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
+        from = at + 1;
+        if (data[at + 1] != 0x77) continue;
+        const DolbyAudioHeader h = readDolbyAudioHeader(piece.subspan(at));
+        if (!h.whole()) return;
+        if (h.enhanced ? reportEnhanced(h, stream, log) : reportPlain(h, stream, log)) return;
+        // The header's bytes are fields, but its last one may begin the next syncword.
+        from = at + kHeaderBytes - 1;
+    }
 }
 
 }  // namespace morvale

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -6,166 +5,89 @@
 #include "reports/picture_start_codes.h"
 #include "reports/report_text.h"
 #include "reports/reports.h"
+#include "reports/video_headers.h"
 
-// The first sequence_header of ISO/IEC 13818-2 and its sequence_extension, read as the bytes
-// pass through a four-byte shift register (byte k after a start code is the newest byte of
-// the register when it arrives).
+// The first sequence_header of ISO/IEC 13818-2 and its sequence_extension, the pictures
+// before it, pictures of an illegal type, and the first video timestamp.
 
 namespace morvale {
 namespace {
 
-constexpr uint32_t kSequenceHeaderCode = 0x000001B3;
-constexpr uint32_t kExtensionStartCode = 0x000001B5;
-
-constexpr int kSequenceBytes = 7;  // up to the last bits of bit_rate_value
-constexpr int kPictureBytes = 2;   // up to picture_coding_type
-constexpr int kPictureExtensionBytes = 5;
-constexpr int kTimestampPictures = 2;
-
-constexpr uint32_t kSequenceExtensionId = 1;
+constexpr uint8_t kPictureStartCode = kMpeg2PictureStartCode & 0xFF;
+constexpr uint8_t kSequenceHeaderCode = 0xB3;
+constexpr uint8_t kExtensionStartCode = 0xB5;
 constexpr uint32_t kPictureCodingExtensionId = 8;
-
+constexpr size_t kPictureCodingTypeByte = 1;        // after 10 bits of temporal_reference
+constexpr size_t kPictureCodingExtensionBytes = 5;  // its 34 bits
+constexpr int kTimestampPictures = 2;
+constexpr uint32_t kBitRateUnit = 400;  // bit/s per unit of bit_rate_value
 // picture_coding_type 1-3 are I, P and B; 4 (D pictures) belongs to MPEG-1 only.
 constexpr uint32_t kLastPictureType = 3;
-constexpr uint32_t kBitRateUnit = 400;
 
-// aspect_ratio_information -> line.
-constexpr std::array<std::string_view, 16> kAspectLines = {
-    "   Aspect ratio = forbidden", "   Aspect ratio = square samples", "   Aspect ratio = 4:3",
-    "   Aspect ratio = 16:9",      "   Aspect ratio = 2.21:1",         "   Aspect ratio = reserved",
-    "   Aspect ratio = reserved",  "   Aspect ratio = reserved",       "   Aspect ratio = reserved",
-    "   Aspect ratio = reserved",  "   Aspect ratio = reserved",       "   Aspect ratio = reserved",
-    "   Aspect ratio = reserved",  "   Aspect ratio = reserved",       "   Aspect ratio = reserved",
-    "   Aspect ratio = reserved",
-};
-// frame_rate_code -> line.
-constexpr std::array<std::string_view, 16> kFrameRateLines = {
-    "   Frame rate = forbidden", "   Frame rate = 23.976",   "   Frame rate = 24",
-    "   Frame rate = 25",        "   Frame rate = 29.97",    "   Frame rate = 30",
-    "   Frame rate = 50",        "   Frame rate = 59.94",    "   Frame rate = 60",
-    "   Frame rate = reserved",  "   Frame rate = reserved", "   Frame rate = reserved",
-    "   Frame rate = reserved",  "   Frame rate = reserved", "   Frame rate = reserved",
-    "   Frame rate = reserved",
-};
+// aspect_ratio_information and frame_rate_code -> text; the codes after these are reserved.
+constexpr std::array<std::string_view, 5> kAspectTexts = {"forbidden", "square samples", "4:3",
+                                                          "16:9", "2.21:1"};
+constexpr std::array<std::string_view, 9> kFrameRateTexts = {
+    "forbidden", "23.976", "24", "25", "29.97", "30", "50", "59.94", "60"};
 
-class Mpeg2SequenceReader {
-  public:
-    Mpeg2SequenceReader(uint32_t pts, MessageLog& log) : pts_(pts), log_(log) {}
+template <size_t N>
+std::string codeText(const std::array<std::string_view, N>& texts, uint8_t code) {
+    return std::string(code < N ? texts[code] : "reserved");
+}
 
-    void read(uint8_t byte) {
-        shift_ = (shift_ << 8) | byte;
-        if (shift_ == kMpeg2PictureStartCode) {
-            pictureCountdown_ = kPictureBytes;
-        } else if (shift_ == kSequenceHeaderCode) {
-            onSequenceHeader();
-        } else if (sequenceCountdown_ != 0) {
-            --sequenceCountdown_;
-            if (!reportDone_) readSequenceByte();
-        } else if (pictureCountdown_ != 0) {
-            if (--pictureCountdown_ == 0) checkPictureType();
-        } else if (shift_ == kExtensionStartCode) {
-            extensionCountdown_ = 1;
-        } else if (extensionCountdown_ != 0) {
-            extensionCountdown_ = 0;
-            onExtension(byte >> 4);
-        } else if (pictureExtensionCountdown_ != 0) {
-            if (--pictureExtensionCountdown_ == 1) onPictureExtensionRead();
-        } else if (sequenceExtensionCountdown_ != 0) {
-            sequenceExtensionCountdown_ = 0;
-            if (!reportDone_) {
-                log_.log("   Progressive Sequence = " + std::to_string((byte >> 3) & 0x01));
-                reportDone_ = true;
-            }
-        }
+// The header's own lines.
+void reportSequenceHeader(const MpegVideoSequence& s, MessageLog& log) {
+    if (s.has(MpegSequencePart::Size)) {
+        log.log("   size = " + std::to_string(s.width) + "x" + std::to_string(s.height));
     }
-
-  private:
-    // The byte that arrived n bytes before the newest one (n = 0..3).
-    uint32_t byteAgo(int n) const { return (shift_ >> (8 * n)) & 0xFF; }
-
-    void onSequenceHeader() {
-        sequenceCountdown_ = kSequenceBytes;
-        if (!sequenceSeen_) {
-            log_.log("   Sequence Header found");
-            log_.log("   " + std::to_string(picturesBeforeSequence_) +
-                     " frames before first Sequence Header");
-            sequenceSeen_ = true;
-            timestampCountdown_ = kTimestampPictures;
-        }
-        picturesBeforeSequence_ = 0;
+    if (s.has(MpegSequencePart::Rates)) {
+        log.log("   Aspect ratio = " + codeText(kAspectTexts, s.aspectRatio));
+        log.log("   Frame rate = " + codeText(kFrameRateTexts, s.frameRateCode));
     }
-
-    // Bytes 1-7, with the countdown at 7 - k after byte k.
-    void readSequenceByte() {
-        switch (sequenceCountdown_) {
-            case 4: {
-                const uint32_t width = (byteAgo(2) << 4) | (byteAgo(1) >> 4);
-                const uint32_t height = ((byteAgo(1) & 0x0F) << 8) | byteAgo(0);
-                log_.log("   size = " + std::to_string(width) + "x" + std::to_string(height));
-                break;
-            }
-            case 3:
-                log_.log(kAspectLines[byteAgo(0) >> 4]);
-                log_.log(kFrameRateLines[byteAgo(0) & 0x0F]);
-                break;
-            case 0: {
-                const uint32_t bitRateValue =
-                    (byteAgo(2) << 10) | (byteAgo(1) << 2) | (byteAgo(0) >> 6);
-                log_.log("  Sequence header bitrate = " +
-                         std::to_string(bitRateValue * kBitRateUnit) + " bps");
-                break;
-            }
-        }
+    if (s.whole()) {
+        log.log("  Sequence header bitrate = " + std::to_string(s.bitRateValue * kBitRateUnit) +
+                " bps");
     }
-
-    void checkPictureType() {
-        const uint32_t type = (byteAgo(0) >> 3) & 0x07;
-        if (type == 0 || type > kLastPictureType) {
-            log_.log("   illegal picture_coding_type = " + std::to_string(type));
-        }
-    }
-
-    void onExtension(uint32_t identifier) {
-        if (identifier == kPictureCodingExtensionId) {
-            if (sequenceSeen_) pictureExtensionCountdown_ = kPictureExtensionBytes;
-            ++picturesBeforeSequence_;
-        } else if (identifier == kSequenceExtensionId) {
-            sequenceExtensionCountdown_ = 1;
-        }
-    }
-
-    // The timestamp line waits for the second picture after the first sequence header.
-    void onPictureExtensionRead() {
-        if (timestampCountdown_ == 0) return;
-        if (timestampCountdown_ == kTimestampPictures) savedTimestamp_ = pts_;
-        if (--timestampCountdown_ == 0) {
-            log_.log("   First Video PTS = " + hexText(std::min(savedTimestamp_, pts_), 8));
-        }
-    }
-
-    const uint32_t pts_;
-    MessageLog& log_;
-
-    uint32_t shift_ = 0;
-    uint32_t picturesBeforeSequence_ = 0;
-    bool sequenceSeen_ = false;
-    bool reportDone_ = false;
-    int sequenceCountdown_ = 0;
-    int pictureCountdown_ = 0;
-    int extensionCountdown_ = 0;
-    int pictureExtensionCountdown_ = 0;
-    int sequenceExtensionCountdown_ = 0;
-    int timestampCountdown_ = 0;
-    uint32_t savedTimestamp_ = 0;
-};
+}
 
 }  // namespace
 
-void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, uint32_t /*dts*/,
-                      MessageLog& log) {
-    Mpeg2SequenceReader reader(pts, log);
-    for (uint8_t byte : piece)
-        reader.read(byte);
+// Sequence headers are shown until a sequence extension has been; the timestamp waits for
+// the second picture after the first header.
+void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, MessageLog& log) {
+    uint32_t picturesBeforeSequence = 0;
+    bool sequenceSeen = false, reportDone = false;
+    int timestampPictures = 0;
+    forEachStartCode(piece, [&](uint8_t code, std::span<const uint8_t> rest) {
+        if (code == kPictureStartCode && rest.size() > kPictureCodingTypeByte) {
+            const uint32_t type = (rest[kPictureCodingTypeByte] >> 3) & 0x07;
+            if (type == 0 || type > kLastPictureType) {
+                log.log("   illegal picture_coding_type = " + std::to_string(type));
+            }
+        } else if (code == kSequenceHeaderCode) {
+            if (!sequenceSeen) {
+                log.log("   Sequence Header found");
+                log.log("   " + std::to_string(picturesBeforeSequence) +
+                        " frames before first Sequence Header");
+                sequenceSeen = true;
+                timestampPictures = kTimestampPictures;
+            }
+            picturesBeforeSequence = 0;
+            if (!reportDone) reportSequenceHeader(readMpegVideoSequence(rest), log);
+        } else if (code == kExtensionStartCode && !rest.empty()) {
+            if (rest[0] >> 4 == kPictureCodingExtensionId) {
+                ++picturesBeforeSequence;
+                if (timestampPictures > 0 && rest.size() >= kPictureCodingExtensionBytes &&
+                    --timestampPictures == 0) {
+                    log.log("   First Video PTS = " + hexText(pts, 8));
+                }
+            } else if (const MpegSequenceExtension e = readMpegSequenceExtension(rest);
+                       !reportDone && e.whole()) {
+                log.log("   Progressive Sequence = " + std::to_string(e.progressive ? 1 : 0));
+                reportDone = true;
+            }
+        }
+    });
 }
 
 }  // namespace morvale

@@ -14,15 +14,16 @@ namespace morvale {
 // AC-3 / E-AC-3 (A/52 and its Annex E): the first syncframe's size, rates and mode.
 void ReportAc3(std::span<const uint8_t> piece, int slot, MessageLog& log);
 
-// VC-1 advanced profile (SMPTE 421M): the sequence header. The frame rate is written with
-// the given decimal separator.
-void ReportVc1(std::span<const uint8_t> piece, uint32_t dts, uint64_t pts, char decimalSeparator,
+// VC-1 advanced profile (SMPTE 421M): the sequence header and the piece's timestamp. The
+// frame rate is written with the given decimal separator.
+void ReportVc1(std::span<const uint8_t> piece, uint64_t pts, char decimalSeparator,
                MessageLog& log);
 
-// MPEG-2 video (ISO/IEC 13818-2): the sequence header and its extension.
-void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, uint32_t dts, MessageLog& log);
+// MPEG-2 video (ISO/IEC 13818-2): the sequence header, its extension and the piece's
+// timestamp.
+void ReportMpeg2Video(std::span<const uint8_t> piece, uint32_t pts, MessageLog& log);
 
 // H.264 (ISO/IEC 14496-10): profiles and levels, access units before the first I picture.
-void ReportH264(std::span<const uint8_t> piece, uint32_t pts, uint32_t dts, MessageLog& log);
+void ReportH264(std::span<const uint8_t> piece, MessageLog& log);
 
 }  // namespace morvale

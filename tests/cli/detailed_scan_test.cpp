@@ -85,9 +85,9 @@ TEST(DetailedScanTest, ReportLinesFollowTheirFirstTimestamp) {
 
     // What each report says of the same first pieces.
     LineLog vc1Report, eac3Report, mpeg2Report;
-    ReportVc1(vc1, 0x1F000, 0x20000, '.', vc1Report);
+    ReportVc1(vc1, 0x20000, '.', vc1Report);
     ReportAc3(eac3, 0, eac3Report);
-    ReportMpeg2Video(mpeg2, 0x21000, 0x20800, mpeg2Report);
+    ReportMpeg2Video(mpeg2, 0x21000, mpeg2Report);
     for (const Lines* report : {&vc1Report.lines, &eac3Report.lines, &mpeg2Report.lines})
         ASSERT_GE(report->size(), 3u);
 

@@ -44,9 +44,9 @@ class PieceRecorder : public PieceHandler {
 inline const ReportSet kSilentReports = [] {
     ReportSet set;
     set.ac3 = [](std::span<const uint8_t>, int, MessageLog&) {};
-    set.vc1 = [](std::span<const uint8_t>, uint32_t, uint64_t, char, MessageLog&) {};
-    set.mpeg2Video = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};
-    set.h264 = [](std::span<const uint8_t>, uint32_t, uint32_t, MessageLog&) {};
+    set.vc1 = [](std::span<const uint8_t>, uint64_t, char, MessageLog&) {};
+    set.mpeg2Video = [](std::span<const uint8_t>, uint32_t, MessageLog&) {};
+    set.h264 = [](std::span<const uint8_t>, MessageLog&) {};
     return set;
 }();
 

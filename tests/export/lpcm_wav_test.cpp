@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "export/lpcm_format.h"
+#include "reports/lpcm_format.h"
 #include "export/wav_writer.h"
 #include "support/matroska_peers.h"
 #include "support/peer_tools.h"

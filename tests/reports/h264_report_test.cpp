@@ -42,7 +42,7 @@ const std::vector<uint8_t> kSlice = {0x00, 0x00, 0x01, 0x41, 0x9A, 0x21, 0x6C, 0
 
 ReportCall h264() {
     return [](std::span<const uint8_t> piece, MessageLog& log) {
-        ReportH264(piece, 0x33333333, 0x44444444, log);
+        ReportH264(piece, log);
     };
 }
 

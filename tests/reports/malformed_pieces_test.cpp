@@ -28,16 +28,16 @@ std::vector<NamedReport> allReports() {
          {{0x0B, 0x77}}},
         {"VC-1",
          [](std::span<const uint8_t> p, MessageLog& log) {
-             ReportVc1(p, 0, 0xFFFFFFFFFFFFFFFF, ',', log);
+             ReportVc1(p, 0xFFFFFFFFFFFFFFFF, ',', log);
          },
          {{0x00, 0x00, 0x01, 0x0F}, {0x00, 0x00, 0x01, 0x0D}}},
         {"MPEG-2",
          [](std::span<const uint8_t> p, MessageLog& log) {
-             ReportMpeg2Video(p, 0xFFFFFFFF, 0, log);
+             ReportMpeg2Video(p, 0xFFFFFFFF, log);
          },
          {{0x00, 0x00, 0x01, 0xB3}, {0x00, 0x00, 0x01, 0x00}, {0x00, 0x00, 0x01, 0xB5}}},
         {"H.264",
-         [](std::span<const uint8_t> p, MessageLog& log) { ReportH264(p, 0, 0, log); },
+         [](std::span<const uint8_t> p, MessageLog& log) { ReportH264(p, log); },
          {{0x00, 0x00, 0x01, 0x09}, {0x00, 0x00, 0x01, 0x67}, {0x00, 0x00, 0x01, 0x27}}},
     };
 }
@@ -114,7 +114,7 @@ TEST(MalformedPiecesTest, AllOnesHeadersGiveReservedValues) {
     std::vector<uint8_t> vc1 = {0x00, 0x00, 0x01, 0x0F};
     vc1.resize(4 + 15, 0xFF);
     log.lines.clear();
-    ReportVc1(vc1, 0, 0, '.', log);
+    ReportVc1(vc1, 0, '.', log);
     // ASPECT_RATIO 15 and FRAMERATEIND 1 with the largest exponent, two bytes later.
     EXPECT_EQ(log.lines,
               (Lines{"   Sequence Header found", "   0 frames before first I-frame",
@@ -126,7 +126,7 @@ TEST(MalformedPiecesTest, AllOnesHeadersGiveReservedValues) {
     std::vector<uint8_t> mpeg2 = {0x00, 0x00, 0x01, 0xB3};
     mpeg2.resize(4 + 7, 0xFF);
     log.lines.clear();
-    ReportMpeg2Video(mpeg2, 0, 0, log);
+    ReportMpeg2Video(mpeg2, 0, log);
     EXPECT_EQ(log.lines,
               (Lines{"   Sequence Header found", "   0 frames before first Sequence Header",
                      "   size = 4095x4095", "   Aspect ratio = reserved",

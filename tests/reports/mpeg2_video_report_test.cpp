@@ -75,7 +75,7 @@ std::vector<uint8_t> picture(int codingType, int temporalReference = 0) {
 
 ReportCall mpeg2(uint32_t pts = kPts) {
     return [=](std::span<const uint8_t> piece, MessageLog& log) {
-        ReportMpeg2Video(piece, pts, 0x22222222, log);
+        ReportMpeg2Video(piece, pts, log);
     };
 }
 

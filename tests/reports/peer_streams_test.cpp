@@ -130,7 +130,7 @@ TEST_F(PeerStreamsTest, Mpeg2VideoFromTheEncoder) {
                           "-show_entries stream=width,height,display_aspect_ratio,field_order");
         const Lines lines =
             runReport([](std::span<const uint8_t> piece,
-                         MessageLog& log) { ReportMpeg2Video(piece, 0x0001E3C5, 0, log); },
+                         MessageLog& log) { ReportMpeg2Video(piece, 0x0001E3C5, log); },
                       head(stream));
         EXPECT_EQ(lines,
                   (Lines{"   Sequence Header found", "   0 frames before first Sequence Header",
@@ -165,7 +165,7 @@ TEST_F(PeerStreamsTest, H264FromTheEncoder) {
         std::string profile = info["profile"];
         if (profile.starts_with("Constrained ")) profile.erase(0, 12);
         const Lines lines = runReport(
-            [](std::span<const uint8_t> piece, MessageLog& log) { ReportH264(piece, 0, 0, log); },
+            [](std::span<const uint8_t> piece, MessageLog& log) { ReportH264(piece, log); },
             head(stream));
         EXPECT_EQ(lines, (Lines{"   0 frames before first I-frame", "   " + profile + " Profile",
                                 c.levelLine}));

@@ -15,7 +15,7 @@ const std::vector<uint8_t> kFrame = {0x00, 0x00, 0x01, 0x0D, 0x3B, 0x5C, 0xA1, 0
 
 ReportCall vc1(char separator = '.', uint64_t pts = kPts) {
     return [=](std::span<const uint8_t> piece, MessageLog& log) {
-        ReportVc1(piece, 0x11111111, pts, separator, log);
+        ReportVc1(piece, pts, separator, log);
     };
 }
 

@@ -1,4 +1,4 @@
-#include "export/lpcm_format.h"
+#include "reports/lpcm_format.h"
 
 namespace morvale {
 
