@@ -31,18 +31,18 @@ uint16_t pixels(BitReader& r, int bits, int scale) {
     return static_cast<uint16_t>(scale * (r.bits(bits) + 1));
 }
 
-// Both forms are read as the 16 bits after FRAMERATEIND, FRAMERATENR and FRAMERATEDR being
-// the first 12: the log has always shown the rate two bytes after the FRAMERATE_FLAG byte.
+// FRAMERATEIND, then FRAMERATEEXP (16 bits) or FRAMERATENR (8) and FRAMERATEDR (4). A header
+// that ends right after FRAMERATEDR and COLOR_FORMAT_FLAG and HRD_PARAM_FLAG (the usual
+// HD DVD header, 12 bytes) still has its rate.
 Vc1FrameRate readVc1FrameRate(BitReader& r) {
     Vc1FrameRate rate;
     rate.explicitRate = r.flag();
-    const uint32_t bits = r.bits(16);
     if (rate.explicitRate) {
-        rate.exponent = static_cast<uint16_t>(bits);
+        rate.exponent = static_cast<uint16_t>(r.bits(16));
         return rate;
     }
-    rate.numeratorCode = static_cast<uint8_t>(bits >> 8);
-    rate.denominatorCode = static_cast<uint8_t>((bits >> 4) & 0x0F);
+    rate.numeratorCode = static_cast<uint8_t>(r.bits(8));
+    rate.denominatorCode = static_cast<uint8_t>(r.bits(4));
     if (rate.numeratorCode < kVc1RateNumerators.size()) {
         rate.numerator = kVc1RateNumerators[rate.numeratorCode];
     }
@@ -69,7 +69,17 @@ void readVc1Display(BitReader& r, Vc1SequenceHeader& h) {
     }
     const bool rateFlag = r.flag();
     const Vc1FrameRate rate = rateFlag ? readVc1FrameRate(r) : Vc1FrameRate{};
-    if (!h.reached(r, Vc1SequencePart::Whole) || !rateFlag) return;
+    // The log has always shown a rate of the code form once the four bits after FRAMERATEDR
+    // were read too; a header that ends before them (the usual 12-byte header of HD DVD ends
+    // two bits after FRAMERATEDR) has its rate all the same.
+    const bool rateRead = !r.overrun();
+    if (rateFlag && !rate.explicitRate) r.skip(4);
+    if (rateRead && r.overrun() && !r.cut()) {
+        h.read = Vc1SequencePart::Whole;
+    } else if (!h.reached(r, Vc1SequencePart::Whole)) {
+        return;
+    }
+    if (!rateFlag) return;
     h.frameRate = rate;
     if (h.profile != kVc1AdvancedProfile) return;
     if (rate.explicitRate) h.framePeriod = FramePeriod{32, rate.exponent + 1u};

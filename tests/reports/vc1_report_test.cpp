@@ -68,6 +68,16 @@ TEST(Vc1ReportTest, TypicalPieceReportsEachFieldOnceItsBytesAreRead) {
     expectLinesAtEveryCut(vc1(), piece, expected);
 }
 
+// A header without stuffing, whose last field (HRD_PARAM_FLAG) ends its twelfth byte right
+// before the entry point's start code, as HD DVD encoders write it: the rate is shown.
+TEST(Vc1ReportTest, AHeaderEndingAtItsLastFieldShowsItsFrameRate) {
+    const std::vector<uint8_t> stuffed = sequenceHeader({});
+    ASSERT_EQ(stuffed.back(), 0x80);  // the stuffing byte
+    const std::vector<uint8_t> header(stuffed.begin(), stuffed.end() - 1);
+    EXPECT_EQ(run(concat({header, kEntryPoint, kFrame, kFrame})),
+              run(concat({stuffed, kEntryPoint, kFrame, kFrame})));
+}
+
 TEST(Vc1ReportTest, FrameRateFromNumeratorAndDenominatorCodes) {
     struct Case {
         int nr, dr;
