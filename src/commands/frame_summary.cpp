@@ -25,7 +25,7 @@ void RunningTimes::addPart(const PartScan& part) {
             continue;
         }
         const StreamTimes& times = stream->times;
-        const FramePeriod period = stream->framePeriod.value_or(kFilmFramePeriod);
+        const FramePeriod period = stream->playPeriod();
         timed_[slot] = true;
         timedSeconds_[slot] +=
             static_cast<long double>(times.latest - times.earliest) / kPtsPerSecond +

@@ -4,8 +4,8 @@
 #include <optional>
 #include <vector>
 
-#include "engine/frame_period.h"
 #include "engine/slot_table.h"
+#include "engine/stream_headers.h"
 #include "engine/stream_kinds.h"
 #include "engine/stream_times.h"
 
@@ -25,14 +25,17 @@ struct ScannedStream {
     int slot = 0;                      // the identifier's distance from the row's first id
     StreamTimes times;                 // the PTS of its packets' own headers
     int64_t payloadBytes = 0;
-    // Video: the picture start codes counted (slot owners, when pictures are counted), and the
-    // frame period its sequence header gave.
+    // Video: the picture start codes counted (slot owners, when pictures are counted).
     int64_t pictures = 0;
-    std::optional<FramePeriod> framePeriod;
+    // What its first header says (its frame period and size, or its rate and channels).
+    StreamFacts facts;
     // LPCM: the format bytes of its first packet.
     std::optional<LpcmHeaderBytes> lpcmHeader;
 
     SlotKind slotKind() const { return kind->slotKind; }
+    // How long one picture is shown: the frame period of the sequence header, or film's when
+    // it gives none. A stream plays from its earliest picture to one period after its latest.
+    FramePeriod playPeriod() const { return facts.framePeriod.value_or(kFilmFramePeriod); }
 };
 
 // What one run of the engine over one file found.

@@ -50,11 +50,9 @@ void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
     if (stream == nullptr) return;
     if (piece.firstOfPacket) takePacket(s, *stream);
     stream->payloadBytes += static_cast<int64_t>(piece.bytes.size());
+    findHeader(*stream, piece.bytes);
     if (!ownsSlot(s)) return;
-    if (s.packetTarget == PacketTarget::TargetVideo) {
-        findFramePeriod(s, *stream, piece.bytes);
-        countPictures(s, *stream, piece.bytes);
-    }
+    if (s.packetTarget == PacketTarget::TargetVideo) countPictures(s, *stream, piece.bytes);
     if (options_.mode == EngineMode::Scan) {
         if (s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
         if (s.packetTarget == PacketTarget::TargetVideo) firstVideoPiece(s, piece.bytes);
@@ -74,6 +72,7 @@ ScannedStream* PayloadHandler::recordOf(const ParserState& s) {
         const StreamKind* kind = streamKindOf(*carrier, id);
         if (kind == nullptr) return nullptr;
         index = static_cast<int16_t>(scan_.streams.size());
+        headerFinders_.emplace_back();
         ScannedStream& stream = scan_.streams.emplace_back();
         stream.id = {*carrier, id};
         stream.kind = kind;
@@ -109,12 +108,11 @@ void PayloadHandler::takePacket(const ParserState& s, ScannedStream& stream) {
 }
 
 // Only while the search goes on: it gives up after the first MiB of the stream.
-void PayloadHandler::findFramePeriod(const ParserState& s, ScannedStream& stream,
-                                     std::span<const uint8_t> bytes) {
-    FramePeriodFinder& finder = periodFinders_[s.videoSlot];
+void PayloadHandler::findHeader(ScannedStream& stream, std::span<const uint8_t> bytes) {
+    HeaderFinder& finder = headerFinders_[static_cast<size_t>(&stream - scan_.streams.data())];
     if (finder.done()) return;
-    finder.look(bytes, s.videoKind);
-    if (finder.done()) stream.framePeriod = finder.period();
+    finder.look(bytes, stream.kind->format);
+    if (finder.done()) stream.facts = finder.facts();
 }
 
 // A Demux counts the pictures of the slots it writes.

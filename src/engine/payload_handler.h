@@ -3,9 +3,10 @@
 #include <array>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/engine_host.h"
-#include "engine/frame_period.h"
+#include "engine/stream_headers.h"
 #include "engine/part_scan.h"
 #include "engine/stream_parser.h"
 #include "platform/file.h"
@@ -59,8 +60,7 @@ class PayloadHandler final : public PieceHandler {
     ScannedStream* recordOf(const ParserState& s);
     bool ownsSlot(const ParserState& s) const;
     void takePacket(const ParserState& s, ScannedStream& stream);
-    void findFramePeriod(const ParserState& s, ScannedStream& stream,
-                         std::span<const uint8_t> bytes);
+    void findHeader(ScannedStream& stream, std::span<const uint8_t> bytes);
     void countPictures(const ParserState& s, ScannedStream& stream,
                        std::span<const uint8_t> bytes);
     void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
@@ -79,10 +79,11 @@ class PayloadHandler final : public PieceHandler {
     std::array<std::array<int16_t, 256>, 3> records_;
     std::array<bool, kAudioSlots> audioPtsReported_{};
     std::array<bool, kVideoSlots> videoPtsReported_{};
+    // Per stream record: the search for its first header.
+    std::vector<HeaderFinder> headerFinders_;
     // Per video slot: the last bytes of its payload so far, so that a start code split
-    // between two pieces is counted once; and the search for its frame period.
+    // between two pieces is counted once.
     std::array<uint32_t, kVideoSlots> pictureRegisters_{};
-    std::array<FramePeriodFinder, kVideoSlots> periodFinders_{};
 };
 
 // A subpicture record header: "SP", the time relative to the time base as 32 bits

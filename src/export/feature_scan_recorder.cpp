@@ -17,18 +17,12 @@ std::string codecName(const StreamKind& row) {
 }  // namespace
 
 // How long a part of a video stream plays: its latest PTS less its earliest plus one frame
-// period, the one its sequence header gave, else the spacing of its pictures.
-int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures,
-                               const std::optional<FramePeriod>& given) {
+// period (ScannedStream::playPeriod).
+int64_t videoPartDurationTicks(const ScanPartTimes& part, FramePeriod period) {
     if (!part.firstPts || !part.lastPts) return 0;
     const int64_t span = ptsDifference(*part.lastPts, *part.firstPts);
-    if (given && given->denominator != 0) {
-        const int64_t numerator = int64_t{90000} * given->numerator;
-        return span + (numerator + given->denominator / 2) / given->denominator;
-    }
-    const int64_t period = pictures > 1 && span > 0 ? (span + (pictures - 1) / 2) / (pictures - 1)
-                                                    : kDefaultFramePeriodTicks;
-    return span + period;
+    const int64_t numerator = int64_t{kTicksPerSecond} * period.numerator;
+    return span + (numerator + period.denominator / 2) / period.denominator;
 }
 
 ScanStream& FeatureScanRecorder::streamFor(ScanStreamKind kind, int slot, int id) {
@@ -65,10 +59,7 @@ void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id,
     if (kind == ScanStreamKind::Video) {
         const int64_t pictures = scanned ? scanned->pictures : 0;
         stream.frameCount += pictures;
-        if (times.seen) {
-            part.durationTicks = videoPartDurationTicks(
-                part, pictures, scanned ? scanned->framePeriod : std::nullopt);
-        }
+        if (times.seen) part.durationTicks = videoPartDurationTicks(part, scanned->playPeriod());
     }
 }
 

@@ -36,11 +36,8 @@ class FeatureScanRecorder {
     LpcmLayout layout_ = LpcmLayout::Dvd;
 };
 
-// The video period when the part's timestamps and pictures give none: 1001/24000 s.
-inline constexpr int64_t kDefaultFramePeriodTicks = 3754;
-
 // How long a video stream's part plays: from its earliest to its latest presentation time
-// and one frame period more, the period being the spacing of its `pictures` over that span.
-int64_t videoPartDurationTicks(const ScanPartTimes& part, int64_t pictures);
+// and one frame period more.
+int64_t videoPartDurationTicks(const ScanPartTimes& part, FramePeriod period);
 
 }  // namespace morvale

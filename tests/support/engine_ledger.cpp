@@ -12,7 +12,7 @@ void EngineLedger::take(const PartScan& scan) {
     for (int slot = 0; slot < kVideoSlots; ++slot) {
         if (const ScannedStream* s = scan.owner(SlotKind::Video, slot)) {
             streamTimes.video[slot] = s->times;
-            framePeriods[slot] = s->framePeriod;
+            framePeriods[slot] = s->facts.framePeriod;
         }
         frameCounts[slot] += static_cast<int32_t>(scan.pictures(slot));
     }
