@@ -200,7 +200,7 @@ void runCut(Run& run, std::span<const uint8_t> source, const std::vector<size_t>
             EngineMode mode, const DemuxOutputs* outputs) {
     run.state.cancelRequested = false;
     PartScan scan;
-    const EngineOptions options = testing::optionsOf(run.host, mode, run.state.minFirstPts);
+    const EngineOptions options = testing::optionsOf(run.host, mode);
     const DemuxOutputs ticked = outputs ? testing::tickedOutputs(*outputs, run.host) : DemuxOutputs{};
     PayloadHandler payload(scan, run.host, options, outputs ? &ticked : nullptr, ReportSet{});
     StreamParser parser(scan.slotTable, run.host, options, payload);
@@ -215,7 +215,7 @@ void scanAndDemux(Run& run, OutputSet& outputs, const auto& engine) {
     run.host.lines.clear();
     run.state.frameCounts = {0, 0};
     outputs.begin();
-    const DemuxOutputs targets = outputs.outputs();
+    const DemuxOutputs targets = outputs.outputs(run.timeBase);
     engine(EngineMode::Demux, &targets);
     FUZZ_CHECK(run.host.lines.empty());  // a Demux announces nothing
     run.written = outputs.collect();

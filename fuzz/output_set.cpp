@@ -24,15 +24,20 @@ void OutputSet::begin() {
         channel.begin();
 }
 
-DemuxOutputs OutputSet::outputs() {
+DemuxOutputs OutputSet::outputs(uint32_t subpictureTimeBase) {
     DemuxOutputs outputs;
+    sinks_.clear();
     size_t k = 0;
-    for (OutputFile*& out : outputs.video)
-        out = &channels_[k++].file();
-    for (OutputFile*& out : outputs.audio)
-        out = &channels_[k++].file();
-    for (OutputFile*& out : outputs.subpicture)
-        out = &channels_[k++].file();
+    for (PayloadSink*& out : outputs.video)
+        out = sinks_.emplace_back(std::make_unique<ElementaryStreamSink>(channels_[k++].file())).get();
+    for (PayloadSink*& out : outputs.audio)
+        out = sinks_.emplace_back(std::make_unique<ElementaryStreamSink>(channels_[k++].file())).get();
+    for (PayloadSink*& out : outputs.subpicture) {
+        out = sinks_
+                  .emplace_back(std::make_unique<SubpictureRecordSink>(channels_[k++].file(),
+                                                                       subpictureTimeBase))
+                  .get();
+    }
     return outputs;
 }
 

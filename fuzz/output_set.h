@@ -34,12 +34,14 @@ class OutputSet {
     static constexpr size_t kCount = kVideoSlots + kAudioSlots + kSubpictureOutputSlots;
 
     void begin();
-    DemuxOutputs outputs();
+    // The outputs as a Demux makes them, subpicture records against the time base.
+    DemuxOutputs outputs(uint32_t subpictureTimeBase);
     // What each output took since begin(), in the order video, audio, subpicture.
     std::vector<Bytes> collect();
 
   private:
     std::array<OutputChannel, kCount> channels_;
+    std::vector<std::unique_ptr<PayloadSink>> sinks_;
 };
 
 }  // namespace morvale::fuzzing

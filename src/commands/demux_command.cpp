@@ -16,14 +16,17 @@ namespace {
 // was written) when the run ends, however it ends.
 class RunOutputs {
   public:
-    // Creates the output of every chosen box, in box order, replacing files of that name.
+    // Creates the output of every chosen box, in box order, replacing files of that name:
+    // elementary streams, and subpicture records against the last scan's time base.
     void create(const CommandSettings& settings, const std::string& outputBase,
-                CommandHost& host) {
+                uint32_t subpictureTimeBase, CommandHost& host) {
         files_.reserve(settings.chosen.size());
         for (const ChosenBox& box : settings.chosen) {
             const std::string name = demuxOutputName(settings, outputBase, box);
-            files_.push_back(std::make_unique<OutputFile>(OutputFile::create(name)));
-            slots_.at(box.kind, box.slot) = files_.back().get();
+            OutputFile& file =
+                *files_.emplace_back(std::make_unique<OutputFile>(OutputFile::create(name)));
+            sinks_.push_back(boxOutputSink(box.kind, file, subpictureTimeBase));
+            slots_.at(box.kind, box.slot) = sinks_.back().get();
             host.log("Creating " + name);
         }
     }
@@ -39,6 +42,7 @@ class RunOutputs {
 
   private:
     std::vector<std::unique_ptr<OutputFile>> files_;
+    std::vector<std::unique_ptr<PayloadSink>> sinks_;
     DemuxOutputs slots_;
 };
 
@@ -52,10 +56,11 @@ void demuxParts(Session& session, const CommandSettings& settings, CommandHost& 
     RunOutputs outputs;
     CommandEngineHost engineHost(host);
     const EngineOptions options{.mode = EngineMode::Demux,
-                                .countFrames = settings.options.countFrames,
-                                .subpictureTimeBase = session.lastScan.subpictureTimeBase};
+                                .countFrames = settings.options.countFrames};
+    const uint32_t timeBase = session.lastScan.subpictureTimeBase;
     runFeature(
-        host, settings, part, kDemuxPass, [&] { outputs.create(settings, outputBase, host); },
+        host, settings, part, kDemuxPass,
+        [&] { outputs.create(settings, outputBase, timeBase, host); },
         [&](SourceFile& source) {
             parts.push_back(
                 {source.path(), demux(engineHost, session.control, source, options, &outputs.slots())});

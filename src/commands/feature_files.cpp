@@ -32,6 +32,14 @@ std::string outputBaseOf(const CommandSettings& settings, const SecondPart& part
     return withTrailingSeparator(settings.outputFolder) + featureBaseName(settings, part);
 }
 
+std::unique_ptr<PayloadSink> boxOutputSink(SlotKind kind, OutputFile& file,
+                                           uint32_t subpictureTimeBase) {
+    if (kind == SlotKind::Subpicture) {
+        return std::make_unique<SubpictureRecordSink>(file, subpictureTimeBase);
+    }
+    return std::make_unique<ElementaryStreamSink>(file);
+}
+
 std::string fileSizeLine(int64_t bytes) {
     return "File size: " + std::to_string(bytes / kMegabyte) + " Mbytes.";
 }

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "commands/command_host.h"
 #include "commands/command_settings.h"
 #include "engine/part_scan.h"
+#include "engine/payload_sink.h"
 #include "platform/file.h"
 
 namespace morvale {
@@ -38,6 +40,11 @@ struct ScannedPart {
     std::string path;
     PartScan scan;
 };
+
+// What a box's output file takes: an elementary stream, or subpicture records against the
+// time base of the last scan.
+std::unique_ptr<PayloadSink> boxOutputSink(SlotKind kind, OutputFile& file,
+                                           uint32_t subpictureTimeBase);
 
 // "File size: <MiB> Mbytes."
 std::string fileSizeLine(int64_t bytes);

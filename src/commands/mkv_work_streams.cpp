@@ -57,18 +57,20 @@ void WorkStreams::demuxPart(Session& session, const CommandSettings& settings, E
                             SourceFile& source) {
     ++parts_;
     std::vector<std::unique_ptr<OutputFile>> files;
+    std::vector<std::unique_ptr<PayloadSink>> sinks;
     DemuxOutputs outputs;
     for (size_t b = 0; b < boxes_.size(); ++b) {
         const std::string path = layout_.stem + "." + boxes_[b].caption + ".part" +
                                  std::to_string(parts_) + "." + extensions_[b];
-        files.push_back(std::make_unique<OutputFile>(OutputFile::create(path)));
-        outputs.at(boxes_[b].kind, boxes_[b].slot) = files.back().get();
+        OutputFile& file =
+            *files.emplace_back(std::make_unique<OutputFile>(OutputFile::create(path)));
+        sinks.push_back(boxOutputSink(boxes_[b].kind, file, session.lastScan.subpictureTimeBase));
+        outputs.at(boxes_[b].kind, boxes_[b].slot) = sinks.back().get();
         files_[b].push_back(path);
     }
     const EngineOptions options{.mode = EngineMode::Demux,
                                 .countFrames = true,
-                                .details = settings.options.details,
-                                .subpictureTimeBase = session.lastScan.subpictureTimeBase};
+                                .details = settings.options.details};
     const PartScan scan = morvale::demux(host, session.control, source, options, &outputs);
     for (const auto& file : files)
         file->close();

@@ -6,15 +6,12 @@ namespace morvale {
 
 enum class EngineMode : uint8_t { Scan, Demux };
 
-// How a run of the engine goes: what it does, the options it reads, and the time base of
-// the subpicture records a Demux writes.
+// How a run of the engine goes: what it does and the options it reads.
 struct EngineOptions {
     EngineMode mode = EngineMode::Scan;
     bool countFrames = false;  // "Count frames"
     bool details = false;      // "Detailed info"
     bool fastCheck = false;    // "Fast EVO checking": a scan stops after kFastCheckLimit bytes
-    // The smallest first audio/video timestamp of the last scan.
-    uint32_t subpictureTimeBase = 0;
 };
 
 enum class VideoKind : uint8_t { VideoMpeg2 = 0, VideoH264 = 1, VideoVc1 = 2 };

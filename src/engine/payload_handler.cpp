@@ -25,19 +25,6 @@ std::optional<IdCarrier> carrierOf(const ParserState& s) {
 
 }  // namespace
 
-std::array<uint8_t, 10> subpictureRecordHeader(uint32_t relativeTime) {
-    return {'S',
-            'P',
-            static_cast<uint8_t>(relativeTime),
-            static_cast<uint8_t>(relativeTime >> 8),
-            static_cast<uint8_t>(relativeTime >> 16),
-            static_cast<uint8_t>(relativeTime >> 24),
-            0,
-            0,
-            0,
-            0};
-}
-
 PayloadHandler::PayloadHandler(PartScan& scan, EngineHost& host, const EngineOptions& options,
                                const DemuxOutputs* outputs, const ReportSet& reports)
     : scan_(scan), host_(host), options_(options), outputs_(outputs), reports_(reports) {
@@ -51,13 +38,13 @@ void PayloadHandler::onPiece(const ParserState& s, const Piece& piece) {
     if (piece.firstOfPacket) takePacket(s, *stream);
     stream->payloadBytes += static_cast<int64_t>(piece.bytes.size());
     findHeader(*stream, piece.bytes);
-    if (!ownsSlot(s)) return;
-    if (s.packetTarget == PacketTarget::TargetVideo) countPictures(s, *stream, piece.bytes);
+    const bool owner = ownsSlot(s);
+    if (owner && s.packetTarget == PacketTarget::TargetVideo) countPictures(s, *stream, piece.bytes);
     if (options_.mode == EngineMode::Scan) {
-        if (s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
-        if (s.packetTarget == PacketTarget::TargetVideo) firstVideoPiece(s, piece.bytes);
-    } else {
-        write(s, piece);
+        if (owner && s.packetTarget == PacketTarget::TargetAudio) firstAudioPiece(s, piece.bytes);
+        if (owner && s.packetTarget == PacketTarget::TargetVideo) firstVideoPiece(s, piece.bytes);
+    } else if (outputs_ != nullptr) {
+        write(s, *stream, piece);
     }
 }
 
@@ -120,7 +107,8 @@ void PayloadHandler::countPictures(const ParserState& s, ScannedStream& stream,
                                    std::span<const uint8_t> bytes) {
     if (!options_.countFrames) return;
     if (options_.mode == EngineMode::Demux &&
-        (outputs_ == nullptr || outputs_->video[s.videoSlot] == nullptr)) {
+        (outputs_ == nullptr ||
+         (outputs_->video[s.videoSlot] == nullptr && outputs_->of(stream.id) == nullptr))) {
         return;
     }
     stream.pictures += countPictureStartCodes(bytes, s.videoKind, pictureRegisters_[s.videoSlot]);
@@ -160,36 +148,19 @@ void PayloadHandler::firstVideoPiece(const ParserState& s, std::span<const uint8
     }
 }
 
-void PayloadHandler::write(const ParserState& s, const Piece& piece) {
-    if (outputs_ == nullptr) return;
-    OutputFile* out = nullptr;
-    switch (s.packetTarget) {
-        case PacketTarget::TargetVideo:
-            out = outputs_->video[s.videoSlot];
-            break;
-        case PacketTarget::TargetAudio:
-            out = outputs_->audio[s.audioSlot];
-            break;
-        case PacketTarget::TargetSubpicture:
-            writeSubpicture(s, piece);
-            return;
-        default:
-            break;
+// The stream's own output, and the output of its slot when it owns it (MPEG audio has no
+// slot; slots 16-31 have no box).
+void PayloadHandler::write(const ParserState& s, const ScannedStream& stream, const Piece& piece) {
+    const bool first = piece.firstOfPacket;
+    const std::optional<uint32_t> pts =
+        first && s.packetHasPts ? std::optional<uint32_t>(s.packetOwnPts) : std::nullopt;
+    if (PayloadSink* own = outputs_->of(stream.id)) own->take(piece.bytes, first, pts);
+    if (!stream.kind->hasSlot || stream.slot >= boxedSlots(stream.slotKind()) || !ownsSlot(s)) {
+        return;
     }
-    if (out != nullptr && !piece.bytes.empty()) out->write(piece.bytes.data(), piece.bytes.size());
-}
-
-// A record starts exactly where a subpicture packet's own header carried a PTS; the
-// payload of a packet without one continues the current record.
-void PayloadHandler::writeSubpicture(const ParserState& s, const Piece& piece) {
-    if (s.subpictureSlot >= kSubpictureOutputSlots) return;
-    OutputFile* out = outputs_->subpicture[s.subpictureSlot];
-    if (out == nullptr) return;
-    if (piece.firstOfPacket && s.packetHasPts) {
-        const auto header = subpictureRecordHeader(s.packetOwnPts - options_.subpictureTimeBase);
-        out->write(header.data(), header.size());
+    if (PayloadSink* boxed = outputs_->at(stream.slotKind(), stream.slot)) {
+        boxed->take(piece.bytes, first, pts);
     }
-    if (!piece.bytes.empty()) out->write(piece.bytes.data(), piece.bytes.size());
 }
 
 }  // namespace morvale

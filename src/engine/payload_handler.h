@@ -8,21 +8,25 @@
 #include "engine/engine_host.h"
 #include "engine/stream_headers.h"
 #include "engine/part_scan.h"
+#include "engine/payload_sink.h"
 #include "engine/stream_parser.h"
 #include "platform/file.h"
 #include "reports/reports.h"
 
 namespace morvale {
 
-// The outputs of a Demux, one per ticked slot; nullptr where the slot has none. The
-// command creates, owns and closes them; the engine only appends.
+// Where a run of the engine writes. The boxes' outputs: one per slot with a box, taking only
+// the stream that owns the slot; nullptr where the slot has none. And outputs by stream,
+// slot owner or not (MPEG audio too), by id space and identifier. The command creates, owns
+// and closes them; the engine only hands them the payload.
 struct DemuxOutputs {
-    std::array<OutputFile*, kVideoSlots> video{};
-    std::array<OutputFile*, kAudioSlots> audio{};
-    std::array<OutputFile*, kSubpictureOutputSlots> subpicture{};
+    std::array<PayloadSink*, kVideoSlots> video{};
+    std::array<PayloadSink*, kAudioSlots> audio{};
+    std::array<PayloadSink*, kSubpictureOutputSlots> subpicture{};
+    std::array<std::array<PayloadSink*, 256>, 3> streams{};
 
     // The output of a slot of a kind.
-    OutputFile*& at(SlotKind kind, int slot) {
+    PayloadSink*& at(SlotKind kind, int slot) {
         switch (kind) {
             case SlotKind::Video:
                 return video[slot];
@@ -33,6 +37,11 @@ struct DemuxOutputs {
         }
         return video[0];
     }
+    PayloadSink* at(SlotKind kind, int slot) const {
+        return const_cast<DemuxOutputs*>(this)->at(kind, slot);
+    }
+    PayloadSink*& of(StreamId id) { return streams[static_cast<size_t>(id.carrier)][id.id]; }
+    PayloadSink* of(StreamId id) const { return streams[static_cast<size_t>(id.carrier)][id.id]; }
 };
 
 // The header reports a detailed scan calls on a slot's first payload piece.
@@ -66,8 +75,7 @@ class PayloadHandler final : public PieceHandler {
     void firstAudioPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void firstVideoPiece(const ParserState& s, std::span<const uint8_t> bytes);
     void takeFirstTimestamp(uint32_t pts);
-    void write(const ParserState& s, const Piece& piece);
-    void writeSubpicture(const ParserState& s, const Piece& piece);
+    void write(const ParserState& s, const ScannedStream& stream, const Piece& piece);
 
     PartScan& scan_;
     EngineHost& host_;
@@ -85,9 +93,5 @@ class PayloadHandler final : public PieceHandler {
     // between two pieces is counted once.
     std::array<uint32_t, kVideoSlots> pictureRegisters_{};
 };
-
-// A subpicture record header: "SP", the time relative to the time base as 32 bits
-// little-endian, and four zero bytes.
-std::array<uint8_t, 10> subpictureRecordHeader(uint32_t relativeTime);
 
 }  // namespace morvale

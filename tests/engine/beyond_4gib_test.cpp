@@ -61,12 +61,12 @@ TEST_F(Beyond4GiB, DemuxWritesThePayloadsOnBothSidesOfTheMarkAndAcrossIt) {
     OutputFile videoOut = OutputFile::create(dir.file("v0"));
     OutputFile audioOut = OutputFile::create(dir.file("a1"));
     OutputFile subOut = OutputFile::create(dir.file("s0"));
-    DemuxOutputs outputs;
-    outputs.video[0] = &videoOut;
-    outputs.audio[1] = &audioOut;
-    outputs.subpicture[0] = &subOut;
+    BoxSinks outputs(state.minFirstPts);
+    outputs.set(SlotKind::Video, 0, videoOut);
+    outputs.set(SlotKind::Audio, 1, audioOut);
+    outputs.set(SlotKind::Subpicture, 0, subOut);
 
-    EXPECT_EQ(run(kMark - kMiB, EngineMode::Demux, &outputs), kMark + 2 * kMiB + 123);
+    EXPECT_EQ(run(kMark - kMiB, EngineMode::Demux, &outputs.outputs()), kMark + 2 * kMiB + 123);
     videoOut.close();
     audioOut.close();
     subOut.close();

@@ -329,13 +329,13 @@ TEST_F(DemuxLoop, AWriteFailureEndsTheCallAtOnce) {
     ps.add(packetizePrivateStream1(0x80, PesHeader().pts(1), filler(3 * kMiB, 1)));
     ps.writeFile(path);
     OutputFile out = OutputFile::create(dir.file("audio.ac3"));
-    DemuxOutputs outputs;
-    outputs.audio[0] = &out;
+    BoxSinks outputs(0);
+    outputs.set(SlotKind::Audio, 0, out);
     host.audioTicks[0] = true;
     {
         FileSizeLimit limit(512 * 1024);
         try {
-            run(path, EngineMode::Demux, &outputs);
+            run(path, EngineMode::Demux, &outputs.outputs());
             ADD_FAILURE() << "no error";
         } catch (const FileError& e) {
             EXPECT_STREQ(e.what(), "Stream write error");

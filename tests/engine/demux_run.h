@@ -7,6 +7,7 @@
 #include "support/engine_ledger.h"
 #include "engine/demux.h"
 #include "support/program_stream_builder.h"
+#include "support/engine_ledger.h"
 #include "support/recording_engine_host.h"
 #include "support/temp_dir.h"
 
@@ -28,15 +29,15 @@ class DemuxRun {
     }
 
     void runFile(const std::string& path, EngineMode mode = EngineMode::Demux) {
+        BoxSinks sinks(state.minFirstPts);
         for (int k = 0; k < 2; ++k)
-            create(host.videoTicks[k], video_[k], outputs_.video[k], "v", k);
+            create(host.videoTicks[k], video_[k], sinks, SlotKind::Video, "v", k);
         for (int k = 0; k < 16; ++k)
-            create(host.audioTicks[k], audio_[k], outputs_.audio[k], "a", k);
-        for (int k = 0; k < 16; ++k) {
-            create(host.subpictureTicks[k], sub_[k], outputs_.subpicture[k], "s", k);
-        }
+            create(host.audioTicks[k], audio_[k], sinks, SlotKind::Audio, "a", k);
+        for (int k = 0; k < 16; ++k)
+            create(host.subpictureTicks[k], sub_[k], sinks, SlotKind::Subpicture, "s", k);
         SourceFile source = SourceFile::open(path, ShareMode::Exclusive);
-        demux(state, host, source, mode, &outputs_);
+        demux(state, host, source, mode, &sinks.outputs());
         closeAll();
     }
 
@@ -46,11 +47,11 @@ class DemuxRun {
     Bytes subpicture(int slot) const { return read("s", slot); }
 
   private:
-    void create(bool ticked, std::unique_ptr<OutputFile>& file, OutputFile*& slot,
+    void create(bool ticked, std::unique_ptr<OutputFile>& file, BoxSinks& sinks, SlotKind kind,
                 const char* prefix, int k) {
         if (!ticked) return;
         file = std::make_unique<OutputFile>(OutputFile::create(name(prefix, k)));
-        slot = file.get();
+        sinks.set(kind, k, *file);
     }
 
     void closeAll() {
@@ -71,7 +72,6 @@ class DemuxRun {
         return fileExists(path) ? readFileBytes(path) : Bytes{};
     }
 
-    DemuxOutputs outputs_;
     std::array<std::unique_ptr<OutputFile>, 2> video_;
     std::array<std::unique_ptr<OutputFile>, 16> audio_;
     std::array<std::unique_ptr<OutputFile>, 16> sub_;

@@ -68,7 +68,7 @@ TEST(MalformedInput, DamagedStreamsParseSafely) {
         host.countFramesOption = true;
         host.detailsOption = true;
         PartScan scan;
-        const EngineOptions options = optionsOf(host, EngineMode::Scan, state.minFirstPts);
+        const EngineOptions options = optionsOf(host, EngineMode::Scan);
         PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
         CheckedHandler checked(payload);
         StreamParser parser(scan.slotTable, host, options, checked);
@@ -102,7 +102,7 @@ TEST(MalformedInput, RandomBytesParseSafely) {
     RecordingEngineHost host;
     host.countFramesOption = true;
     PartScan scan;
-    const EngineOptions options = optionsOf(host, EngineMode::Scan, state.minFirstPts);
+    const EngineOptions options = optionsOf(host, EngineMode::Scan);
     PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
     CheckedHandler checked(payload);
     StreamParser parser(scan.slotTable, host, options, checked);

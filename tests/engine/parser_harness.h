@@ -73,7 +73,7 @@ struct ParseRun {
 
 inline void runParser(ParseRun& run, std::span<const uint8_t> stream, EngineMode mode,
                       const std::vector<size_t>& cuts = {}) {
-    const EngineOptions options = optionsOf(run.host, mode, run.tables.minFirstPts);
+    const EngineOptions options = optionsOf(run.host, mode);
     StreamParser parser(run.tables.slots, run.host, options, run.recorder);
     size_t from = 0;
     for (size_t cut : cuts) {

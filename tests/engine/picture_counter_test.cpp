@@ -275,7 +275,7 @@ TEST(PictureCounter, TheEngineCountsTheStreamAsThePlainRuleDoes) {
         RecordingEngineHost host;
         host.countFramesOption = true;
         PartScan scan;
-        const EngineOptions options = optionsOf(host, EngineMode::Scan, 0);
+        const EngineOptions options = optionsOf(host, EngineMode::Scan);
         PayloadHandler payload(scan, host, options, nullptr, ReportSet{});
         VideoPayloadTee tee(payload);
         StreamParser parser(scan.slotTable, host, options, tee);

@@ -131,7 +131,7 @@ TEST(SplitAnywhere, CountsAndFirstTimestampsDoNotDependOnTheCuts) {
         run.host.detailsOption = true;
         run.tables.minFirstPts = 0xFFFFFFFF;
         PartScan part;
-        const EngineOptions options = optionsOf(run.host, EngineMode::Scan, run.tables.minFirstPts);
+        const EngineOptions options = optionsOf(run.host, EngineMode::Scan);
         PayloadHandler handler(part, run.host, options, nullptr, kSilentReports);
         StreamParser parser(part.slotTable, run.host, options, handler);
         size_t from = 0;

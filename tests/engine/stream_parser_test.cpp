@@ -22,7 +22,7 @@ class ByteByByte : public ::testing::Test {
     EngineLedger tables;
     RecordingEngineHost host;
     PieceRecorder recorder;
-    const EngineOptions options = optionsOf(host, EngineMode::Scan, 0);
+    const EngineOptions options = optionsOf(host, EngineMode::Scan);
     StreamParser parser{tables.slots, host, options, recorder};
 
     const ParserState& feed(std::initializer_list<uint8_t> bytes) {
@@ -226,7 +226,7 @@ TEST(Video, Mpeg2AndH264IdentifyTheirSlotsAndTakeTheirVideoPtsAsTheyDo) {
         std::vector<uint32_t> values;
         void onPiece(const ParserState& s, const Piece&) override { values.push_back(s.videoPts); }
     } seen;
-    const EngineOptions options = optionsOf(steps.host, EngineMode::Scan, 0);
+    const EngineOptions options = optionsOf(steps.host, EngineMode::Scan);
     StreamParser parser(steps.tables.slots, steps.host, options, seen);
     parser.feed(stream);
     EXPECT_THAT(seen.values, ElementsAre(0u, 0x111u, 0x111u, 0x444u));

@@ -31,12 +31,20 @@ void EngineLedger::take(const PartScan& scan) {
     lastScan = scan;
 }
 
-EngineOptions optionsOf(const RecordingEngineHost& host, EngineMode mode, uint32_t timeBase) {
+EngineOptions optionsOf(const RecordingEngineHost& host, EngineMode mode) {
     return {.mode = mode,
             .countFrames = host.countFramesOption,
             .details = host.detailsOption,
-            .fastCheck = host.fastCheckOption,
-            .subpictureTimeBase = timeBase};
+            .fastCheck = host.fastCheckOption};
+}
+
+void BoxSinks::set(SlotKind kind, int slot, OutputFile& file) {
+    if (kind == SlotKind::Subpicture) {
+        sinks_.push_back(std::make_unique<SubpictureRecordSink>(file, timeBase_));
+    } else {
+        sinks_.push_back(std::make_unique<ElementaryStreamSink>(file));
+    }
+    outputs_.at(kind, slot) = sinks_.back().get();
 }
 
 DemuxOutputs tickedOutputs(const DemuxOutputs& outputs, const RecordingEngineHost& host) {
@@ -53,8 +61,7 @@ DemuxOutputs tickedOutputs(const DemuxOutputs& outputs, const RecordingEngineHos
 PartScan demux(EngineLedger& ledger, RecordingEngineHost& host, SourceFile& source, EngineMode mode,
                const DemuxOutputs* outputs, const ReportSet& reports) {
     const DemuxOutputs ticked = outputs ? tickedOutputs(*outputs, host) : DemuxOutputs{};
-    const PartScan scan = demux(host, ledger.control, source,
-                                optionsOf(host, mode, ledger.minFirstPts),
+    const PartScan scan = demux(host, ledger.control, source, optionsOf(host, mode),
                                 outputs ? &ticked : nullptr, reports);
     ledger.take(scan);
     return scan;

@@ -3,7 +3,9 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <memory>
 #include <span>
+#include <vector>
 
 #include "engine/demux.h"
 #include "rebuild/rebuild.h"
@@ -54,9 +56,22 @@ struct EngineLedger {
     void take(const PartScan& scan);
 };
 
-// The engine's options as the test host sets them, and the smallest first timestamp so far
-// as the time base.
-EngineOptions optionsOf(const RecordingEngineHost& host, EngineMode mode, uint32_t timeBase);
+// The engine's options as the test host sets them.
+EngineOptions optionsOf(const RecordingEngineHost& host, EngineMode mode);
+
+// The outputs of a test's Demux over its files, as a command makes them: elementary streams,
+// and subpicture records against the time base (the smallest first timestamp of the scan).
+class BoxSinks {
+  public:
+    explicit BoxSinks(uint32_t timeBase) : timeBase_(timeBase) {}
+    void set(SlotKind kind, int slot, OutputFile& file);
+    const DemuxOutputs& outputs() const { return outputs_; }
+
+  private:
+    uint32_t timeBase_;
+    std::vector<std::unique_ptr<PayloadSink>> sinks_;
+    DemuxOutputs outputs_;
+};
 
 // The outputs of the slots whose boxes the host ticks, as a command creates only those.
 DemuxOutputs tickedOutputs(const DemuxOutputs& outputs, const RecordingEngineHost& host);
