@@ -33,6 +33,19 @@ struct OutputExtensions {
 // The longest extension an output may be given.
 inline constexpr int kExtensionMaxLength = 5;
 
+// How Demux writes a subpicture stream: as subpicture records ("sp", the program's own
+// format), as PGS (.sup, what Matroska players show), or as VobSub (.idx and .sub, DVD units).
+enum class SubpictureFormat { Records, Pgs, VobSub };
+struct SubpictureFormatName {
+    SubpictureFormat format;
+    const char* name;  // as morvale-cli and the settings store name it
+};
+inline constexpr SubpictureFormatName kSubpictureFormatNames[] = {
+    {SubpictureFormat::Records, "sp"},
+    {SubpictureFormat::Pgs, "pgs"},
+    {SubpictureFormat::VobSub, "vobsub"},
+};
+
 // A stream box chosen for a command: its slot and the caption its output file is named after
 // ("VC-1.stream.0", or after Read XPL "DD+.6ch.stream.01.Deutsch").
 struct ChosenBox {
@@ -49,6 +62,7 @@ struct CommandSettings {
     std::string outputFolder;  // empty: the current folder
     RunOptions options;
     OutputExtensions extensions;
+    SubpictureFormat subpictureFormat = SubpictureFormat::Records;
     // The ticked boxes, in box order (cbVideo0, cbVideo1, cbAudio00..15, cbSub00..15).
     std::vector<ChosenBox> chosen;
 
