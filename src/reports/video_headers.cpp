@@ -98,7 +98,7 @@ void skipScalingList(BitReader& r, int size) {
 
 void readH264Chroma(BitReader& r, H264SequenceParameters& p) {
     p.chromaFormatIdc = static_cast<uint8_t>(std::min<uint32_t>(r.unsignedGolomb(), 255));
-    if (p.chromaFormatIdc == kH264Chroma444) r.skip(1);  // separate_colour_plane_flag
+    if (p.chromaFormatIdc == kH264Chroma444) p.separateColourPlane = r.flag();
     r.unsignedGolomb();                                  // bit_depth_luma_minus8
     r.unsignedGolomb();                                  // bit_depth_chroma_minus8
     r.skip(1);                                           // qpprime_y_zero_transform_bypass_flag
@@ -108,10 +108,13 @@ void readH264Chroma(BitReader& r, H264SequenceParameters& p) {
     }
 }
 
-void skipH264FrameNumbering(BitReader& r) {
-    r.unsignedGolomb();  // log2_max_frame_num_minus4
+void readH264FrameNumbering(BitReader& r, H264SequenceParameters& p) {
+    p.log2MaxFrameNum = static_cast<uint8_t>(std::min<uint32_t>(r.unsignedGolomb(), 12) + 4);
     const uint32_t orderType = r.unsignedGolomb();
-    if (orderType == 0) r.unsignedGolomb();  // log2_max_pic_order_cnt_lsb_minus4
+    p.pocType = static_cast<uint8_t>(std::min<uint32_t>(orderType, 3));
+    if (orderType == 0) {
+        p.log2MaxPocLsb = static_cast<uint8_t>(std::min<uint32_t>(r.unsignedGolomb(), 12) + 4);
+    }
     if (orderType == 1) {
         r.skip(1);
         r.signedGolomb();
@@ -228,12 +231,12 @@ H264SequenceParameters readH264SequenceParameters(std::span<const uint8_t> bytes
     p.constraintFlags = static_cast<uint8_t>(r.bits(8));
     p.levelIdc = static_cast<uint8_t>(r.bits(8));
     if (!p.reached(r, H264SequencePart::Level)) return p;
-    r.unsignedGolomb();  // seq_parameter_set_id
+    p.spsId = r.unsignedGolomb();
     if (std::find(kH264ChromaProfiles.begin(), kH264ChromaProfiles.end(), p.profileIdc) !=
         kH264ChromaProfiles.end()) {
         readH264Chroma(r, p);
     }
-    skipH264FrameNumbering(r);
+    readH264FrameNumbering(r, p);
     readH264Size(r, p);
     if (r.flag()) readH264Timing(r, p);  // vui_parameters_present_flag
     if (!p.reached(r, H264SequencePart::Whole)) p.framePeriod.reset();

@@ -94,6 +94,13 @@ struct H264SequenceParameters : HeaderProgress<H264SequencePart> {
     bool frameMbsOnly = false;  // frames only: no field coding
     // num_units_in_tick / time_scale is a field; a frame lasts two.
     std::optional<FramePeriod> framePeriod;
+    // What a slice header needs to be read: the set's id, the sizes of frame_num and
+    // pic_order_cnt_lsb, the picture order count type.
+    uint32_t spsId = 0;
+    bool separateColourPlane = false;
+    uint8_t log2MaxFrameNum = 4;
+    uint8_t pocType = 0;
+    uint8_t log2MaxPocLsb = 4;
 };
 H264SequenceParameters readH264SequenceParameters(std::span<const uint8_t> bytes);
 
