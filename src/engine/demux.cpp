@@ -12,9 +12,12 @@ namespace morvale {
 
 namespace {
 
-void showProgress(EngineHost& host, SourceFile& source, double startTime) {
-    host.progress(progressText(source.position(), source.size(), startTime, host.clock()),
-                  megabytesRead(source.position(), source.size()));
+void showProgress(EngineHost& host, SourceFile& source, double startTime,
+                  const std::optional<RunProgress>& run) {
+    const int64_t position = (run ? run->before : 0) + source.position();
+    const int64_t size = run ? run->total : source.size();
+    const double start = run ? run->startDays : startTime;
+    host.progress(progressText(position, size, start, host.clock()), megabytesRead(position, size));
     host.pumpEvents();
 }
 
@@ -61,7 +64,7 @@ PartScan demux(EngineHost& host, RunControl& control, SourceFile& source,
         const int64_t position = source.position();
         if (crossedMultiple(before, position, kProgressInterval)) {
             if (outputs != nullptr) checkOutputWrites();  // a write that failed behind
-            showProgress(host, source, startTime);
+            showProgress(host, source, startTime, options.runProgress);
         }
         if (options.mode == EngineMode::Scan && options.fastCheck && position > kFastCheckLimit) {
             control.cancelRequested = true;  // this block is still parsed

@@ -64,8 +64,14 @@ ScannedStream* PayloadHandler::recordOf(const ParserState& s) {
         stream.id = {*carrier, id};
         stream.kind = kind;
         stream.slot = id - kind->first;
+        const bool routed = options_.mode == EngineMode::Demux && outputs_ && outputs_->router;
+        streamOutputs_.push_back(routed ? outputs_->router->open(stream, ownsSlot(s)) : nullptr);
     }
     return &scan_.streams[static_cast<size_t>(index)];
+}
+
+PayloadSink* PayloadHandler::outputOf(const ScannedStream& stream) const {
+    return streamOutputs_[static_cast<size_t>(&stream - scan_.streams.data())];
 }
 
 bool PayloadHandler::ownsSlot(const ParserState& s) const {
@@ -108,7 +114,7 @@ void PayloadHandler::countPictures(const ParserState& s, ScannedStream& stream,
     if (!options_.countFrames) return;
     if (options_.mode == EngineMode::Demux &&
         (outputs_ == nullptr ||
-         (outputs_->video[s.videoSlot] == nullptr && outputs_->of(stream.id) == nullptr))) {
+         (outputs_->video[s.videoSlot] == nullptr && outputOf(stream) == nullptr))) {
         return;
     }
     stream.pictures += countPictureStartCodes(bytes, s.videoKind, pictureRegisters_[s.videoSlot]);
@@ -154,7 +160,7 @@ void PayloadHandler::write(const ParserState& s, const ScannedStream& stream, co
     const bool first = piece.firstOfPacket;
     const std::optional<uint32_t> pts =
         first && s.packetHasPts ? std::optional<uint32_t>(s.packetOwnPts) : std::nullopt;
-    if (PayloadSink* own = outputs_->of(stream.id)) own->take(piece.bytes, first, pts);
+    if (PayloadSink* own = outputOf(stream)) own->take(piece.bytes, first, pts);
     if (!stream.kind->hasSlot || stream.slot >= boxedSlots(stream.slotKind()) || !ownsSlot(s)) {
         return;
     }

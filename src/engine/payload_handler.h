@@ -15,15 +15,24 @@
 
 namespace morvale {
 
+// Gives a stream an output of its own when a Demux meets its first packet: slot owner or
+// not (`ownsSlot`: the first stream met in its slot in this file), MPEG audio too. nullptr:
+// the stream goes into no output of its own.
+class StreamRouter {
+  public:
+    virtual ~StreamRouter() = default;
+    virtual PayloadSink* open(const ScannedStream& stream, bool ownsSlot) = 0;
+};
+
 // Where a run of the engine writes. The boxes' outputs: one per slot with a box, taking only
-// the stream that owns the slot; nullptr where the slot has none. And outputs by stream,
-// slot owner or not (MPEG audio too), by id space and identifier. The command creates, owns
-// and closes them; the engine only hands them the payload.
+// the stream that owns the slot; nullptr where the slot has none. And, through a router, an
+// output per stream. The command creates, owns and closes them; the engine only hands them
+// the payload.
 struct DemuxOutputs {
     std::array<PayloadSink*, kVideoSlots> video{};
     std::array<PayloadSink*, kAudioSlots> audio{};
     std::array<PayloadSink*, kSubpictureOutputSlots> subpicture{};
-    std::array<std::array<PayloadSink*, 256>, 3> streams{};
+    StreamRouter* router = nullptr;
 
     // The output of a slot of a kind.
     PayloadSink*& at(SlotKind kind, int slot) {
@@ -40,8 +49,6 @@ struct DemuxOutputs {
     PayloadSink* at(SlotKind kind, int slot) const {
         return const_cast<DemuxOutputs*>(this)->at(kind, slot);
     }
-    PayloadSink*& of(StreamId id) { return streams[static_cast<size_t>(id.carrier)][id.id]; }
-    PayloadSink* of(StreamId id) const { return streams[static_cast<size_t>(id.carrier)][id.id]; }
 };
 
 // The header reports a detailed scan calls on a slot's first payload piece.
@@ -68,6 +75,7 @@ class PayloadHandler final : public PieceHandler {
   private:
     ScannedStream* recordOf(const ParserState& s);
     bool ownsSlot(const ParserState& s) const;
+    PayloadSink* outputOf(const ScannedStream& stream) const;
     void takePacket(const ParserState& s, ScannedStream& stream);
     void findHeader(ScannedStream& stream, std::span<const uint8_t> bytes);
     void countPictures(const ParserState& s, ScannedStream& stream,
@@ -87,8 +95,9 @@ class PayloadHandler final : public PieceHandler {
     std::array<std::array<int16_t, 256>, 3> records_;
     std::array<bool, kAudioSlots> audioPtsReported_{};
     std::array<bool, kVideoSlots> videoPtsReported_{};
-    // Per stream record: the search for its first header.
+    // Per stream record: the search for its first header, and its own output.
     std::vector<HeaderFinder> headerFinders_;
+    std::vector<PayloadSink*> streamOutputs_;
     // Per video slot: the last bytes of its payload so far, so that a start code split
     // between two pieces is counted once.
     std::array<uint32_t, kVideoSlots> pictureRegisters_{};

@@ -88,6 +88,7 @@ constexpr AudioSync kAudioSyncs[] = {
     {StreamFormat::DolbyDigitalPlus, {0x0B, 0x77}, 2, 0, &readDolby},
     {StreamFormat::Dts, {0x7F, 0xFE, 0x80, 0x01}, 4, 0, &readDtsFrameHeader},
     {StreamFormat::TrueHd, {0xF8, 0x72, 0x6F, 0xBA}, 4, 4, &readTrueHdUnitHeader},
+    {StreamFormat::MpegAudio, {0xFF}, 1, 0, &readMpegAudioHeader},
 };
 
 const AudioSync* audioSyncOf(StreamFormat format) {

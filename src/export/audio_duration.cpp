@@ -10,6 +10,8 @@ namespace morvale {
 constexpr int kTicksPerSecond = 90000;
 
 void AudioUnitCounter::feed(std::span<const uint8_t> bytes) {
+    const uint8_t* start = bytes.data();
+    const auto offsetOf = [&](const uint8_t* p) { return fed_ + uint64_t(p - start); };
     while (!bytes.empty()) {
         if (skip_ > 0) {
             const size_t n = size_t(std::min<uint64_t>(skip_, bytes.size()));
@@ -18,7 +20,7 @@ void AudioUnitCounter::feed(std::span<const uint8_t> bytes) {
             continue;
         }
         if (pending_.empty() && bytes.size() >= kHeaderBytes) {
-            const size_t length = countUnitAt(bytes.data());
+            const size_t length = countUnitAt(bytes.data(), offsetOf(bytes.data()));
             if (length == 0) {
                 bytes = bytes.subspan(1);  // no unit here: search on
             } else {
@@ -30,8 +32,8 @@ void AudioUnitCounter::feed(std::span<const uint8_t> bytes) {
         const size_t take = std::min(bytes.size(), kHeaderBytes - pending_.size());
         pending_.insert(pending_.end(), bytes.begin(), bytes.begin() + long(take));
         bytes = bytes.subspan(take);
-        if (pending_.size() < kHeaderBytes) return;
-        const size_t length = countUnitAt(pending_.data());
+        if (pending_.size() < kHeaderBytes) break;
+        const size_t length = countUnitAt(pending_.data(), offsetOf(bytes.data()) - pending_.size());
         if (length == 0) {
             pending_.erase(pending_.begin());
         } else if (length >= pending_.size()) {
@@ -41,13 +43,16 @@ void AudioUnitCounter::feed(std::span<const uint8_t> bytes) {
             pending_.erase(pending_.begin(), pending_.begin() + long(length));
         }
     }
+    fed_ += uint64_t(bytes.data() - start);
 }
 
-size_t AudioUnitCounter::countUnitAt(const uint8_t* header) {
+size_t AudioUnitCounter::countUnitAt(const uint8_t* header, uint64_t at) {
     const std::span<const uint8_t> bytes(header, kHeaderBytes);
     AudioFrameHeader unit;
     if (coding_ == AudioCoding::Dts) {
         unit = readDtsFrameHeader(bytes);
+    } else if (coding_ == AudioCoding::MpegAudio) {
+        unit = readMpegAudioHeader(bytes);
     } else if (coding_ != AudioCoding::TrueHd) {
         const DolbyAudioHeader frame = readDolbyAudioHeader(bytes);
         if (frame.playable()) unit = frame;
@@ -68,6 +73,8 @@ size_t AudioUnitCounter::countUnitAt(const uint8_t* header) {
     if (unit.sampleRate != 0) sampleRate_ = unit.sampleRate;
     samples_ += unit.samples;
     if (unit.samples > 0) ++units_;
+    lastUnitEnd_ = at + unit.frameBytes;
+    if (afterUnit) afterUnit();
     return unit.frameBytes;
 }
 
@@ -87,6 +94,32 @@ std::optional<int64_t> audioFileDurationTicks(const std::string& path, AudioCodi
         counter.feed({buffer.get(), size_t(got)});
     }
     return counter.durationTicks();
+}
+
+int64_t trimAudioFile(const std::string& path, AudioCoding coding, int64_t maxTicks) {
+    constexpr int64_t kPiece = 1 << 20;
+    AudioUnitCounter counter(coding);
+    uint64_t keepBytes = 0;
+    int64_t keptTicks = 0;
+    bool over = false;
+    counter.afterUnit = [&] {
+        const int64_t ticks = counter.durationTicks().value_or(0);
+        if (ticks > maxTicks) over = true;
+        if (over) return;
+        keepBytes = counter.lastUnitEnd();
+        keptTicks = ticks;
+    };
+    {
+        SourceFile file = SourceFile::open(path, ShareMode::Shared);
+        const auto buffer = std::make_unique<uint8_t[]>(kPiece);
+        while (!over) {
+            const int64_t got = file.read(buffer.get(), kPiece);
+            if (got <= 0) break;
+            counter.feed({buffer.get(), size_t(got)});
+        }
+    }
+    if (over) truncateFile(path, int64_t(keepBytes));
+    return over ? keptTicks : counter.durationTicks().value_or(0);
 }
 
 }  // namespace morvale

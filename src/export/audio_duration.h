@@ -7,6 +7,7 @@
 // parts of a feature in sync needs the same count.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,7 +17,7 @@
 
 namespace morvale {
 
-enum class AudioCoding { DolbyDigital, DolbyDigitalPlus, Dts, TrueHd };
+enum class AudioCoding { DolbyDigital, DolbyDigitalPlus, Dts, TrueHd, MpegAudio };
 
 // Walks the units of a stream fed in pieces of any size.
 class AudioUnitCounter {
@@ -32,15 +33,21 @@ class AudioUnitCounter {
     int64_t units() const { return units_; }
     // The duration in 90 kHz units, rounded; nothing before the first unit.
     std::optional<int64_t> durationTicks() const;
+    // Where the last unit walked ends, in bytes from the first byte fed.
+    uint64_t lastUnitEnd() const { return lastUnitEnd_; }
+    // Called after each unit is counted.
+    std::function<void()> afterUnit;
 
   private:
     // Counts the unit at `header` and returns its length; 0 when no unit starts there.
-    size_t countUnitAt(const uint8_t* header);
+    size_t countUnitAt(const uint8_t* header, uint64_t at);
 
     static constexpr size_t kHeaderBytes = 16;
     AudioCoding coding_;
     std::vector<uint8_t> pending_;  // the start of a header split between pieces
     uint64_t skip_ = 0;             // bytes of the current unit still to pass over
+    uint64_t fed_ = 0;              // bytes fed before the current piece
+    uint64_t lastUnitEnd_ = 0;
     int64_t samples_ = 0;
     int64_t units_ = 0;
     int sampleRate_ = 0;
@@ -51,5 +58,9 @@ class AudioUnitCounter {
 // The duration of a stream file, read in large pieces. Throws FileError when it cannot be
 // read.
 std::optional<int64_t> audioFileDurationTicks(const std::string& path, AudioCoding coding);
+
+// Cuts a stream file after its last whole unit that ends no later than `maxTicks` from its
+// start; returns the duration it keeps. Throws FileError when it cannot be read or cut.
+int64_t trimAudioFile(const std::string& path, AudioCoding coding, int64_t maxTicks);
 
 }  // namespace morvale

@@ -221,7 +221,7 @@ ChildOutcome runChildProcess(const std::string& program, const std::vector<std::
         return outcome;
     }
     const std::optional<pid_t> pid =
-        spawnChild(program, arguments, output.write(), outcome.startError);
+        spawnChild(program, arguments, output.write(), outcome.startError, callbacks.workingFolder);
     output.closeWrite();
     if (!pid) return outcome;
     outcome.started = true;

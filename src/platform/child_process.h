@@ -35,6 +35,8 @@ std::string describeChildEnd(const ChildOutcome& outcome);
 inline constexpr size_t kMaxChildLineBytes = 64 * 1024;
 
 struct ChildCallbacks {
+    // The child's working folder; empty: this program's.
+    std::string workingFolder;
     // Each line of its output (standard output and standard error, in the order they
     // arrive), without the line end; empty lines are left out. Carriage returns also end a
     // line; a line longer than kMaxChildLineBytes comes in pieces of that length.

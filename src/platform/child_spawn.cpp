@@ -43,8 +43,9 @@ void resetSignals() {
 }
 
 [[noreturn]] void becomeChild(const char* program, char* const* argv, int outputFd, int statusFd,
-                              pid_t parent) {
+                              pid_t parent, const char* folder) {
     ::setpgid(0, 0);
+    if (folder != nullptr && ::chdir(folder) != 0) failInChild(statusFd);
 #ifdef __linux__
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0) failInChild(statusFd);
     // The parent died before the signal was asked for: it will never come.
@@ -80,7 +81,7 @@ int startError(int statusFd) {
 
 std::optional<pid_t> spawnChild(const std::string& program,
                                 const std::vector<std::string>& arguments, int outputFd,
-                                std::string& error) {
+                                std::string& error, const std::string& folder) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments)
@@ -94,7 +95,10 @@ std::optional<pid_t> spawnChild(const std::string& program,
     }
     const pid_t parent = ::getpid();
     const pid_t pid = ::fork();
-    if (pid == 0) becomeChild(program.c_str(), argv.data(), outputFd, status[1], parent);
+    if (pid == 0) {
+        becomeChild(program.c_str(), argv.data(), outputFd, status[1], parent,
+                    folder.empty() ? nullptr : folder.c_str());
+    }
     const int forkError = errno;
     ::close(status[1]);
     const int err = pid < 0 ? forkError : startError(status[0]);

@@ -20,10 +20,11 @@ namespace morvale {
 // - its standard input reading nothing (/dev/null), its standard output and standard error
 //   going to `outputFd`, no signal blocked, and SIGHUP, SIGINT, SIGQUIT, SIGPIPE and SIGTERM
 //   at their default actions whatever this program does with them.
+// - in `folder` as its working folder, when one is given.
 // Returns once the program runs, or nullopt with the system's reason in `error` when it
 // could not be run (nothing is left running then).
 std::optional<pid_t> spawnChild(const std::string& program,
                                 const std::vector<std::string>& arguments, int outputFd,
-                                std::string& error);
+                                std::string& error, const std::string& folder = {});
 
 }  // namespace morvale

@@ -64,6 +64,12 @@ bool fileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+void truncateFile(const std::string& path, int64_t size) {
+    if (::truncate(path.c_str(), static_cast<off_t>(size)) != 0) {
+        throw FileError(kStreamWriteError, systemReason(errno), path);
+    }
+}
+
 std::string absolutePath(const std::string& path) {
     if (path.empty() || path.front() == '/') return path;
     std::string cwd(4096, '\0');

@@ -13,6 +13,9 @@ namespace morvale {
 
 bool fileExists(const std::string& path);
 
+// Cuts a file to `size` bytes. Throws FileError("Stream write error") with the reason.
+void truncateFile(const std::string& path, int64_t size);
+
 // Makes a relative path absolute against the current directory (for messages).
 std::string absolutePath(const std::string& path);
 

@@ -126,6 +126,48 @@ AudioFrameHeader readDtsFrameHeader(std::span<const uint8_t> bytes) {
     return h;
 }
 
+namespace {
+
+// kbit/s by bitrate_index 1-14, for MPEG-1 layers I, II, III and MPEG-2 (and 2.5) layer I and
+// layers II and III.
+constexpr std::array<std::array<uint16_t, 15>, 5> kMpegAudioBitRates = {{
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+}};
+// Hz by sampling_frequency 0-2 for MPEG-1, MPEG-2 and MPEG-2.5.
+constexpr std::array<std::array<int32_t, 3>, 3> kMpegAudioRates = {{
+    {44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}}};
+
+}  // namespace
+
+AudioFrameHeader readMpegAudioHeader(std::span<const uint8_t> bytes) {
+    AudioFrameHeader h;
+    if (bytes.size() < 2 || bytes[0] != 0xFF || (bytes[1] & 0xE0) != 0xE0) return h;
+    h.cut = bytes.size() < 4;
+    if (h.cut) return h;
+    h.read = WholePart::Whole;
+    const int version = (bytes[1] >> 3) & 3;  // 0: 2.5, 2: MPEG-2, 3: MPEG-1
+    const int layer = 4 - ((bytes[1] >> 1) & 3);  // 1-3; 4: reserved
+    const int rateIndex = bytes[2] >> 4;
+    const int frequency = (bytes[2] >> 2) & 3;
+    if (version == 1 || layer == 4 || rateIndex == 0 || rateIndex == 15 || frequency == 3) {
+        return h;
+    }
+    const bool mpeg1 = version == 3;
+    const int table = mpeg1 ? layer - 1 : (layer == 1 ? 3 : 4);
+    const int64_t bitRate = int64_t{kMpegAudioBitRates[table][rateIndex]} * 1000;
+    h.sampleRate = kMpegAudioRates[mpeg1 ? 0 : version == 2 ? 1 : 2][frequency];
+    h.channels = (bytes[3] >> 6) == 3 ? 1 : 2;
+    const int padding = (bytes[2] >> 1) & 1;
+    h.samples = layer == 1 ? 384 : (layer == 3 && !mpeg1) ? 576 : 1152;
+    h.frameBytes = layer == 1 ? static_cast<uint32_t>((12 * bitRate / h.sampleRate + padding) * 4)
+                              : static_cast<uint32_t>(h.samples / 8 * bitRate / h.sampleRate + padding);
+    return h;
+}
+
 AudioFrameHeader readTrueHdUnitHeader(std::span<const uint8_t> bytes) {
     AudioFrameHeader h;
     const bool majorSync = bytes.size() >= 8 && startsWith(bytes.subspan(4, 3), kMajorSync) &&

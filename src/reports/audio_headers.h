@@ -58,4 +58,9 @@ AudioFrameHeader readDtsFrameHeader(std::span<const uint8_t> bytes);
 // channels. Units have no sync word of their own: a reader walks them from a major sync on.
 AudioFrameHeader readTrueHdUnitHeader(std::span<const uint8_t> bytes);
 
+// An MPEG-1 or MPEG-2 audio frame header (ISO/IEC 11172-3, 13818-3, and the 2.5 extension
+// of lower rates): the 11-bit sync word and the 21 bits after it. frameBytes is 0 for a free
+// format or reserved code.
+AudioFrameHeader readMpegAudioHeader(std::span<const uint8_t> bytes);
+
 }  // namespace morvale
