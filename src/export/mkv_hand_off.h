@@ -1,8 +1,7 @@
 #pragma once
 
-// From a described feature and its demuxed files to what mkvmerge is handed: the tracks it
-// can read with their names, languages, default flags and per-part files and timings, and
-// the streams it cannot read, named with their files so the user knows what is left out.
+// How the Matroska path keeps each kind of stream for mkvmerge, and what mkvmerge says while
+// it runs.
 
 #include <optional>
 #include <string>
@@ -10,8 +9,7 @@
 #include <vector>
 
 #include "export/audio_duration.h"
-#include "export/feature_description.h"
-#include "export/mkvmerge_options.h"
+#include "engine/stream_kinds.h"
 
 namespace morvale {
 
@@ -37,7 +35,7 @@ inline constexpr WorkFileKind kWorkFileKinds[] = {
     {StreamFormat::Lpcm, "lpcm", {}, true},
     {StreamFormat::Subpicture, "sup", {}},
     {StreamFormat::ExtendedSubpicture, "sup", {}},
-    {StreamFormat::MpegAudio, "mpa", {}},
+    {StreamFormat::MpegAudio, "mpa", AudioCoding::MpegAudio},
 };
 // clang-format on
 
@@ -47,37 +45,6 @@ constexpr const WorkFileKind& workFileKindOf(StreamFormat format) {
     }
     return kWorkFileKinds[0];
 }
-
-// One part's file of a stream (empty path: the stream has nothing in that part).
-struct StreamPartFile {
-    std::string path;
-};
-
-struct StreamFiles {
-    DescribedStream stream;
-    std::string caption;  // the stream box's caption: "DD+.stream.01", "Subpicture.00"
-    std::vector<StreamPartFile> parts;
-};
-
-struct LeftOutStream {
-    std::string caption;
-    std::vector<std::string> paths;
-};
-
-struct HandOff {
-    MkvJob job;
-    std::vector<LeftOutStream> leftOut;
-};
-
-// Whether mkvmerge reads the stream's demuxed file: video and audio elementary streams do
-// (LPCM as WAV); subpicture records do not.
-bool mkvmergeReads(const ScanStream& stream);
-
-// The job: output and chapters as given, the title's name (or the playlist's) as segment
-// title, one track per stream mkvmerge reads in the order given. A part's duration is the
-// one the description holds; without one, its last timestamp less its first.
-HandOff planHandOff(const FeatureDescription& description, const std::vector<StreamFiles>& files,
-                    const std::string& output, const std::string& chaptersPath);
 
 // What one line of mkvmerge's --gui-mode output says.
 struct MkvmergeLine {

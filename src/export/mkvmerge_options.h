@@ -1,36 +1,33 @@
 #pragma once
 
-// The hand-off to mkvmerge: one Matroska file from the feature's elementary streams, with
-// the title, the track names, languages and default flags, the chapters, and per file the
-// --sync that puts it at its own place on the feature's timeline.
-//
-// mkvmerge gives a raw elementary stream timestamps from its own content, starting at 0, and
-// starts a file appended with "+" where the previous file of that track ended. So every
-// file's --sync is the distance from that natural place to where its first timestamp says it
-// belongs: in the first part against the part's earliest stream, in each later part against
-// where the reference stream (the first video) of the part before ended. A part's audio so
-// lands at its own timestamps relative to its part's video, not where the previous part's
-// audio ended.
+// The hand-off to mkvmerge: one Matroska file from the feature's work streams, with the
+// title, the tracks' names, languages, default and forced flags, the chapters. A video track
+// is one elementary stream over all parts with a timestamp file that gives every picture its
+// presentation time; an audio track is a file per part, each appended to the one before with
+// its --sync (export/mkv_timeline.h); a subtitle track is one PGS or VobSub file over all parts
+// with its times on the output timeline already.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace morvale {
 
-struct MkvPartInput {
-    std::string path;  // empty: the stream has no file in this part
-    std::optional<uint32_t> firstPts;
-    int64_t durationTicks = 0;  // how long the file plays, in 90 kHz units
+enum class MkvTrackType { Video, Audio, Subtitle };
+
+struct MkvFile {
+    std::string path;
+    int64_t syncMs = 0;
 };
 
 struct MkvTrackInput {
+    MkvTrackType type = MkvTrackType::Audio;
     std::string name;  // empty: no track name
     std::string language = "und";
     bool isDefault = false;
-    bool isVideo = false;
-    std::vector<MkvPartInput> parts;  // one per part of the feature
+    bool forced = false;
+    std::string timestampsPath;  // video: the pictures' times (mkvmerge's timestamp format v4)
+    std::vector<MkvFile> files;  // in order; the later ones appended to the first
 };
 
 struct MkvJob {
@@ -40,15 +37,16 @@ struct MkvJob {
     std::vector<MkvTrackInput> tracks;
 };
 
-// Per track and part, the --sync of its file in milliseconds (nothing where there is no file).
-std::vector<std::vector<std::optional<int64_t>>> planSync(const MkvJob& job);
-
 // mkvmerge's arguments for the job, without the program name: --output, --title,
-// --chapters, then per track its options and files, later parts appended with "+" and an
+// --chapters, then per track its options and files, later files appended with "+" and an
 // explicit --append-to map.
 std::vector<std::string> mkvmergeArguments(const MkvJob& job);
 
 // The arguments as mkvmerge's JSON options file (read with "mkvmerge @file.json").
 std::string mkvmergeOptionsFile(const std::vector<std::string>& arguments);
+
+// A timestamp file in mkvmerge's format v4 (the order of decoding, which B pictures leave
+// unsorted): the header line and one time per picture in milliseconds, from 90 kHz ticks.
+std::string timestampFileText(const std::vector<int64_t>& ticks);
 
 }  // namespace morvale
