@@ -143,7 +143,7 @@ void TfMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfMain::askToStopRun() {
-    return stopConfirmed(session_.control, *this);
+    return stopConfirmed(session_, *this);
 }
 
 void TfMain::runCommand(const std::function<void(Session&, Form&)>& command) {

@@ -15,7 +15,8 @@ constexpr const char* kUsage =
     "Usage: morvale-cli scan    [OPTIONS] SOURCE\n"
     "       morvale-cli demux   [OPTIONS] SOURCE\n"
     "       morvale-cli rebuild [OPTIONS] SOURCE\n"
-    "       morvale-cli mkv     [OPTIONS] SOURCE\n"
+    "       morvale-cli mkv     [OPTIONS] SOURCE | --title N DISC\n"
+    "       morvale-cli titles  [--json] DISC\n"
     "       morvale-cli xpl [--source SOURCE] [--outline] [--tree] [--json] [--chapters FILE]\n"
     "                   PLAYLIST\n"
     "       morvale-cli --help | --version\n";
@@ -63,6 +64,13 @@ void parseStreams(const CLI::App& command, const std::string& list, SourceOption
     if (!unknown.empty()) {
         throw CLI::ValidationError("--streams", "unknown stream \"" + unknown + "\"");
     }
+    if (command.get_name() == "mkv") return;
+    for (const StreamChoice& choice : *options.streams) {
+        if (choice.byId) {
+            throw CLI::ValidationError("--streams", "\"" + choice.name +
+                                                        "\": only mkv takes streams by identifier");
+        }
+    }
 }
 
 }  // namespace
@@ -100,7 +108,22 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                             "The playlist (default: ADV_OBJ/VPLST000.XPL beside HVDVD_TS)");
     }
     mkv->add_flag("--keep-streams", sourceOptions.keepStreams,
-                  "Keep the demuxed streams in the work folder after mkvmerge");
+                  "Keep the work folder with the demuxed streams after mkvmerge");
+    mkv->add_flag("--overwrite", sourceOptions.overwrite,
+                  "Replace a file that stands at the Matroska file's path");
+    mkv->add_option("--work-dir", sourceOptions.workDir,
+                    "Where the work folder goes (default: beside the Matroska file)");
+    mkv->add_option("--title", sourceOptions.title,
+                    "Make title N of the disc's playlist (see titles); SOURCE is then the disc")
+        ->check(CLI::PositiveNumber);
+
+    TitlesOptions titlesOptions;
+    CLI::App* titles = app.add_subcommand(
+        "titles", "The disc's titles: duration, clips and their EVOs, tracks, chapters");
+    titles->add_option("DISC", titlesOptions.disc,
+                       "The disc's folder, its HVDVD_TS or VIDEO_TS folder, or its playlist")
+        ->required();
+    titles->add_flag("--json", titlesOptions.json, "Print the disc's titles as JSON");
 
     XplOptions xplOptions;
     CLI::App* xpl = app.add_subcommand("xpl",
@@ -141,6 +164,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (demux->parsed()) return runDemux(sourceOptions, streams);
     if (rebuild->parsed()) return runRebuild(sourceOptions, streams);
     if (mkv->parsed()) return runMkv(sourceOptions, streams);
+    if (titles->parsed()) return runTitles(titlesOptions, streams);
     return runXpl(xplOptions, streams);
 }
 

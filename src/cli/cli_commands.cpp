@@ -6,6 +6,7 @@
 #include "cli/cli_host.h"
 #include "commands/demux_command.h"
 #include "commands/mkv_command.h"
+#include "commands/mkv_feature.h"
 #include "commands/read_evo.h"
 #include "commands/read_xpl.h"
 #include "commands/rebuild_command.h"
@@ -13,6 +14,9 @@
 #include "commands/stream_names.h"
 #include "export/chapter_file.h"
 #include "export/description_json.h"
+#include "export/disc_description.h"
+#include "export/disc_title_listing.h"
+#include "export/disc_titles.h"
 #include "export/feature_scan_recorder.h"
 #include "export/playlist_model.h"
 #include "platform/file.h"
@@ -149,13 +153,77 @@ int runRebuild(const SourceOptions& options, const CliStreams& streams) {
 }
 
 int runMkv(const SourceOptions& options, const CliStreams& streams) {
-    const MkvOptions mkv{options.mkvOutput, options.playlist, options.keepStreams};
-    return scanThenRun(
-        options, streams,
-        [&](Session& session, const CommandSettings& settings, CliHost& host, const ReadEvoOutcome&) {
+    MkvOptions mkv;
+    mkv.output = options.mkvOutput;
+    mkv.playlist = options.playlist;
+    mkv.keepStreams = options.keepStreams;
+    mkv.overwrite = options.overwrite;
+    mkv.workFolderIn = options.workDir;
+    SourceOptions scanned = options;
+    scanned.streams.reset();  // chosen among every stream the scan met, below
+    if (options.title) {
+        std::string why;
+        std::optional<MkvFeature> feature;
+        try {
+            feature = titleFeature(options.source, *options.title, why);
+        } catch (const FileError& error) {
+            streams.err << error.what() << "\n";
+            return kExitFileError;
+        }
+        if (!feature) {
+            streams.err << "morvale-cli: " << why << "\n";
+            return kExitUsage;
+        }
+        mkv.title = MkvTitleChoice{options.source, *options.title};
+        scanned.source = feature->parts.front();
+        scanned.noContinue = true;  // the title's clips are its parts
+    }
+    int unmet = kExitDone;
+    const int status = scanThenRun(
+        scanned, streams,
+        [&](Session& session, const CommandSettings& settings, CliHost& host, const ReadEvoOutcome& scan) {
+            if (options.streams) {
+                std::vector<PartScan> parts;
+                for (const ScannedPart& part : scan.parts)
+                    parts.push_back(part.scan);
+                auto chosen = chooseMkvStreams(parts, *options.streams);
+                if (const UnmetChoice* missing = std::get_if<UnmetChoice>(&chosen)) {
+                    streams.err << "morvale-cli: " << scanned.source
+                                << (missing->ambiguous ? " has more than one stream \""
+                                                       : " has no stream \"")
+                                << missing->name << "\""
+                                << (missing->ambiguous ? " (name its id space: pes:, sub: or ext:)" : "")
+                                << "\n";
+                    unmet = kExitUsage;
+                    return;
+                }
+                mkv.streams.only = std::get<std::vector<StreamId>>(chosen);
+            }
             makeMkv(session, settings, mkv, host);
         },
         streams.out);
+    return unmet != kExitDone ? unmet : status;
+}
+
+int runTitles(const TitlesOptions& options, const CliStreams& streams) {
+    try {
+        DiscTitles disc = readDiscTitles(options.disc);
+        if (!disc.error.empty()) {
+            streams.err << "morvale-cli: " << options.disc << ": " << disc.error << "\n";
+            return kExitFileError;
+        }
+        if (options.json) {
+            streams.out << featureDescriptionJson(describeDisc(std::move(disc)));
+        } else {
+            for (const std::string& line : discTitleLines(disc))
+                streams.out << line << '\n';
+        }
+        streams.out.flush();
+        return kExitDone;
+    } catch (const FileError& error) {
+        streams.err << error.what() << "\n";
+        return kExitFileError;
+    }
 }
 
 namespace {

@@ -33,6 +33,14 @@ struct SourceOptions {
     std::string playlist;      // scan --json, mkv: the playlist; empty: by the disc layout
     std::string mkvOutput;     // mkv: the Matroska file or its folder
     bool keepStreams = false;  // mkv
+    bool overwrite = false;    // mkv: replace a file at the Matroska file's path
+    std::string workDir;       // mkv: where the work folder goes; empty: beside the output
+    std::optional<int> title;  // mkv: the disc's title to make; SOURCE is then the disc
+};
+
+struct TitlesOptions {
+    std::string disc;  // the disc's folder, its HVDVD_TS or VIDEO_TS folder, or the playlist
+    bool json = false;
 };
 
 struct XplOptions {
@@ -56,5 +64,6 @@ int runDemux(const SourceOptions& options, const CliStreams& streams);
 int runRebuild(const SourceOptions& options, const CliStreams& streams);
 int runMkv(const SourceOptions& options, const CliStreams& streams);
 int runXpl(const XplOptions& options, const CliStreams& streams);
+int runTitles(const TitlesOptions& options, const CliStreams& streams);
 
 }  // namespace morvale

@@ -1,6 +1,9 @@
 #include "cli/stream_choice.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <utility>
 
 #include "commands/stream_names.h"
 
@@ -17,9 +20,42 @@ std::string slotKey(SlotKind kind, int slot) {
     return keyLetter(kind) + slotSuffix(kind, slot).substr(1);
 }
 
+// "0xA0", "pes:0xC0", "sub:0x80", "ext:0x55".
+std::optional<StreamIdName> parseStreamIdName(std::string_view name) {
+    static constexpr std::pair<std::string_view, IdCarrier> kSpaces[] = {
+        {"pes:", IdCarrier::PesStreamId},
+        {"sub:", IdCarrier::SubStreamId},
+        {"ext:", IdCarrier::StreamIdExtension},
+    };
+    StreamIdName parsed;
+    for (const auto& [prefix, carrier] : kSpaces) {
+        if (name.starts_with(prefix)) {
+            parsed.carrier = carrier;
+            name.remove_prefix(prefix.size());
+        }
+    }
+    if (name.size() != 4 || (name.substr(0, 2) != "0x" && name.substr(0, 2) != "0X")) return std::nullopt;
+    unsigned value = 0;
+    for (char c : name.substr(2)) {
+        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+                          : std::isxdigit(static_cast<unsigned char>(c))
+                              ? std::tolower(static_cast<unsigned char>(c)) - 'a' + 10
+                              : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    parsed.id = static_cast<uint8_t>(value);
+    return parsed;
+}
+
 }  // namespace
 
 std::optional<StreamChoice> parseStreamChoice(const std::string& name) {
+    if (std::optional<StreamIdName> id = parseStreamIdName(name)) {
+        StreamChoice choice{name};
+        choice.byId = id;
+        return choice;
+    }
     for (int order = 0; order < kSlotBoxCount; ++order) {
         const SlotRef ref = slotAt(order);
         if (name == slotKey(ref.kind, ref.slot)) return StreamChoice{name, ref.kind, ref.slot};
@@ -54,6 +90,7 @@ std::vector<StreamChoice> parseStreamList(const std::string& list, std::string& 
 std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
     const std::vector<ChosenBox>& found, const std::vector<StreamChoice>& choices) {
     for (const StreamChoice& choice : choices) {
+        if (choice.byId) return choice.name;
         const bool listed = std::any_of(found.begin(), found.end(), [&](const ChosenBox& box) {
             return box.kind == choice.kind && box.slot == choice.slot &&
                    (!choice.byCaption || box.caption == choice.name);
@@ -66,6 +103,39 @@ std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
             return c.kind == box.kind && c.slot == box.slot;
         });
         if (wanted) chosen.push_back(box);
+    }
+    return chosen;
+}
+
+std::variant<std::vector<StreamId>, UnmetChoice> chooseMkvStreams(
+    const std::vector<PartScan>& parts, const std::vector<StreamChoice>& choices) {
+    std::vector<StreamId> chosen;
+    const auto take = [&](StreamId id) {
+        if (std::find(chosen.begin(), chosen.end(), id) == chosen.end()) chosen.push_back(id);
+    };
+    for (const StreamChoice& choice : choices) {
+        if (!choice.byId) {
+            const ScannedStream* owner = parts.empty() ? nullptr : parts.back().owner(choice.kind, choice.slot);
+            if (owner == nullptr ||
+                (choice.byCaption &&
+                 boxNameOf(choice.kind, owner->id.id) + slotSuffix(choice.kind, choice.slot) != choice.name)) {
+                return UnmetChoice{choice.name};
+            }
+            take(owner->id);
+            continue;
+        }
+        std::vector<StreamId> named;
+        for (const PartScan& part : parts) {
+            for (const ScannedStream& stream : part.streams) {
+                if (choice.byId->matches(stream.id) &&
+                    std::find(named.begin(), named.end(), stream.id) == named.end()) {
+                    named.push_back(stream.id);
+                }
+            }
+        }
+        if (named.empty()) return UnmetChoice{choice.name};
+        if (named.size() > 1) return UnmetChoice{choice.name, true};
+        take(named.front());
     }
     return chosen;
 }

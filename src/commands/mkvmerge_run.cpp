@@ -1,25 +1,41 @@
 #include "commands/mkvmerge_run.h"
 
+#include <algorithm>
 #include <optional>
 
+#include "engine/progress.h"
 #include "export/mkv_hand_off.h"
 #include "platform/child_process.h"
-#include "platform/folders.h"
 #include "platform/paths.h"
+#include "platform/staged_file.h"
 
 namespace morvale {
 
 namespace {
 
 constexpr const char* kMkvmerge = "mkvmerge";
+constexpr int64_t kPermille = 1000;
 
-void showLine(std::string_view line, std::string& lastError, CommandHost& host) {
+std::string remainingText(const MkvmergeJob& job, const ProgressAmount& amount, Clock& clock) {
+    if (amount.done <= 0) return {};
+    const double elapsed = clock.now() - job.startDays;
+    const double remaining =
+        elapsed * static_cast<double>(amount.total - amount.done) / static_cast<double>(amount.done);
+    return ", Remaining time: " + clock.formatLongTime(remaining + kOneSecond);
+}
+
+void showLine(std::string_view line, const MkvmergeJob& job, std::string& lastError,
+              CommandHost& host) {
     const MkvmergeLine read = readMkvmergeLine(line);
     switch (read.kind) {
-        case MkvmergeLine::Kind::Progress:
-            host.slog("Multiplexing: " + std::to_string(read.percent) + "%", Panel::Progress);
-            host.showProgress({read.percent, 100});
+        case MkvmergeLine::Kind::Progress: {
+            const ProgressAmount amount = mkvmergeProgress(job, read.percent);
+            host.slog("Multiplexing: " + std::to_string(read.percent) + "%" +
+                          remainingText(job, amount, host.clock()),
+                      Panel::Progress);
+            host.showProgress(amount);
             break;
+        }
         case MkvmergeLine::Kind::Warning:
             host.log("mkvmerge warning: " + read.text);
             break;
@@ -32,53 +48,61 @@ void showLine(std::string_view line, std::string& lastError, CommandHost& host) 
     }
 }
 
-bool finish(const ChildOutcome& outcome, const std::string& lastError, const MkvLayout& layout,
-            CommandHost& host) {
-    const bool made = outcome.started && !outcome.stopped &&
-                      (outcome.exitStatus == 0 || outcome.exitStatus == 1);
-    if (made) return true;
-    // Never leave a half-written file where the Matroska file is expected.
-    removeFile(layout.output);
-    if (outcome.stopped) {
-        host.log("Stopped by Cancel: no Matroska file was made.");
-        return false;
+// mkvmerge exits 0, or 1 after warnings, when it has written its file; the file must be
+// there and be Matroska (a program on PATH by that name may say so without writing).
+bool madeFile(const ChildOutcome& outcome, const MkvmergeJob& job) {
+    return outcome.started && outcome.signal == 0 &&
+           (outcome.exitStatus == 0 || outcome.exitStatus == 1) &&
+           fileBeginsWith(job.output, kMatroskaMagic);
+}
+
+MkvmergeEnd finish(const ChildOutcome& outcome, const std::string& lastError,
+                   const MkvmergeJob& job, CommandHost& host) {
+    if (madeFile(outcome, job)) return MkvmergeEnd::Made;
+    if (outcome.stopped) return MkvmergeEnd::Stopped;
+    std::string reason;
+    if (!outcome.started) {
+        reason = describeChildEnd(outcome);
+    } else if (!lastError.empty()) {
+        reason = lastError;
+    } else if (outcome.signal == 0 && (outcome.exitStatus == 0 || outcome.exitStatus == 1)) {
+        reason = "it ended well but wrote no Matroska file";
+    } else {
+        reason = "it ended with " + describeChildEnd(outcome);
     }
-    std::string reason = !outcome.started ? outcome.startError
-                         : !lastError.empty()
-                             ? lastError
-                             : "it ended with status " + std::to_string(outcome.exitStatus);
-    host.showError("mkvmerge could not make " + layout.output + ": " + reason);
-    return false;
+    host.showError("mkvmerge could not make " + job.target + ": " + reason);
+    return MkvmergeEnd::Failed;
 }
 
 }  // namespace
 
-bool runMkvmerge(const MkvLayout& layout, const std::string& optionsFile, RunControl& control,
-                 CommandHost& host) {
+ProgressAmount mkvmergeProgress(const MkvmergeJob& job, int percent) {
+    const int64_t total = std::max<int64_t>(1, job.readBytes + job.streamBytes);
+    const int64_t done = job.readBytes + job.streamBytes * std::clamp(percent, 0, 100) / 100;
+    return {done * kPermille / total, kPermille};
+}
+
+MkvmergeEnd runMkvmerge(const MkvmergeJob& job, RunControl& control, CommandHost& host) {
     const std::optional<std::string> program = findProgram(kMkvmerge);
-    if (!program) {
-        host.log("mkvmerge was not found. The streams, chapters and options are in " + layout.work);
-        host.log("To make " + layout.output + ", install mkvtoolnix and run: mkvmerge @" +
-                 optionsFile);
-        host.showError("mkvmerge was not found: " + layout.output + " was not made.");
-        return false;
-    }
-    host.log("Running mkvmerge @" + optionsFile);
-    host.slog("Multiplexing " + fileNameOf(layout.output), Panel::State);
+    if (!program) return MkvmergeEnd::Missing;
+    host.log("Running mkvmerge @" + job.optionsFile + " in " + job.folder);
+    host.slog("Multiplexing " + fileNameOf(job.target), Panel::State);
+    host.showProgress(mkvmergeProgress(job, 0));
     control.cancelRequested = false;
     control.confirmCancel = true;
     host.setCancelEnabled(true);
     std::string lastError;
     ChildCallbacks callbacks;
-    callbacks.onLine = [&](std::string_view line) { showLine(line, lastError, host); };
+    callbacks.workingFolder = job.folder;
+    callbacks.onLine = [&](std::string_view line) { showLine(line, job, lastError, host); };
     callbacks.onTick = [&] {
         host.pumpEvents();
         return control.cancelRequested;
     };
     const ChildOutcome outcome =
-        runChildProcess(*program, {"--gui-mode", "@" + optionsFile}, callbacks);
+        runChildProcess(*program, {"--gui-mode", "@" + job.optionsFile}, callbacks);
     host.setCancelEnabled(false);
-    return finish(outcome, lastError, layout, host);
+    return finish(outcome, lastError, job, host);
 }
 
 }  // namespace morvale

@@ -31,6 +31,9 @@ void scanFeature(Session& session, const CommandSettings& settings, CommandHost&
         if (scan.firstTimestamp && *scan.firstTimestamp < session.lastScan.subpictureTimeBase) {
             session.lastScan.subpictureTimeBase = *scan.firstTimestamp;
         }
+        session.lastScan.bytesRead += scan.bytesRead;
+        for (const ScannedStream& stream : scan.streams)
+            session.lastScan.payloadBytes += stream.payloadBytes;
         outcome.parts.push_back({source.path(), std::move(scan)});
         return !session.control.cancelRequested;
     });

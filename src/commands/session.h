@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "commands/selection.h"
 #include "engine/run_control.h"
@@ -24,6 +25,10 @@ struct LastScan {
     uint32_t subpictureTimeBase = 0;
     // The pictures it counted per video slot (none when it was stopped early).
     std::array<int32_t, kVideoSlots> pictures{};
+    // The bytes it read, and how many of them were the payload of a stream: what share of
+    // a source its streams take, for the space a Make MKV needs.
+    int64_t bytesRead = 0;
+    int64_t payloadBytes = 0;
 };
 
 // What the window (or morvale-cli) keeps for the whole run of the program and the commands
@@ -38,6 +43,9 @@ struct Session {
     LastScan lastScan;
     // A command is running: the others are locked out until it returns.
     bool running = false;
+    // What Cancel asks while the running command writes files; empty: whether to stop
+    // demuxing.
+    std::string_view stopQuestion;
 };
 
 }  // namespace morvale

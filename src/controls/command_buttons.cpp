@@ -5,6 +5,7 @@
 #include "commands/read_evo.h"
 #include "commands/read_xpl.h"
 #include "commands/rebuild_command.h"
+#include "commands/stream_names.h"
 #include "controls/form_host.h"
 #include "controls/stream_boxes.h"
 
@@ -121,13 +122,43 @@ void bRebuildClick(Session& session, Form& form) {
     writing.end(rebuildFeature(session, settingsOf(form), host));
 }
 
-void bMakeMkvClick(Session& session, Form& form, const MkvOptions& options) {
+namespace {
+
+// The Matroska file takes every stream met, but those whose box is listed and left unticked.
+SlotSelection untickedListedBoxes(const Form& form) {
+    SlotSelection unticked;
+    for (int order = 0; order < kSlotBoxCount; ++order) {
+        const SlotRef ref = slotAt(order);
+        const StreamBox box{ref.kind, ref.slot};
+        if (form.boxEnabled(box) && !form.boxTicked(box)) unticked.set(ref.kind, ref.slot, true);
+    }
+    return unticked;
+}
+
+// While Make MKV runs, Cancel asks about the Matroska file.
+class StopQuestion {
+  public:
+    StopQuestion(Session& session, std::string_view question) : session_(session) {
+        session_.stopQuestion = question;
+    }
+    ~StopQuestion() { session_.stopQuestion = {}; }
+
+  private:
+    Session& session_;
+};
+
+}  // namespace
+
+void bMakeMkvClick(Session& session, Form& form, MkvOptions options) {
     CommandRun run(session, form);
     if (!run.started()) return;
+    StopQuestion question(session, kStopMkvQuestion);
     form.setEnabled(Button::Demux, false);
     form.setEnabled(Button::Rebuild, false);
     form.showPage(Page::Status);
     FormCommandHost host(form);
+    options.askBeforeReplacing = true;
+    options.streams.untickedBoxes = untickedListedBoxes(form);
     if (makeMkv(session, settingsOf(form), options, host) == MkvEnd::FileError) return;
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);
@@ -143,12 +174,14 @@ void bReadXPLClick(Session& session, Form& form) {
     showXplOutcome(form, readXpl(session, settingsOf(form), host));
 }
 
-bool stopConfirmed(const RunControl& control, Form& form) {
-    return !control.confirmCancel || form.askYesNo(kConfirmTitle, kStopQuestion);
+bool stopConfirmed(const Session& session, Form& form) {
+    if (!session.control.confirmCancel) return true;
+    return form.askYesNo(kConfirmTitle,
+                         session.stopQuestion.empty() ? kStopQuestion : session.stopQuestion);
 }
 
 void bCancelClick(Session& session, Form& form) {
-    if (stopConfirmed(session.control, form)) session.control.requestStopByUser();
+    if (stopConfirmed(session, form)) session.control.requestStopByUser();
 }
 
 }  // namespace morvale

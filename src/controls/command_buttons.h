@@ -23,7 +23,7 @@ void bCheckClick(Session& session, Form& form);
 void bDemuxClick(Session& session, Form& form);
 void bRebuildClick(Session& session, Form& form);
 // "Make MKV": Demux and Rebuild are off while it runs.
-void bMakeMkvClick(Session& session, Form& form, const MkvOptions& options);
+void bMakeMkvClick(Session& session, Form& form, MkvOptions options);
 // "Read XPL": the title's tracks tick, caption (and for audio and subtitles hint) their
 // stream boxes; the tree and the outline memo show the title. A playlist that cannot be
 // opened leaves the boxes emptied, the memo as it was and Read XPL disabled.
@@ -31,7 +31,7 @@ void bReadXPLClick(Session& session, Form& form);
 
 // Whether the running command may be stopped: a scan stops without a question; a run that
 // writes files asks first, No being the default.
-bool stopConfirmed(const RunControl& control, Form& form);
+bool stopConfirmed(const Session& session, Form& form);
 // "Cancel": runs from the event pump of a running command, so it takes no re-entry lock.
 // It only requests the stop; the running loop sees the request at its next block.
 void bCancelClick(Session& session, Form& form);
