@@ -99,7 +99,7 @@ std::vector<size_t> chosenCuts(size_t length, Cuts cuts) {
 // payload is parsed again from a copy of the state before it, up to the payload's end.
 std::vector<size_t> cutsOutsidePayloads(std::span<const uint8_t> source, Cuts cuts) {
     static EngineLedger tables;
-    resetEngineLedger(tables);
+    resetEngineState(tables);
     RecordingEngineHost host;
     NoPieces pieces;
     const EngineOptions options{.mode = EngineMode::Demux};
@@ -167,7 +167,7 @@ struct Run {
     std::vector<Bytes> written;
 
     void start(const ControlBytes& control) {
-        resetEngineLedger(state);
+        resetEngineState(state);
         host = RecordingEngineHost();
         setUp(host, control);
         state.minFirstPts = kNoTimeBase;

@@ -206,7 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         files.push_back(&secondPart);
     }
 
-    resetEngineLedger(state);
+    resetEngineState(state);
     RecordingEngineHost host;
     setTicks(host, control);
     setTables(state, host, control, files);
