@@ -4,6 +4,7 @@
 #include <limits>
 
 #include <QApplication>
+#include <QListWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -537,6 +538,20 @@ void TfMain::setXplOutline(const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         text << QString::fromStdString(line);
     mXPL->setPlainText(text.join(QLatin1Char('\n')));
+}
+
+void TfMain::setDiscTitles(const std::vector<std::string>& lines, std::optional<size_t> chosen) {
+    lbTitles->clear();
+    for (const std::string& line : lines)
+        lbTitles->addItem(QString::fromStdString(line));
+    lbTitles->setVisible(!lines.empty());
+    if (chosen && *chosen < lines.size()) lbTitles->setCurrentRow(static_cast<int>(*chosen));
+}
+
+std::optional<size_t> TfMain::chosenDiscTitle() const {
+    const QList<QListWidgetItem*> chosen = lbTitles->selectedItems();
+    if (chosen.isEmpty()) return std::nullopt;
+    return static_cast<size_t>(lbTitles->row(chosen.front()));
 }
 
 void TfMain::setXplOutlineVisible(bool visible) {

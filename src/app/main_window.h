@@ -18,6 +18,7 @@
 class QCheckBox;
 class QFileDialog;
 class QGroupBox;
+class QListWidget;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -81,6 +82,7 @@ class TfMain : public QWidget, public Form {
     // "XPL" page.
     QWidget* tsXPL;
     QSplitter* splXPL;
+    QListWidget* lbTitles;
     QTreeWidget* tvXPL;
     QPlainTextEdit* mXPL;
     // "Options" page.
@@ -181,6 +183,8 @@ class TfMain : public QWidget, public Form {
     void setXplOutline(const std::vector<std::string>& lines) override;
     void setXplOutlineVisible(bool visible) override;
     void setXplTree(const std::vector<XplTreeNode>& topNodes) override;
+    void setDiscTitles(const std::vector<std::string>& lines, std::optional<size_t> chosen) override;
+    std::optional<size_t> chosenDiscTitle() const override;
     void setLocked(bool locked) override;
     void pumpEvents() override;
     void repaint() override;

@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QScreen>
@@ -309,10 +310,17 @@ void TfMain::createStreamPages() {
 void TfMain::createXplPage() {
     tsXPL = named(new QWidget, "tsXPL");
     PageControl->addTab(tsXPL, QStringLiteral("XPL"));
-    auto* layout = new QHBoxLayout(tsXPL);
+    auto* layout = new QVBoxLayout(tsXPL);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The disc's titles: the chosen one is what Make MKV makes.
+    lbTitles = named(new QListWidget(tsXPL), "lbTitles");
+    lbTitles->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbTitles->setMaximumHeight(scaled(64));
+    lbTitles->hide();
+    setHint(lbTitles, QStringLiteral("The disc's titles: Make MKV makes the chosen one"));
+    layout->addWidget(lbTitles);
     splXPL = named(new QSplitter(Qt::Horizontal, tsXPL), "splXPL");
-    layout->addWidget(splXPL);
+    layout->addWidget(splXPL, 1);
     splXPL->setChildrenCollapsible(false);
     splXPL->setHandleWidth(scaled(3));
 

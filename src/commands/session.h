@@ -4,9 +4,11 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "commands/selection.h"
 #include "engine/run_control.h"
+#include "export/disc_titles.h"
 #include "engine/slot_table.h"
 #include "playlist/codec_tables.h"
 #include "playlist/title_listing.h"
@@ -46,6 +48,8 @@ struct Session {
     // What Cancel asks while the running command writes files; empty: whether to stop
     // demuxing.
     std::string_view stopQuestion;
+    // The disc's titles the last Read XPL listed.
+    std::vector<DiscTitle> discTitles;
 };
 
 }  // namespace morvale

@@ -7,6 +7,10 @@
 #include "commands/rebuild_command.h"
 #include "commands/stream_names.h"
 #include "controls/form_host.h"
+#include "export/disc_title_listing.h"
+#include "export/disc_titles.h"
+#include "platform/paths.h"
+#include "playlist/playlist_text.h"
 #include "controls/stream_boxes.h"
 
 namespace morvale {
@@ -58,6 +62,41 @@ void showXplOutcome(Form& form, const XplOutcome& outcome) {
         form.setXplOutlineVisible(true);
     }
     if (outcome.completed) form.setEnabled(Button::ReadXpl, true);
+}
+
+// "1. Sample Feature  0:00:10.010  2 parts (FEATURE_1.EVO FEATURE_2.EVO)": what the XPL
+// page lists of a title.
+std::string titleListLine(size_t index, const DiscTitle& title) {
+    std::string line = std::to_string(index + 1) + ". " +
+                       fileNameComponent(title.title.name, "Title " + std::to_string(index + 1));
+    if (title.durationNs) line += "  " + listedDuration(*title.durationNs);
+    line += "  " + std::to_string(title.evoNames.size()) +
+            (title.evoNames.size() == 1 ? " part (" : " parts (");
+    for (size_t n = 0; n < title.evoNames.size(); ++n)
+        line += (n ? " " : "") + title.evoNames[n];
+    return line + ")" + (title.likelyFeature ? ", likely feature" : "");
+}
+
+// The disc's titles, after a Read XPL of its playlist, with the title that plays the source
+// chosen (none when no title plays it: Make MKV then makes the source's feature).
+void listDiscTitles(Session& session, Form& form) {
+    session.discTitles.clear();
+    try {
+        const std::string playlist = form.text(Edit::XplFile);
+        if (!playlist.empty()) session.discTitles = readDiscTitles(playlist).titles;
+    } catch (const FileError&) {
+        session.discTitles.clear();  // Read XPL has said why the playlist cannot be read
+    }
+    std::vector<std::string> lines;
+    std::optional<size_t> chosen;
+    const std::string source = fileNameOf(form.text(Edit::EvoFile));
+    for (size_t t = 0; t < session.discTitles.size(); ++t) {
+        const DiscTitle& title = session.discTitles[t];
+        lines.push_back(titleListLine(t, title));
+        const bool plays = !title.evoNames.empty() && upperAscii(title.evoNames.front()) == upperAscii(source);
+        if (!chosen && plays) chosen = t;
+    }
+    form.setDiscTitles(lines, chosen);
 }
 
 }  // namespace
@@ -159,6 +198,10 @@ void bMakeMkvClick(Session& session, Form& form, MkvOptions options) {
     FormCommandHost host(form);
     options.askBeforeReplacing = true;
     options.streams.untickedBoxes = untickedListedBoxes(form);
+    const std::optional<size_t> title = form.chosenDiscTitle();
+    if (title && *title < session.discTitles.size() && options.title == std::nullopt) {
+        options.title = MkvTitleChoice{form.text(Edit::XplFile), static_cast<int>(*title) + 1};
+    }
     if (makeMkv(session, settingsOf(form), options, host) == MkvEnd::FileError) return;
     form.setEnabled(Button::Demux, true);
     form.setEnabled(Button::Rebuild, true);
@@ -172,6 +215,7 @@ void bReadXPLClick(Session& session, Form& form) {
     form.showPage(Page::Xpl);
     FormCommandHost host(form);
     showXplOutcome(form, readXpl(session, settingsOf(form), host));
+    listDiscTitles(session, form);
 }
 
 bool stopConfirmed(const Session& session, Form& form) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,10 @@ class Form {
     virtual void setXplOutline(const std::vector<std::string>& lines) = 0;
     virtual void setXplOutlineVisible(bool visible) = 0;
     virtual void setXplTree(const std::vector<XplTreeNode>& topNodes) = 0;
+    // The disc's titles on the XPL page, a line each, with one chosen: the title Make MKV
+    // makes. No lines: the list is empty and nothing is chosen.
+    virtual void setDiscTitles(const std::vector<std::string>& lines, std::optional<size_t> chosen) = 0;
+    virtual std::optional<size_t> chosenDiscTitle() const = 0;
 
     // Keeps the other commands, the browse buttons, drops and the stream boxes from being
     // used while a command runs (Cancel stays usable). Unlocking gives every control back

@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -324,6 +325,11 @@ class CommandButtonsTest : public QObject {
 
         QCOMPARE(window.PageControl->currentIndex(), 4);
         QVERIFY(window.mXPL->isVisible());
+        // The disc's titles, for Make MKV to choose from.
+        QVERIFY(window.lbTitles->isVisible());
+        QCOMPARE(window.lbTitles->count(), 1);
+        QVERIFY2(window.lbTitles->item(0)->text().startsWith(QStringLiteral("1. Main  1:40:")),
+                 qPrintable(window.lbTitles->item(0)->text()));
         const QStringList outline = window.mXPL->toPlainText().split(QLatin1Char('\n'));
         QCOMPARE(outline.size(), 9);
         QCOMPARE(outline.first(),

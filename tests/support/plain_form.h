@@ -45,6 +45,13 @@ public:
     void setXplOutline(const std::vector<std::string>& lines) override { outline_ = lines; }
     void setXplOutlineVisible(bool visible) override { outlineVisible_ = visible; }
     void setXplTree(const std::vector<XplTreeNode>& topNodes) override { tree_ = topNodes; }
+    void setDiscTitles(const std::vector<std::string>& lines, std::optional<size_t> chosen) override {
+        discTitles_ = lines;
+        chosenTitle_ = chosen;
+    }
+    std::optional<size_t> chosenDiscTitle() const override { return chosenTitle_; }
+    void chooseDiscTitle(std::optional<size_t> title) { chosenTitle_ = title; }
+    const std::vector<std::string>& discTitles() const { return discTitles_; }
 
     void setLocked(bool locked) override { locked_ = locked; }
 
@@ -91,6 +98,8 @@ private:
     std::vector<std::string> outline_;
     bool outlineVisible_ = true;
     std::vector<XplTreeNode> tree_;
+    std::vector<std::string> discTitles_;
+    std::optional<size_t> chosenTitle_;
     bool locked_ = false;
     std::vector<std::string> errors_;
     std::vector<std::string> questions_;
