@@ -60,6 +60,17 @@ void FeatureScanRecorder::addSlot(ScanStreamKind kind, int slot, int32_t id,
         const int64_t pictures = scanned ? scanned->pictures : 0;
         stream.frameCount += pictures;
         if (times.seen) part.durationTicks = videoPartDurationTicks(part, scanned->playPeriod());
+        // The running time the log gives: the pictures counted at the stream's frame period.
+        if (scanned && stream.frameCount > 0) {
+            const FramePeriod period = scanned->playPeriod();
+            stream.runningSeconds = static_cast<double>(stream.frameCount) * period.numerator /
+                                    period.denominator;
+        }
+    }
+    // What the stream's first header says, as the log prints it.
+    if (kind == ScanStreamKind::Audio && scanned) {
+        if (!stream.sampleRate && scanned->facts.sampleRate > 0) stream.sampleRate = scanned->facts.sampleRate;
+        if (!stream.channels && scanned->facts.channels > 0) stream.channels = scanned->facts.channels;
     }
 }
 
