@@ -97,8 +97,8 @@ bool outputAllowed(const std::string& output, const MkvFeature& feature, const M
 WorkFolder claimWorkFolder(const std::string& path, CommandHost& host) {
     WorkFolderClaim claim = WorkFolder::claim(path);
     if (!claim.folder) {
-        throw FileError("Cannot create folder \"" + absolutePath(path) + "\". It is " +
-                        claim.refusal + ".");
+        throw FileError("Cannot use the work folder \"" + absolutePath(path) + "\": it " +
+                        (claim.refusal.rfind("in use", 0) == 0 ? "is " : "") + claim.refusal + ".");
     }
     if (claim.leftOverRemoved) host.log("Removed what a stopped run had left in " + path);
     host.log("Work folder " + claim.folder->path());
@@ -150,10 +150,13 @@ struct DemuxedFeature {
     double startDays = 0;
 };
 
+// The bar counts the bytes the demux reads and then those mkvmerge multiplexes (about the
+// streams' bytes), so it runs once from 0 to its end over the whole run.
 void demuxParts(Session& session, const CommandSettings& settings, const MkvFeature& feature,
-                MkvStreams& streams, DemuxedFeature& demuxed, CommandHost& host) {
+                int64_t streamBytes, MkvStreams& streams, DemuxedFeature& demuxed,
+                CommandHost& host) {
     CommandEngineHost engineHost(host);
-    int64_t total = 0;
+    int64_t total = streamBytes;
     for (const std::string& part : feature.parts)
         total += sizeOf(part);
     demuxed.startDays = host.clock().now();
@@ -217,15 +220,6 @@ MkvJob handOff(MkvStreams& streams, const MkvFeature& feature, const DemuxedFeat
     return job;
 }
 
-int64_t streamBytesOf(const MkvJob& job) {
-    int64_t bytes = 0;
-    for (const MkvTrackInput& track : job.tracks) {
-        for (const MkvFile& file : track.files)
-            bytes += fileExists(file.path) ? sizeOf(file.path) : 0;
-    }
-    return bytes;
-}
-
 // Without mkvmerge: the work folder stays as the user's, with options that name the
 // Matroska file itself, and the log says how to finish.
 void leaveForHand(WorkFolder& work, const MkvJob& job, const std::string& output, CommandHost& host) {
@@ -258,7 +252,7 @@ MkvEnd makeInto(Session& session, const CommandSettings& settings, const MkvOpti
     const std::string stem = work.path() + feature.baseName;
     MkvStreams streams(stem, options.streams, static_cast<int>(feature.parts.size()));
     DemuxedFeature demuxed;
-    demuxParts(session, settings, feature, streams, demuxed, host);
+    demuxParts(session, settings, feature, estimate, streams, demuxed, host);
     if (session.control.cancelRequested) {
         finishWork(work, options.keepStreams, host);
         host.log(kStoppedMkv);
@@ -275,7 +269,7 @@ MkvEnd makeInto(Session& session, const CommandSettings& settings, const MkvOpti
     writeText(work.path() + kOptionsFile,
               mkvmergeOptionsFile(mkvmergeArguments(localJob(job, work.path(), true))));
     const MkvmergeJob run{work.path(), kOptionsFile, staged.path(), output, demuxed.bytesRead,
-                          streamBytesOf(job), demuxed.startDays};
+                          estimate, demuxed.startDays};
     const MkvmergeEnd end = runMkvmerge(run, session.control, host);
     if (end == MkvmergeEnd::Made) {
         staged.commit(replacing ? StagedFile::Replace::Existing : StagedFile::Replace::Never);

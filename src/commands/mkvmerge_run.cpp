@@ -14,7 +14,6 @@ namespace morvale {
 namespace {
 
 constexpr const char* kMkvmerge = "mkvmerge";
-constexpr int64_t kPermille = 1000;
 
 std::string remainingText(const MkvmergeJob& job, const ProgressAmount& amount, Clock& clock) {
     if (amount.done <= 0) return {};
@@ -68,7 +67,7 @@ MkvmergeEnd finish(const ChildOutcome& outcome, const std::string& lastError,
     } else if (outcome.signal == 0 && (outcome.exitStatus == 0 || outcome.exitStatus == 1)) {
         reason = "it ended well but wrote no Matroska file";
     } else {
-        reason = "it ended with " + describeChildEnd(outcome);
+        reason = describeChildEnd(outcome);
     }
     host.showError("mkvmerge could not make " + job.target + ": " + reason);
     return MkvmergeEnd::Failed;
@@ -77,9 +76,8 @@ MkvmergeEnd finish(const ChildOutcome& outcome, const std::string& lastError,
 }  // namespace
 
 ProgressAmount mkvmergeProgress(const MkvmergeJob& job, int percent) {
-    const int64_t total = std::max<int64_t>(1, job.readBytes + job.streamBytes);
     const int64_t done = job.readBytes + job.streamBytes * std::clamp(percent, 0, 100) / 100;
-    return {done * kPermille / total, kPermille};
+    return megabytesRead(done, job.readBytes + job.streamBytes);
 }
 
 MkvmergeEnd runMkvmerge(const MkvmergeJob& job, RunControl& control, CommandHost& host) {

@@ -15,7 +15,7 @@ struct MkvmergeJob {
     std::string output;       // where mkvmerge writes the Matroska file (a staged name)
     std::string target;       // the Matroska file as the user names it, for the messages
     // The whole run's progress: the demux before it read `readBytes`; mkvmerge's share of
-    // the bar is as large as the streams it multiplexes.
+    // the bar is the streams' bytes it multiplexes (as the demux's bar counted them).
     int64_t readBytes = 0;
     int64_t streamBytes = 0;
     double startDays = 0;
