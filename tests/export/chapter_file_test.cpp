@@ -45,7 +45,7 @@ TEST(ChapterFileTest, MkvmergeReadsBothFormatsWithEveryNameAndTime) {
         MkvJob job;
         job.output = dir.file(std::string(name) + ".mkv");
         job.chaptersPath = dir.file(name);
-        job.tracks = {{"", "und", true, false, {{dir.file("a.ac3"), 0, 0}}}};
+        job.tracks = {{MkvTrackType::Audio, "", "und", true, false, "", {{dir.file("a.ac3"), 0}}}};
         const std::string options = dir.file("options.json");
         testing::writeFileBytes(options, {});
         std::ofstream(options) << mkvmergeOptionsFile(mkvmergeArguments(job));

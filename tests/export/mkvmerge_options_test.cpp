@@ -1,9 +1,13 @@
 #include "export/mkvmerge_options.h"
 
+#include "export/audio_duration.h"
+#include "export/mkv_timeline.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <iterator>
 
 #include "support/matroska_peers.h"
 #include "support/temp_dir.h"
@@ -50,41 +54,65 @@ void PrintTo(const JoinCase& c, std::ostream* out) {
 
 class JoinTest : public ::testing::TestWithParam<JoinCase> {};
 
-TEST_P(JoinTest, EachPartsAudioKeepsItsOffsetToThatPartsVideo) {
+// Two parts through the timeline and the audio placement into mkvmerge: every part's audio
+// keeps its offset to that part's video, the second part's video follows the first's, and
+// no audio frame starts before the one before it has ended (the join never overlaps).
+TEST_P(JoinTest, EachPartsAudioKeepsItsOffsetAndTheJoinNeverOverlaps) {
     if (!testing::haveMatroskaPeers()) GTEST_SKIP() << "mkvmerge or ffmpeg missing";
     const JoinCase& c = GetParam();
     TempDir dir;
-    MkvJob job;
-    job.output = dir.file("feature.mkv");
-    MkvTrackInput video{"", "und", true, true, {}};
-    MkvTrackInput audio{"", "und", true, false, {}};
+    std::vector<TimelinePart> parts;
+    std::vector<AudioPartFile> audioParts;
+    std::vector<std::string> audioFiles;
+    std::string videoBytes;
     for (int p = 0; p < 2; ++p) {
         const PartTiming& part = c.parts[p];
         const std::string v = dir.file("v" + std::to_string(p) + ".m2v");
-        const std::string a = dir.file("a" + std::to_string(p) + ".ac3");
+        audioFiles.push_back(dir.file("a" + std::to_string(p) + ".ac3"));
         testing::makeMpeg2Video(v, part.videoFrames);
-        testing::makeAc3Audio(a, part.audioFrames);
-        video.parts.push_back({v, part.videoPts, part.videoFrames * kVideoFrameTicks});
-        audio.parts.push_back({a, static_cast<uint32_t>(part.videoPts + part.audioOffsetTicks),
-                               part.audioFrames * kAudioFrameTicks});
+        testing::makeAc3Audio(audioFiles.back(), part.audioFrames);
+        std::ifstream in(v, std::ios::binary);
+        videoBytes.append(std::istreambuf_iterator<char>(in), {});
+        const auto audioPts = static_cast<uint32_t>(part.videoPts + part.audioOffsetTicks);
+        parts.push_back({part.videoPts, part.videoFrames * kVideoFrameTicks,
+                         part.audioOffsetTicks < 0 ? audioPts : part.videoPts});
+        audioParts.push_back({true, audioPts, part.audioFrames * kAudioFrameTicks});
     }
+    const Timeline timeline(parts);
+    const AudioPlacement placement = placeAudio(timeline, audioParts, [&](size_t p, int64_t max) {
+        return trimAudioFile(audioFiles[p], AudioCoding::DolbyDigital, max);
+    });
+    std::vector<int64_t> pictures;
+    for (size_t p = 0; p < 2; ++p) {
+        for (int k = 0; k < c.parts[p].videoFrames; ++k)
+            pictures.push_back(timeline.placeOf(p, c.parts[p].videoPts + k * kVideoFrameTicks));
+    }
+    std::ofstream(dir.file("v.m2v"), std::ios::binary) << videoBytes;
+    std::ofstream(dir.file("v.txt")) << timestampFileText(pictures);
+    MkvJob job;
+    job.output = dir.file("feature.mkv");
+    MkvTrackInput video{MkvTrackType::Video, "", "und", true, false, dir.file("v.txt"),
+                        {{dir.file("v.m2v"), 0}}};
+    MkvTrackInput audio{MkvTrackType::Audio, "", "und", true, false, "", {}};
+    for (size_t p = 0; p < 2; ++p)
+        audio.files.push_back({audioFiles[p], placement.parts[p].syncMs});
     job.tracks = {video, audio};
     const auto run = testing::runMkvmerge(writeOptions(dir, job));
     ASSERT_EQ(run.status, 0) << run.output;
 
-    // Audio in file order: the parts' frames may overlap at the join.
     const std::vector<double> v = testing::packetTimesMs(job.output, "v:0", true);
     const std::vector<double> a = testing::packetTimesMs(job.output, "a:0");
-    ASSERT_EQ(v.size(), size_t(c.parts[0].videoFrames + c.parts[1].videoFrames));
-    ASSERT_EQ(a.size(), size_t(c.parts[0].audioFrames + c.parts[1].audioFrames));
-    // The first part's streams against each other; the second part's video straight after
-    // the first part's; the second part's audio against the second part's video.
+    const size_t firstVideo = size_t(c.parts[0].videoFrames);
+    ASSERT_EQ(v.size(), firstVideo + size_t(c.parts[1].videoFrames));
+    const size_t cut = size_t(placement.leftOutTicks / kAudioFrameTicks);
+    ASSERT_EQ(a.size(), size_t(c.parts[0].audioFrames + c.parts[1].audioFrames) - cut);
     EXPECT_NEAR(a[0] - v[0], c.parts[0].audioOffsetTicks / 90.0, 1.0);
     EXPECT_NEAR(std::min(a[0], v[0]), 0.0, 1.0);
-    const double secondVideo = v[size_t(c.parts[0].videoFrames)];
-    EXPECT_NEAR(secondVideo - v[0], c.parts[0].videoFrames * 40.0, 1.0);
-    const double secondAudio = a[size_t(c.parts[0].audioFrames)];
-    EXPECT_NEAR(secondAudio - secondVideo, c.parts[1].audioOffsetTicks / 90.0, 1.0);
+    EXPECT_NEAR(v[firstVideo] - v[0], c.parts[0].videoFrames * 40.0, 1.0);
+    const size_t secondAudio = size_t(c.parts[0].audioFrames) - cut;
+    EXPECT_NEAR(a[secondAudio] - v[firstVideo], c.parts[1].audioOffsetTicks / 90.0, 1.0);
+    for (size_t k = 1; k < a.size(); ++k)
+        ASSERT_GE(a[k] - a[k - 1], kAudioFrameTicks / 90.0 - 1.0) << "frame " << k;
 }
 
 INSTANTIATE_TEST_SUITE_P(Parts, JoinTest, ::testing::ValuesIn(kJoinCases),
@@ -105,9 +133,9 @@ TEST(MkvmergeOptionsTest, TitleNamesLanguagesAndDefaultFlagsReachTheMatroskaFile
     job.output = dir.file("out.mkv");
     job.title = "Sample Feature \"1\"";
     job.tracks = {
-        {expected[0].name, expected[0].language, true, true, {{dir.file("v.m2v"), 0, 0}}},
-        {expected[1].name, expected[1].language, true, false, {{dir.file("a.ac3"), 0, 0}}},
-        {expected[2].name, expected[2].language, false, false, {{dir.file("a.ac3"), 0, 0}}}};
+        {MkvTrackType::Video, expected[0].name, expected[0].language, true, false, "", {{dir.file("v.m2v"), 0}}},
+        {MkvTrackType::Audio, expected[1].name, expected[1].language, true, false, "", {{dir.file("a.ac3"), 0}}},
+        {MkvTrackType::Audio, expected[2].name, expected[2].language, false, false, "", {{dir.file("a.ac3"), 0}}}};
     const auto run = testing::runMkvmerge(writeOptions(dir, job));
     ASSERT_EQ(run.status, 0) << run.output;
 
