@@ -15,6 +15,8 @@ bool fileExists(const std::string& path);
 
 // Makes a relative path absolute against the current directory (for messages).
 std::string absolutePath(const std::string& path);
+// An output folder in full, ending in a separator: empty is the current folder.
+std::string absoluteFolder(const std::string& folder);
 
 enum class ShareMode {
     Shared,    // other programs may read and write the file meanwhile
