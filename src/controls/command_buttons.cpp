@@ -6,6 +6,7 @@
 #include "commands/read_xpl.h"
 #include "commands/rebuild_command.h"
 #include "controls/form_host.h"
+#include "controls/source_fields.h"
 #include "controls/stream_boxes.h"
 
 namespace morvale {
@@ -141,6 +142,7 @@ void bReadXPLClick(Session& session, Form& form) {
     form.showPage(Page::Xpl);
     FormCommandHost host(form);
     showXplOutcome(form, readXpl(session, settingsOf(form), host));
+    keepWritingOffUntilRead(session, form);  // the playlist's ticks alone write nothing
 }
 
 bool stopConfirmed(const RunControl& control, Form& form) {

@@ -146,7 +146,15 @@ TEST_F(ReadXplTest, TheExampleDiscFillsTreeLogAndBoxes) {
         EXPECT_FALSE(form.boxEnabled(box)) << n;
         EXPECT_EQ(form.boxCaption(box), emptyCaption(box.page)) << n;
     }
-    // Ticking ran the boxes' click handler.
+    // The playlist's ticks alone write nothing: Demux and Rebuild wait for a Read EVO of
+    // the source, after which the same reading leaves them on.
+    EXPECT_FALSE(form.isEnabled(Button::Demux));
+    EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+    session.lastScan.source = form.text(Edit::EvoFile);  // as a Read EVO of it leaves them
+    form.setEnabled(Button::Demux, true);
+    form.setEnabled(Button::Rebuild, true);
+    form.setEnabled(Button::ReadXpl, true);
+    bReadXPLClick(session, form);
     EXPECT_TRUE(form.isEnabled(Button::Demux));
     EXPECT_TRUE(form.isEnabled(Button::Rebuild));
 
@@ -377,7 +385,8 @@ TEST_F(ReadXplTest, AFileCutShortWhileReadEndsWithAReadErrorAndShowsWhatWasRead)
     EXPECT_EQ(form.xplOutline(), (Lines{"<Playlist>"}));
     EXPECT_TRUE(form.xplOutlineVisible());
     ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
-    EXPECT_EQ(form.logLines()[2], "Stream read error");
+    EXPECT_EQ(form.logLines()[2],
+              "Stream read error: the file ends before its size says (" + path + ")");
     EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
     EXPECT_FALSE(session.running);
 }
@@ -450,7 +459,8 @@ TEST_F(ReadXplTest, AReadErrorInTheMiddleOfThePlaylist) {
     }
     EXPECT_EQ(form.errors(), Lines{"Stream read error"});
     ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
-    EXPECT_EQ(form.logLines()[2], "Stream read error");
+    EXPECT_EQ(form.logLines()[2],
+              "Stream read error: Input/output error (" + form.text(Edit::XplFile) + ")");
     EXPECT_EQ(form.statusTexts,
               (Lines{"1:262144/" + std::to_string(example.size() + 400000) + " bytes", "0:Ready",
                      "1:"}));

@@ -102,7 +102,6 @@ class Driver {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QLatin1String(morvale::kApplicationTitle));
     const QStringList arguments = QApplication::arguments().mid(1);
     QTextStream err(stderr);
     if (arguments.size() < 2 || arguments.size() > 3) {
