@@ -70,4 +70,13 @@ std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
     return chosen;
 }
 
+std::string foundStreamsText(const std::vector<ChosenBox>& found) {
+    std::string text;
+    for (const ChosenBox& box : found) {
+        if (!text.empty()) text += ", ";
+        text += box.caption + " (" + slotKey(box.kind, box.slot) + ")";
+    }
+    return text.empty() ? "none" : text;
+}
+
 }  // namespace morvale

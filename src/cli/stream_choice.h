@@ -31,4 +31,7 @@ std::vector<StreamChoice> parseStreamList(const std::string& list, std::string& 
 std::variant<std::vector<ChosenBox>, std::string> chooseStreams(
     const std::vector<ChosenBox>& found, const std::vector<StreamChoice>& choices);
 
+// The found boxes for a message: "VC-1.stream.0 (v0), DD+.stream.00 (a00)", or "none".
+std::string foundStreamsText(const std::vector<ChosenBox>& found);
+
 }  // namespace morvale
