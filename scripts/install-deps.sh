@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     ffmpeg mediainfo mkvtoolnix python3-jsonschema xvfb xauth time hyperfine
-    fonts-dejavu-core
+    fonts-dejavu-core xdg-utils
     "$@"
 )
 

@@ -2,8 +2,10 @@
 # Takes the README's pictures of the window: builds, writes the sample disc into a temporary
 # folder, and on a virtual X display (Xvfb) with a window manager (openbox) opens the window
 # on its FEATURE_1.EVO, presses Read EVO, Read XPL, Demux and Make MKV, and saves the window
-# after Read EVO, after Read XPL and after Make MKV, at the size it opens at and wide:
+# as it opens on a 1600x1000 screen, after Read EVO, after Read XPL and after Make MKV, at the
+# size it opens at and wide:
 #
+#   docs/window-first-start.png
 #   docs/window-read-evo.png   docs/window-read-xpl.png
 #   docs/window-wide-read-evo.png   docs/window-wide-read-xpl.png
 #   docs/window-make-mkv.png   docs/window-wide-make-mkv.png
@@ -25,7 +27,7 @@ if [ "${1:-}" = --in-display ]; then
     status=0
     build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$pictures/window" || status=$?
     if [ "$status" -eq 0 ]; then
-        build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$pictures/window-wide" 760x520 ||
+        build/morvale-screenshot "$disc/HVDVD_TS/FEATURE_1.EVO" "$pictures/window-wide" 1280x860 ||
             status=$?
     fi
     kill "$wm" 2>/dev/null || true
@@ -47,5 +49,5 @@ build/morvale-sample-disc "$disc" >/dev/null
 
 # morvale-screenshot reads no stored settings: the pictures show the program's defaults.
 XDG_RUNTIME_DIR=$runtime QT_QPA_PLATFORM=xcb \
-    xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" \
+    xvfb-run --auto-servernum --server-args="-screen 0 1600x1000x24" \
     scripts/screenshot.sh --in-display "$disc" "$pictures"

@@ -7,7 +7,8 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QLatin1String(morvale::kApplicationTitle));
+    // No display name: the window system would add it to every window's title, and a
+    // narrow box's title would be cut down to dots.
     QCoreApplication::setApplicationVersion(QStringLiteral(MORVALE_VERSION));
     QCommandLineParser arguments;
     arguments.setApplicationDescription(

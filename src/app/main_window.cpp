@@ -7,7 +7,6 @@
 #include <QListWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -18,6 +17,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -31,9 +31,11 @@
 
 #include "app/about_box.h"
 #include "app/fitting_widgets.h"
+#include "app/folder_launcher.h"
 #include "app/jpeg_image.h"
 #include "app/settings_store.h"
 #include "app/typed_path.h"
+#include "platform/paths.h"
 #include "controls/command_buttons.h"
 #include "controls/source_fields.h"
 #include "controls/stream_boxes.h"
@@ -54,7 +56,7 @@ TfMain::TfMain(Session& session, QWidget* parent) : QWidget(parent), session_(se
     for (QWidget* child : findChildren<QWidget*>())
         child->setAcceptDrops(false);
     wireControls();
-    openAtDesignSize();
+    openAtFirstStartSize();
     FormResize();
 }
 
@@ -166,8 +168,16 @@ QString TfMain::outputFolder() const {
     return outputFolder_;
 }
 
+// Without a file manager to show them, the log says where the files are.
 void TfMain::bShowFilesClick() {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder_));
+    QPointer<TfMain> window(this);
+    const QString folder = QDir::toNativeSeparators(outputFolder_);
+    openFolder(outputFolder_, [window, folder](const QString& why) {
+        if (window.isNull()) return;
+        window->log(QStringLiteral("No file manager opened the output folder (%1): the files are in %2")
+                        .arg(why, folder)
+                        .toStdString());
+    });
 }
 
 void TfMain::bAboutClick() {
@@ -210,9 +220,12 @@ void TfMain::bCancelClick() {
 }
 
 void TfMain::keyPressEvent(QKeyEvent* event) {
-    // Enter that no focused button took presses the default button, "Read EVO".
+    // Enter that no focused button took presses the default button, "Read EVO"; in a field
+    // of the Options page it confirms that field only.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (bCheck->isEnabled()) bCheck->click();
+        const bool inOptionField = tsOption->isAncestorOf(focusWidget()) &&
+                                   qobject_cast<QLineEdit*>(focusWidget()) != nullptr;
+        if (!inOptionField && bCheck->isEnabled()) bCheck->click();
         event->accept();
         return;
     }
@@ -298,6 +311,7 @@ void TfMain::takeTypedPath(QLineEdit* pathEdit) {
         QToolTip::showText(pathEdit->mapToGlobal(QPoint(0, pathEdit->height())),
                            QStringLiteral("Only .EVO, .VOB and .XPL files can be chosen."),
                            pathEdit);
+        WMDropFiles({path});  // the status line says so too; the typing stays to be mended
         return;
     }
     pathEdit->setText(chosenPath(pathEdit));  // the file goes to the edit of its kind
@@ -315,11 +329,25 @@ void TfMain::XPLadj() {
 }
 
 void TfMain::bbEVOClick() {
-    odEVOfile->setDirectory(QString::fromStdString(session_.selection.evoFolder));
+    prepareSourceDialog();
     if (odEVOfile->exec() != QDialog::Accepted || odEVOfile->selectedFiles().isEmpty()) return;
-    eEVOfile->setText(odEVOfile->selectedFiles().constFirst());
-    EVOadj();
+    chooseSource(*this, session_, odEVOfile->selectedFiles().constFirst().toStdString());
     bCheck->setFocus();
+}
+
+// The dialog opens in the source's folder on the filter of the source's type, the source
+// chosen; without a source on the filter of both types.
+void TfMain::prepareSourceDialog() {
+    odEVOfile->setDirectory(QString::fromStdString(session_.selection.evoFolder));
+    const QString source = chosenPaths_[0];
+    const QString type = QString::fromStdString(upperExtension(source.toStdString()));
+    const QStringList filters = odEVOfile->nameFilters();  // both types first, each after
+    QString filter = filters.constFirst();
+    for (qsizetype n = 1; n < filters.size(); ++n) {
+        if (!type.isEmpty() && filters[n].contains(QLatin1Char('*') + type)) filter = filters[n];
+    }
+    odEVOfile->selectNameFilter(filter);
+    if (!source.isEmpty()) odEVOfile->selectFile(QFileInfo(source).fileName());
 }
 
 void TfMain::bbXPLClick() {
@@ -334,7 +362,7 @@ void TfMain::bbXPLClick() {
 
 void TfMain::WMDropFiles(const QStringList& paths) {
     if (locked_ || paths.isEmpty()) return;
-    const DropKind kind = dropFile(*this, session_.selection, paths.constFirst().toStdString());
+    const DropKind kind = dropFile(*this, session_, paths.constFirst().toStdString());
     if (kind == DropKind::Source && bCheck->isEnabled()) bCheck->setFocus();
 }
 
@@ -346,6 +374,7 @@ void TfMain::Resetcbs() {
 
 void TfMain::cbVideoClick() {
     morvale::cbVideoClick(*this);
+    keepWritingOffUntilRead(session_, *this);
 }
 
 // Settings.
@@ -599,7 +628,7 @@ bool TfMain::askYesNo(std::string_view title, std::string_view text) {
 }
 
 void TfMain::showError(std::string_view text) {
-    QMessageBox::critical(this, QLatin1String(kApplicationTitle), fromUtf8(text));
+    QMessageBox::critical(this, QLatin1String(kDialogTitle), fromUtf8(text));
 }
 
 Clock& TfMain::clock() {

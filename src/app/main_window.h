@@ -34,7 +34,8 @@ namespace morvale {
 
 class StreamCheckBox;
 
-inline constexpr char kApplicationTitle[] = "HD DVD Morvale";
+// The title of the program's own boxes (errors): short, so a narrow box shows it whole.
+inline constexpr char kDialogTitle[] = "Morvale";
 inline constexpr char kWindowCaption[] = "Morvale 0.617";
 
 // The main window. It owns every control and implements Form over them, so the commands
@@ -245,7 +246,8 @@ class TfMain : public QWidget, public Form {
     QLineEdit* makePathEdit(const char* name, const QString& hint, const QString& placeholder);
     void showLogo();
     int rowSpacing(const QCheckBox* row) const;  // rows of check boxes 22 apart
-    void openAtDesignSize();
+    void openAtFirstStartSize();
+    void prepareSourceDialog();
     void updateMinimumSize();
     void applyRequestedPlacement();
     void widenTreeToItsItems();

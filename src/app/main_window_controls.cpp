@@ -35,6 +35,9 @@ namespace {
 constexpr int kDesignDpi = 96;
 constexpr QSize kDesignClient(362, 346);
 constexpr QSize kMinimumOuter(370, 380);
+// A first start (no stored placement) opens this many times the design's size, within the
+// screen: every page shows whole, the playlist page's tree and text side by side.
+constexpr int kFirstStartScale = 2;
 constexpr int kFontPixels = 11;  // 8 point at 96 dpi
 
 // Around and between the controls outside the pages.
@@ -391,7 +394,7 @@ void TfMain::createOptionsPage() {
         return box;
     };
     cbContinue = makeOption(
-        "cbContinue", "Continue with second  EVO",
+        "cbContinue", "Continue with second EVO",
         "Demux continues with FEATURE_2.EVO (if it exists) after finishing FEATURE_1.EVO");
     cbFastCheck = makeOption("cbFastCheck", "Fast EVO checking",
                              "Read EVO checks only the first ~300 MB of the file");
@@ -449,8 +452,11 @@ void TfMain::createDialogs() {
     odEVOfile->setAcceptMode(QFileDialog::AcceptOpen);
     odEVOfile->setFileMode(QFileDialog::ExistingFile);  // folder and file must exist
     odEVOfile->setOption(QFileDialog::DontResolveSymlinks);
-    odEVOfile->setNameFilters(
-        {QStringLiteral("EVOB files (HD DVD) (*.evo)"), QStringLiteral("VOB files (DVD) (*.vob)")});
+    // Both types first, whatever the case of their extension; then each type; then anything.
+    odEVOfile->setNameFilters({QStringLiteral("EVO and VOB files (*.evo *.EVO *.vob *.VOB)"),
+                               QStringLiteral("EVOB files (HD DVD) (*.evo *.EVO)"),
+                               QStringLiteral("VOB files (DVD) (*.vob *.VOB)"),
+                               QStringLiteral("All files (*)")});
     odEVOfile->setDefaultSuffix(QStringLiteral("EVO"));
     odEVOfile->setSizeGripEnabled(true);
 
@@ -555,10 +561,17 @@ void TfMain::updateMinimumSize() {
     if (extra != QSize(0, 0) && normal) requested_ = {};
 }
 
-void TfMain::openAtDesignSize() {
+// Placed in the middle of the screen's free room; the stored placement, when there is
+// one, replaces this at the first activation.
+void TfMain::openAtFirstStartSize() {
     updateMinimumSize();
-    move(0, 0);
-    resize(scaled(kDesignClient.width()), scaled(kDesignClient.height()));
+    QSize size = kDesignClient * kFirstStartScale * scale_;
+    QRect room(QPoint(0, 0), size);
+    if (QScreen* screen = this->screen()) room = screen->availableGeometry();
+    size = size.boundedTo(room.size());
+    resize(size);
+    move(room.x() + (room.width() - size.width()) / 2,
+         room.y() + (room.height() - size.height()) / 2);
 }
 
 int TfMain::treeWidth() const {

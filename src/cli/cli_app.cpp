@@ -21,16 +21,10 @@ constexpr const char* kUsage =
     "                   PLAYLIST\n"
     "       morvale-cli --help | --version\n";
 
-// The options every source command shares: the window's Options page and the stream boxes.
-void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& streamList) {
+// The options every source command shares: the source and the scan's options of the window's
+// Options page.
+void addSourceOptions(CLI::App& command, SourceOptions& options) {
     command.add_option("SOURCE", options.source, "The EVO or VOB file")->required();
-    if (command.get_name() == "mkv") {
-        command.add_option("-o,--output", options.mkvOutput,
-                           "The Matroska file, or its folder (default: the current directory)");
-    } else {
-        command.add_option("-o,--output-dir", options.outputDir,
-                           "Output folder (default: the current directory)");
-    }
     command.add_flag("--no-continue", options.noContinue,
                      "Do not continue with FEATURE_2.EVO after FEATURE_1.EVO");
     command.add_flag("--no-fast-check", options.noFastCheck,
@@ -38,9 +32,24 @@ void addSourceOptions(CLI::App& command, SourceOptions& options, std::string& st
     command.add_flag("--no-count-frames", options.noCountFrames, "Do not count frames");
     command.add_flag("--no-details", options.noDetails,
                      "No first timestamps and stream header details");
+}
+
+// The options of the commands that write: where to, and the stream boxes.
+void addOutputOptions(CLI::App& command, SourceOptions& options, std::string& streamList) {
+    if (command.get_name() == "mkv") {
+        command.add_option("-o,--output", options.mkvOutput,
+                           "The Matroska file, or its folder (default: the current directory)");
+    } else {
+        command.add_option("-o,--output-dir", options.outputDir,
+                           "Output folder (default: the current directory)");
+    }
     command.add_option("--streams", streamList,
                        "Comma-separated streams to keep, by name (VC-1.stream.0,DD+.stream.00) "
                        "or slot (v0 v1 a00..a15 s00..s15); default: all found");
+}
+
+// The output extensions of the streams a command writes as files of their own.
+void addExtensionOptions(CLI::App& command, SourceOptions& options) {
     auto extension = CLI::Validator(
         [](std::string& text) {
             return text.size() > kExtensionMaxLength
@@ -100,7 +109,11 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         "Read EVO, then make a Matroska file of the chosen streams with mkvmerge: the "
         "playlist's title, track names, languages and chapters, each stream in sync");
     for (CLI::App* command : {scan, demux, rebuild, mkv})
-        addSourceOptions(*command, sourceOptions, streamList);
+        addSourceOptions(*command, sourceOptions);
+    for (CLI::App* command : {demux, rebuild, mkv})
+        addOutputOptions(*command, sourceOptions, streamList);
+    for (CLI::App* command : {demux, mkv})
+        addExtensionOptions(*command, sourceOptions);
     scan->add_flag("--json", sourceOptions.json,
                    "Print the feature's description as JSON (the log goes to stderr)");
     for (CLI::App* command : {scan, mkv}) {
@@ -145,7 +158,7 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 
     try {
         app.parse(argc, argv);
-        for (CLI::App* command : {scan, demux, rebuild, mkv}) {
+        for (CLI::App* command : {demux, rebuild, mkv}) {
             if (command->parsed()) parseStreams(*command, streamList, sourceOptions);
         }
     } catch (const CLI::CallForHelp&) {

@@ -20,6 +20,7 @@
 #include "export/feature_scan_recorder.h"
 #include "export/playlist_model.h"
 #include "platform/file.h"
+#include "platform/file_identity.h"
 #include "platform/paths.h"
 #include "platform/stop_signals.h"
 
@@ -67,7 +68,7 @@ int scanThenRun(const SourceOptions& options, const CliStreams& streams, const A
         auto chosen = chooseStreams(settings.chosen, *options.streams);
         if (const std::string* missing = std::get_if<std::string>(&chosen)) {
             streams.err << "morvale-cli: " << options.source << " has no stream \"" << *missing
-                        << "\"\n";
+                        << "\"; the scan found: " << foundStreamsText(settings.chosen) << "\n";
             return kExitUsage;
         }
         settings.chosen = std::get<std::vector<ChosenBox>>(chosen);
@@ -228,9 +229,37 @@ int runTitles(const TitlesOptions& options, const CliStreams& streams) {
 
 namespace {
 
+// Without --source no title is chosen: one line tells which title the EVO of the playlist's
+// first title that plays one would show, and how to ask for it.
+std::string noSourceHint(const XplOptions& options) {
+    std::string hint = "morvale-cli: no --source given, so no title is chosen; ";
+    PlaylistForDescription playlist;
+    try {
+        playlist = readPlaylistFor(options.playlist, "");
+    } catch (const FileError&) {
+    }
+    if (playlist.model) {
+        const std::string videoFolder =
+            siblingFolder(folderOf(options.playlist), kPlaylistFolder, kVideoFolder);
+        const std::vector<PlaylistTitle>& titles = playlist.model->titles;
+        for (size_t n = 0; n < titles.size(); ++n) {
+            const PlaylistTitle& title = titles[n];
+            // Its titleNumber, or where it stands among the titles when it has none.
+            const size_t number = title.titleNumber > 0 ? title.titleNumber : n + 1;
+            for (const PlaylistClip& clip : title.clips) {
+                if (!clip.primary || clip.evoName.empty()) continue;
+                hint += "--source " + videoFolder + clip.evoName + " shows title " +
+                        std::to_string(number);
+                return hint + (title.name.empty() ? "" : " \"" + title.name + "\"");
+            }
+        }
+    }
+    return hint + "name the EVO whose title to show with --source EVO";
+}
+
 // --json and --chapters of xpl: the title that plays the source, as the playlist model
 // reads it. False when the chapters could not be written.
-bool exportTitle(const XplOptions& options, const CliStreams& streams) {
+bool exportTitle(const XplOptions& options, const CliStreams& streams, std::ostream& log) {
     try {
         const PlaylistForDescription playlist =
             readPlaylistFor(options.playlist, sourceBaseNameOf(options.source));
@@ -244,8 +273,12 @@ bool exportTitle(const XplOptions& options, const CliStreams& streams) {
                         << "\n";
             return false;
         }
+        std::vector<std::string> inputs{options.playlist};
+        if (!options.source.empty()) inputs.push_back(options.source);
+        refuseOutputsOverInputs({options.chapters}, inputs);
         writeChapterFile(options.chapters, describe({}, playlist).title->chapters,
                          *chapterFormatOf(options.chapters));
+        log << "Chapter file " << options.chapters << '\n';
         return true;
     } catch (const FileError& error) {
         streams.err << error.what() << "\n";
@@ -268,8 +301,8 @@ void printTree(const XplOutcome& outcome, std::ostream& out) {
 int runXpl(const XplOptions& options, const CliStreams& streams) {
     StopSignals signals;
     Session session;
-    CliHost host(session.control, options.json ? streams.err : streams.out, streams.err,
-                 streams.showStatus);
+    std::ostream& log = options.json ? streams.err : streams.out;
+    CliHost host(session.control, log, streams.err, streams.showStatus);
     CommandSettings settings;
     settings.source = options.source;
     settings.playlist = options.playlist;
@@ -280,7 +313,8 @@ int runXpl(const XplOptions& options, const CliStreams& streams) {
             streams.out << line << '\n';
     }
     if (options.tree) printTree(outcome, streams.out);
-    const bool exported = exportTitle(options, streams);
+    if (options.source.empty()) streams.err << noSourceHint(options) << '\n';
+    const bool exported = exportTitle(options, streams, log);
     streams.out.flush();
     return exported ? kExitDone : kExitFileError;
 }

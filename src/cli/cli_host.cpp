@@ -45,12 +45,13 @@ void CliHost::clearStatus() {
     statusShown_ = false;
 }
 
-// Both panels on one line, rewritten in place; nothing while they say nothing or "Ready".
+// Both panels on one line, rewritten in place: what the program does and how far it is.
+// Nothing while they say nothing or the state is "Ready" (nothing runs).
 void CliHost::drawStatus() {
     if (!showStatus_) return;
     std::string line = panels_[0];
     if (!panels_[1].empty()) line += (line.empty() ? "" : " ") + panels_[1];
-    if (line.empty() || line == "Ready") {
+    if (line.empty() || panels_[0] == "Ready") {
         clearStatus();
         return;
     }

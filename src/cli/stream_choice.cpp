@@ -140,4 +140,13 @@ std::variant<std::vector<StreamId>, UnmetChoice> chooseMkvStreams(
     return chosen;
 }
 
+std::string foundStreamsText(const std::vector<ChosenBox>& found) {
+    std::string text;
+    for (const ChosenBox& box : found) {
+        if (!text.empty()) text += ", ";
+        text += box.caption + " (" + slotKey(box.kind, box.slot) + ")";
+    }
+    return text.empty() ? "none" : text;
+}
+
 }  // namespace morvale

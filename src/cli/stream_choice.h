@@ -55,4 +55,7 @@ struct UnmetChoice {
 std::variant<std::vector<StreamId>, UnmetChoice> chooseMkvStreams(
     const std::vector<PartScan>& parts, const std::vector<StreamChoice>& choices);
 
+// The found boxes for a message: "VC-1.stream.0 (v0), DD+.stream.00 (a00)", or "none".
+std::string foundStreamsText(const std::vector<ChosenBox>& found);
+
 }  // namespace morvale

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
 #include <utility>
 
 #include "commands/command_host.h"
+#include "engine/progress.h"
 #include "engine/run_control.h"
 #include "platform/file.h"
 
@@ -18,7 +21,7 @@ bool runFileWork(CommandHost& host, Work&& work) {
         return true;
     } catch (const FileError& error) {
         host.setCancelEnabled(false);
-        host.log(error.what());
+        host.log(error.logLine());  // the reason and the file too, for the record
         host.log("");
         host.slog("Ready", Panel::State);
         host.slog("", Panel::Progress);
@@ -34,6 +37,13 @@ inline constexpr const char* kStoppedWriting =
 
 inline void logStoppedByUser(CommandHost& host, const RunControl& control, const char* line) {
     if (control.cancelledByUser) host.log(line);
+}
+
+// The line a scan stopped by "Fast EVO checking" logs before "Done.", with the bytes it read
+// of the part it stopped in: a cut scan must not pass for a whole one.
+inline std::string fastCheckStopLine(int64_t bytesRead) {
+    return "Fast EVO checking: read the first " + std::to_string(bytesRead / kMegabyte) +
+           " Mbytes only.";
 }
 
 // The closing lines of a command that ran to its end.

@@ -17,17 +17,22 @@ namespace {
 class RunOutputs {
   public:
     // Creates the output of every chosen box, in box order, replacing files of that name:
-    // elementary streams, and subpicture records against the last scan's time base.
-    void create(const CommandSettings& settings, const std::string& outputBase,
-                uint32_t subpictureTimeBase, CommandHost& host) {
+    // elementary streams, and subpicture records against the last scan's time base. None is
+    // created when the folder is missing or one of them would be a file the run reads.
+    void create(const CommandSettings& settings, const SecondPart& part,
+                const std::string& outputBase, uint32_t subpictureTimeBase, CommandHost& host) {
+        std::vector<std::string> names;
+        for (const ChosenBox& box : settings.chosen)
+            names.push_back(demuxOutputName(settings, outputBase, box));
+        prepareOutputs(host, settings, part, names);
         files_.reserve(settings.chosen.size());
-        for (const ChosenBox& box : settings.chosen) {
-            const std::string name = demuxOutputName(settings, outputBase, box);
+        for (size_t n = 0; n < names.size(); ++n) {
+            const ChosenBox& box = settings.chosen[n];
             OutputFile& file =
-                *files_.emplace_back(std::make_unique<OutputFile>(OutputFile::create(name)));
+                *files_.emplace_back(std::make_unique<OutputFile>(OutputFile::create(names[n])));
             sinks_.push_back(boxOutputSink(box.kind, file, subpictureTimeBase));
             slots_.at(box.kind, box.slot) = sinks_.back().get();
-            host.log("Creating " + name);
+            host.log("Creating " + names[n]);
         }
     }
 
@@ -60,7 +65,7 @@ void demuxParts(Session& session, const CommandSettings& settings, CommandHost& 
     const uint32_t timeBase = session.lastScan.subpictureTimeBase;
     runFeature(
         host, settings, part, kDemuxPass,
-        [&] { outputs.create(settings, outputBase, timeBase, host); },
+        [&] { outputs.create(settings, part, outputBase, timeBase, host); },
         [&](SourceFile& source) {
             parts.push_back(
                 {source.path(), demux(engineHost, session.control, source, options, &outputs.slots())});

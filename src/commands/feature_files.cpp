@@ -3,6 +3,8 @@
 #include "commands/selection.h"
 #include "engine/progress.h"
 #include "platform/file.h"
+#include "platform/file_identity.h"
+#include "platform/folders.h"
 #include "platform/paths.h"
 
 namespace morvale {
@@ -30,6 +32,25 @@ std::string featureBaseName(const CommandSettings& settings, const SecondPart& p
 
 std::string outputBaseOf(const CommandSettings& settings, const SecondPart& part) {
     return withTrailingSeparator(settings.outputFolder) + featureBaseName(settings, part);
+}
+
+std::vector<std::string> featureInputs(const CommandSettings& settings, const SecondPart& part) {
+    std::vector<std::string> inputs{settings.source};
+    if (part.continues) inputs.push_back(part.path);
+    if (!settings.playlist.empty()) inputs.push_back(settings.playlist);
+    return inputs;
+}
+
+void prepareOutputs(CommandHost& host, const CommandSettings& settings, const SecondPart& part,
+                    const std::vector<std::string>& outputs) {
+    if (outputs.empty()) return;
+    // The folder the system makes the files in (all of them lie in one).
+    requireFolder(withTrailingSeparator(outputFolderOf(outputs.front())));
+    refuseOutputsOverInputs(outputs, featureInputs(settings, part));
+    // Named in full where the "Creating" lines name the files without it (or only partly).
+    if (!isAbsolutePath(settings.outputFolder)) {
+        host.log("Output folder " + absoluteFolder(settings.outputFolder));
+    }
 }
 
 std::unique_ptr<PayloadSink> boxOutputSink(SlotKind kind, OutputFile& file,

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "commands/command_host.h"
 #include "commands/command_settings.h"
@@ -34,6 +35,18 @@ bool goesOnToSecondPart(const CommandSettings& settings, const SecondPart& part,
 std::string featureBaseName(const CommandSettings& settings, const SecondPart& part);
 // The same in the output folder (with a trailing separator).
 std::string outputBaseOf(const CommandSettings& settings, const SecondPart& part);
+
+// The files a run of the feature reads: the source, the second part when the feature
+// continues (whether or not it is there yet), and the playlist when one is given.
+std::vector<std::string> featureInputs(const CommandSettings& settings, const SecondPart& part);
+
+// What a writing command does before it creates the files it names in `outputs`: the output
+// folder must be there (the error names the folder), no output may be one of the files the run
+// reads (featureInputs), and the log names the output folder in full when it was given
+// relative or empty ("Output folder /home/user/out/"). Throws FileError before anything is
+// created.
+void prepareOutputs(CommandHost& host, const CommandSettings& settings, const SecondPart& part,
+                    const std::vector<std::string>& outputs);
 
 // A part of a feature as a command read it.
 struct ScannedPart {

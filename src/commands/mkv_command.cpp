@@ -16,6 +16,7 @@
 #include "platform/child_process.h"
 #include "platform/file.h"
 #include "platform/file_identity.h"
+#include "platform/folders.h"
 #include "platform/free_space.h"
 #include "platform/paths.h"
 #include "platform/staged_file.h"
@@ -73,10 +74,7 @@ std::string outputPathOf(const MkvFeature& feature, const CommandSettings& setti
 // chose to keep it. Throws FileError.
 bool outputAllowed(const std::string& output, const MkvFeature& feature, const MkvOptions& options,
                    CommandHost& host) {
-    if (pathKindOf(outputFolderOf(output)) != PathKind::Folder &&
-        fileIdentityOf(outputFolderOf(output)) == std::nullopt) {
-        throw FileError(cannotCreateMessage(output, ENOENT));
-    }
+    requireFolder(outputFolderOf(output));
     std::vector<std::string> inputs = feature.parts;
     if (!feature.playlistPath.empty()) inputs.push_back(feature.playlistPath);
     if (clashingInput(output, inputs)) {

@@ -46,6 +46,13 @@ bool anyStreamFound(const ReadEvoOutcome& outcome) {
     return false;
 }
 
+// A stop that was not the user's was the fast-check limit, in the last part read.
+void logFastCheckStop(CommandHost& host, const RunControl& control, const ReadEvoOutcome& outcome) {
+    if (control.cancelledByUser || outcome.parts.empty()) return;
+    const PartScan& last = outcome.parts.back().scan;
+    if (last.interrupted) host.log(fastCheckStopLine(last.bytesRead));
+}
+
 }  // namespace
 
 ReadEvoOutcome readEvo(Session& session, const CommandSettings& settings, CommandHost& host) {
@@ -60,6 +67,7 @@ ReadEvoOutcome readEvo(Session& session, const CommandSettings& settings, Comman
 
     if (!anyStreamFound(outcome)) host.log(kNoStreamFound);
     logStoppedByUser(host, session.control, kStoppedScan);
+    logFastCheckStop(host, session.control, outcome);
     logDone(host);
     logFrameCounts(host, outcome.parts, readEvoRunningDays, true);
     outcome.completed = true;

@@ -10,24 +10,27 @@
 #include "platform/paths.h"
 #include "playlist/latin1.h"
 #include "playlist/outline_reader.h"
+#include "playlist/playlist_text.h"
 #include "playlist/title_selection.h"
 
 namespace morvale {
 
 namespace {
 
+// The playlist's bytes as text: UTF-8 where they are UTF-8 (as XPL files declare), Latin-1
+// where they are not, as everything the program hands on reads them.
 std::vector<std::string> toUtf8(const std::vector<std::string>& lines) {
     std::vector<std::string> converted;
     converted.reserve(lines.size());
     for (const std::string& line : lines)
-        converted.push_back(latin1ToUtf8(line));
+        converted.push_back(utf8OrLatin1(line));
     return converted;
 }
 
 XplTreeNode treeNode(const char* text, const std::vector<std::string>& children) {
     XplTreeNode node{text, {}};
     for (const std::string& child : children)
-        node.children.push_back({latin1ToUtf8(child), {}});
+        node.children.push_back({utf8OrLatin1(child), {}});
     return node;
 }
 
@@ -48,10 +51,12 @@ void readOutline(SourceFile& file, int64_t size, OutlineReader& reader, CommandH
     }
 }
 
-// The base name is searched in the playlist's own bytes, so it is looked for in Latin-1
-// when it can be written so.
-std::string sourceNeedle(const std::string& sourceBaseName) {
-    return utf8ToLatin1(sourceBaseName).value_or(sourceBaseName);
+// The base name is searched in the playlist's own bytes: as it is (UTF-8), and in Latin-1
+// when it can be written so and the playlist does not hold it in UTF-8.
+bool selectSourceTitle(std::vector<std::string>& lines, const std::string& sourceBaseName) {
+    if (selectTitle(lines, sourceBaseName)) return true;
+    const std::optional<std::string> latin1 = utf8ToLatin1(sourceBaseName);
+    return latin1 && *latin1 != sourceBaseName && selectTitle(lines, *latin1);
 }
 
 void readPlaylist(Session& session, const CommandSettings& settings, CommandHost& host,
@@ -74,12 +79,12 @@ void readPlaylist(Session& session, const CommandSettings& settings, CommandHost
     session.xplMarks.clear();
 
     std::vector<std::string> lines = reader.takeLines();
-    if (selectTitle(lines, sourceNeedle(sourceBaseNameOf(settings.source)))) {
+    if (selectSourceTitle(lines, sourceBaseNameOf(settings.source))) {
         TitleListing listing = listTitle(lines, reader.playlistName(), session.xplCodecs,
                                          session.xplMarks.spans());
         outcome.tree = titleTree(listing);
         for (ListedTrack& track : listing.tracks) {
-            track.text = latin1ToUtf8(track.text);
+            track.text = utf8OrLatin1(track.text);
             host.log(track.text + " found!");
             outcome.tracks.push_back(std::move(track));
         }

@@ -23,6 +23,7 @@ void rebuildParts(Session& session, const CommandSettings& settings, CommandHost
     const RebuildRules rules{session.lastScan.slotTable, ticks};
     CommandEngineHost engineHost(host);
     auto create = [&] {
+        prepareOutputs(host, settings, part, {outputName});
         output = OutputFile::create(outputName);
         host.log("Creating " + outputName);
     };

@@ -7,6 +7,7 @@
 #include "commands/rebuild_command.h"
 #include "commands/stream_names.h"
 #include "controls/form_host.h"
+#include "controls/source_fields.h"
 #include "export/disc_title_listing.h"
 #include "export/disc_titles.h"
 #include "platform/paths.h"
@@ -216,6 +217,7 @@ void bReadXPLClick(Session& session, Form& form) {
     FormCommandHost host(form);
     showXplOutcome(form, readXpl(session, settingsOf(form), host));
     listDiscTitles(session, form);
+    keepWritingOffUntilRead(session, form);  // the playlist's ticks alone write nothing
 }
 
 bool stopConfirmed(const Session& session, Form& form) {

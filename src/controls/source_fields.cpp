@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "controls/stream_boxes.h"
 #include "platform/paths.h"
 
 namespace morvale {
@@ -55,21 +56,47 @@ DropKind dropKindOf(std::string_view path) {
     return DropKind::Ignored;
 }
 
-DropKind dropFile(Form& form, Selection& selection, std::string_view path) {
+void chooseSource(Form& form, Session& session, std::string_view path) {
+    form.setText(Edit::EvoFile, std::string(path));
+    EVOadj(form, session.selection);
+    session.lastScan = {};
+    Resetcbs(form);
+    form.setEnabled(Button::Demux, false);
+    form.setEnabled(Button::Rebuild, false);
+    form.slog("", Panel::Progress);
+}
+
+DropKind dropFile(Form& form, Session& session, std::string_view path) {
     DropKind kind = dropKindOf(path);
     switch (kind) {
         case DropKind::Source:
-            form.setText(Edit::EvoFile, std::string(path));
-            EVOadj(form, selection);
+            chooseSource(form, session, path);
             break;
         case DropKind::Playlist:
             form.setText(Edit::XplFile, std::string(path));
-            XPLadj(form, selection);
+            XPLadj(form, session.selection);
             break;
         case DropKind::Ignored:
+            form.slog(notChosenText(path), Panel::Progress);
             break;
     }
     return kind;
+}
+
+std::string notChosenText(std::string_view path) {
+    const std::string name = fileNameOf(path);
+    if (name.empty()) return "Only .EVO, .VOB and .XPL files can be chosen.";
+    return name + " was not chosen: only .EVO, .VOB and .XPL files can be.";
+}
+
+bool sourceWasRead(const Session& session, const Form& form) {
+    return !session.lastScan.source.empty() && session.lastScan.source == form.text(Edit::EvoFile);
+}
+
+void keepWritingOffUntilRead(const Session& session, Form& form) {
+    if (sourceWasRead(session, form)) return;
+    form.setEnabled(Button::Demux, false);
+    form.setEnabled(Button::Rebuild, false);
 }
 
 }  // namespace morvale

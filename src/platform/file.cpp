@@ -14,6 +14,7 @@
 
 #include "platform/file_system_calls.h"
 #include "platform/file_threads.h"
+#include "platform/paths.h"
 #include "platform/read_ahead.h"
 
 namespace morvale {
@@ -70,16 +71,31 @@ void truncateFile(const std::string& path, int64_t size) {
     }
 }
 
-std::string absolutePath(const std::string& path) {
-    if (path.empty() || path.front() == '/') return path;
+namespace {
+
+// The current folder with a trailing '/'; nothing when the system cannot tell it.
+std::optional<std::string> currentFolder() {
     std::string cwd(4096, '\0');
     while (::getcwd(cwd.data(), cwd.size()) == nullptr) {
-        if (errno != ERANGE) return path;
+        if (errno != ERANGE) return std::nullopt;
         cwd.resize(cwd.size() * 2);
     }
     cwd.resize(std::strlen(cwd.c_str()));
     if (cwd.empty() || cwd.back() != '/') cwd += '/';
-    return cwd + path;
+    return cwd;
+}
+
+}  // namespace
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') return path;
+    const std::optional<std::string> cwd = currentFolder();
+    return cwd ? *cwd + path : path;
+}
+
+std::string absoluteFolder(const std::string& folder) {
+    if (!folder.empty()) return withTrailingSeparator(absolutePath(folder));
+    return currentFolder().value_or("./");
 }
 
 // ---- SourceFile ----

@@ -18,6 +18,8 @@ void truncateFile(const std::string& path, int64_t size);
 
 // Makes a relative path absolute against the current directory (for messages).
 std::string absolutePath(const std::string& path);
+// An output folder in full, ending in a separator: empty is the current folder.
+std::string absoluteFolder(const std::string& folder);
 
 enum class ShareMode {
     Shared,    // other programs may read and write the file meanwhile

@@ -29,6 +29,10 @@ std::string cannotCreateMessage(const std::string& path, int err) {
     return "Cannot create file \"" + absolutePath(path) + "\". " + systemReason(err);
 }
 
+std::string outputIsInputMessage(const std::string& path) {
+    return "Cannot create file \"" + absolutePath(path) + "\". It is one of the files being read.";
+}
+
 FileError streamReadError(const std::string& path, int err) {
     return streamReadError(path, std::strerror(err));
 }

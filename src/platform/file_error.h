@@ -43,6 +43,9 @@ std::string systemReason(int err);
 
 std::string cannotOpenMessage(const std::string& path, int err);
 std::string cannotCreateMessage(const std::string& path, int err);
+// "Cannot create file "<path>". It is one of the files being read.": an output that would
+// overwrite or empty an input.
+std::string outputIsInputMessage(const std::string& path);
 inline constexpr const char* kStreamWriteError = "Stream write error";
 inline constexpr const char* kStreamReadError = "Stream read error";
 

@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include "platform/file_error.h"
+
 namespace morvale {
 
 namespace {
@@ -100,6 +102,13 @@ std::optional<std::string> clashingInput(const std::string& output,
         if (!fileIdentityOf(input) && placeOfNewFile(input) == made) return input;
     }
     return std::nullopt;
+}
+
+void refuseOutputsOverInputs(const std::vector<std::string>& outputs,
+                             const std::vector<std::string>& inputs) {
+    for (const std::string& output : outputs) {
+        if (clashingInput(output, inputs)) throw FileError(outputIsInputMessage(output));
+    }
 }
 
 std::string outputFolderOf(const std::string& path) {

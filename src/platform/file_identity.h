@@ -37,6 +37,11 @@ bool sameFile(const std::string& a, const std::string& b);
 // Ask it right before the outputs are created: it tells how the files stand now.
 std::optional<std::string> clashingInput(const std::string& output,
                                          const std::vector<std::string>& inputs);
+// Throws FileError(outputIsInputMessage(output)) for the first of `outputs` that clashes
+// with one of `inputs` (as clashingInput tells): before any of them is created, so nothing
+// is touched.
+void refuseOutputsOverInputs(const std::vector<std::string>& outputs,
+                             const std::vector<std::string>& inputs);
 
 // The folder a file at `path` is made in, as the system splits paths (at the last '/', after
 // trailing ones are dropped, as dirname does): "out/a.mkv" -> "out", "/a.mkv" -> "/",

@@ -23,6 +23,13 @@ void createFolders(const std::string& path) {
     }
 }
 
+void requireFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) throw FileError(cannotCreateMessage(folder, errno));
+    if (!S_ISDIR(st.st_mode)) throw FileError(cannotCreateMessage(folder, ENOTDIR));
+}
+
 bool removeFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }

@@ -45,4 +45,9 @@ std::string withTrailingSeparator(std::string folder) {
     return folder;
 }
 
+bool isAbsolutePath(std::string_view path) {
+    if (!path.empty() && (path.front() == '/' || path.front() == '\\')) return true;
+    return path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+}
+
 }  // namespace morvale

@@ -19,6 +19,8 @@ std::string upperExtension(std::string_view path);
 // ASCII upper case.
 std::string upperAscii(std::string_view text);
 bool endsWith(std::string_view text, std::string_view ending);
+// A path from the root in either style: "/out", "\\server\out", "E:\out", "E:/out".
+bool isAbsolutePath(std::string_view path);
 // A non-empty folder that does not end in a separator gets one: "\" when that is the
 // separator the folder already uses (and it has no "/"), otherwise "/".
 std::string withTrailingSeparator(std::string folder);

@@ -17,7 +17,7 @@ namespace morvale {
 // becomes one blank (a run of them, or one after a blank, adds nothing). The file is fed
 // block by block: a tag may run over a block's end.
 //
-// Lines are the file's own bytes (Latin-1), not UTF-8.
+// Lines are the file's own bytes, as they stand (shown as utf8OrLatin1 reads them).
 class OutlineReader {
   public:
     // Deeper nesting than this is not indented further. Real playlists nest a dozen levels;

@@ -22,7 +22,7 @@ struct ListedTrack {
 };
 
 // The playlist tree's five top nodes and their children, and the tracks in the order the
-// title lists them. Texts are the playlist's bytes (Latin-1).
+// title lists them. Texts are the playlist's own bytes (shown as utf8OrLatin1 reads them).
 struct TitleListing {
     std::vector<std::string> info;
     std::vector<std::string> video;

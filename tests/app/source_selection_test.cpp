@@ -115,6 +115,48 @@ class SourceSelectionTest : public QObject {
         QCOMPARE(playlistOpenedIn + QLatin1Char('/'), disc.playlistFolder);
     }
 
+    // The source dialog offers both types at once, each apart and any file; it opens in the
+    // source's folder on the filter of the source's type with the source chosen, so the file
+    // the window reads is listed whatever the case of its extension.
+    void theSourceDialogOpensOnTheSourcesFolderAndType_data() {
+        QTest::addColumn<QString>("source");  // in the disc's video folder; empty: none chosen
+        QTest::addColumn<QString>("filter");
+        QTest::newRow("no source") << "" << "EVO and VOB files (*.evo *.EVO *.vob *.VOB)";
+        QTest::newRow("VOB") << "VTS_01_1.VOB" << "VOB files (DVD) (*.vob *.VOB)";
+        QTest::newRow("lower-case evo") << "movie.evo" << "EVOB files (HD DVD) (*.evo *.EVO)";
+    }
+    void theSourceDialogOpensOnTheSourcesFolderAndType() {
+        QFETCH(QString, source);
+        QFETCH(QString, filter);
+        Disc disc;
+        for (const char* name : {"VTS_01_1.VOB", "movie.evo", "notes.txt"})
+            testing::writeFileBytes((disc.video + QLatin1String(name)).toStdString(), {0});
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        w.window.session().selection.evoFolder = disc.video.toStdString();
+        if (!source.isEmpty()) QVERIFY(apptest::dropFiles(&w.window, {disc.video + source}));
+        QStringList filters, chosen;
+        QString shownFilter, openedIn;
+        apptest::onNextModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            if (dialog != nullptr) {
+                filters = dialog->nameFilters();
+                shownFilter = dialog->selectedNameFilter();
+                openedIn = dialog->directory().absolutePath() + QLatin1Char('/');
+                chosen = dialog->selectedFiles();
+            }
+            modal->close();
+        });
+        QTest::mouseClick(w.window.bbEVO, Qt::LeftButton);
+        QCOMPARE(filters.size(), 4);
+        QCOMPARE(filters.first(), QStringLiteral("EVO and VOB files (*.evo *.EVO *.vob *.VOB)"));
+        QCOMPARE(filters.last(), QStringLiteral("All files (*)"));
+        QCOMPARE(shownFilter, filter);
+        QCOMPARE(openedIn, disc.video);
+        if (!source.isEmpty()) QCOMPARE(chosen, QStringList{disc.video + source});
+        QCOMPARE(w.window.eEVOfile->text(), source.isEmpty() ? QString() : disc.video + source);
+    }
+
     void windowsPathsFollowTheSameRules() {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
@@ -267,6 +309,8 @@ class SourceSelectionTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO")}));
+        // As a Read EVO of the source leaves them.
+        w.session.lastScan.source = "/disc/HVDVD_TS/FEATURE_1.EVO";
         w.session.lastScan.slotTable.clear();
         w.session.lastScan.slotTable.ids(SlotKind::Video)[0] = 0xE0;
         w.session.lastScan.slotTable.ids(SlotKind::Audio)[1] = 0x81;
@@ -308,6 +352,7 @@ class SourceSelectionTest : public QObject {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
         QVERIFY(apptest::dropFiles(&w.window, {QStringLiteral("/dvd/VIDEO_TS/VTS_01_1.VOB")}));
+        w.session.lastScan.source = "/dvd/VIDEO_TS/VTS_01_1.VOB";
         w.session.lastScan.slotTable.clear();
         w.session.lastScan.slotTable.ids(SlotKind::Audio)[1] = 0x81;
         ListFoundStreams(w.window, w.session.lastScan.slotTable);

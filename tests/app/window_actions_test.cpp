@@ -6,16 +6,19 @@
 
 #include <QCheckBox>
 #include <QClipboard>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTabWidget>
 #include <QToolTip>
 
 #include "app/command_line.h"
+#include "app/folder_launcher.h"
+#include "controls/stream_boxes.h"
+#include "support/example_playlist.h"
 #include "support/feature_disc.h"
 #include "support/made_sources.h"
 #include "support/matroska_peers.h"
@@ -69,26 +72,49 @@ void choose(TfMain& window, Choice choice, const QString& path) {
             break;
         case Choice::Typed:
             QTest::mouseClick(window.eEVOfile, Qt::LeftButton);
+            window.eEVOfile->selectAll();  // typed over what the edit holds
             QTest::keyClicks(window.eEVOfile, path);
             QTest::keyClick(window.eEVOfile, Qt::Key_Return);
             break;
     }
 }
 
+// The folder launcher the window runs, in place of the desktop's for as long as it lives:
+// the only program of its name on the PATH. It notes the folder it was given and ends with
+// `status` (saying why on its error output when that is not 0); with `installed` false there
+// is no launcher at all.
+class FakeLauncher {
+  public:
+    explicit FakeLauncher(bool installed = true, int status = 0) : path_(qgetenv("PATH")) {
+        qputenv("PATH", QByteArray::fromStdString(dir_.path()));
+        if (!installed) return;
+        const std::string script = dir_.file(kFolderLauncher);
+        const std::string text = "#!/bin/sh\nprintf '%s' \"$1\" > '" + dir_.file("opened") +
+                                 "'\n" +
+                                 (status == 0 ? std::string()
+                                              : "echo \"xdg-open: no method available for opening "
+                                                "'$1'\" >&2\n") +
+                                 "exit " + std::to_string(status) + "\n";
+        testing::writeFileBytes(script, testing::Bytes(text.begin(), text.end()));
+        QFile::setPermissions(q(script), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    ~FakeLauncher() { qputenv("PATH", path_); }
+    // The folder it was asked to open; empty while it has not run.
+    QString opened() const {
+        QFile file(q(dir_.file("opened")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+  private:
+    testing::TempDir dir_;
+    QByteArray path_;
+};
+
 class WindowActionsTest : public QObject {
     Q_OBJECT
 
-  public slots:
-    // The desktop's handler of file:// addresses while a test runs.
-    void openUrl(const QUrl& url) { opened_ << url; }
-
   private slots:
-    void init() {
-        settings_.clear();
-        opened_.clear();
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
-    }
-    void cleanup() { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    void init() { settings_.clear(); }
 
     // However the source is set, the focus goes to Read EVO, so Enter reads it.
     void aNewSourceTakesTheFocusToReadEvo_data() {
@@ -230,7 +256,8 @@ class WindowActionsTest : public QObject {
         } else {
             QCOMPARE(seen, (QList<QPair<int, int>>{{4, 12}, {8, 12}, {12, 12}}));
         }
-        QVERIFY(texts.first().contains(QStringLiteral(" 4/12 Mbytes, Remaining time: ")));
+        const QString firstStep = QStringLiteral(" 4/%1 Mbytes, Remaining time: ").arg(seen.first().second);
+        QVERIFY2(texts.first().contains(firstStep), qPrintable(texts.first()));
         QVERIFY(!window.pbProgress->isVisible());
         QVERIFY(window.logLines().contains(QStringLiteral("Done.")));
     }
@@ -289,8 +316,152 @@ class WindowActionsTest : public QObject {
         QCOMPARE(window.bShowFiles->isHidden(), !folderExists);
         if (!folderExists) return;
         window.eWorkdir->setText(QStringLiteral("/elsewhere"));
+        const qsizetype lines = window.logLines().size();
+        FakeLauncher launcher;
         QTest::mouseClick(window.bShowFiles, Qt::LeftButton);
-        QCOMPARE(opened_, QList<QUrl>{QUrl::fromLocalFile(feature.out)});
+        QTRY_COMPARE(launcher.opened(), feature.out);
+        QTest::qWait(100);  // the launcher has ended well: nothing to say
+        QCOMPARE(window.logLines().size(), lines);
+    }
+
+    // Without a file manager to open the folder, the log names it in full and says why.
+    void showFilesWithoutAFileManagerNamesTheFolder_data() {
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no launcher") << false << "xdg-open is not installed";
+        QTest::newRow("no file manager") << true << "xdg-open: no method available for opening '%1'";
+    }
+    void showFilesWithoutAFileManagerNamesTheFolder() {
+        QFETCH(bool, installed);
+        QFETCH(QString, why);
+        Feature feature;
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        QVERIFY(feature.loadInto(window));
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QTest::mouseClick(window.bDemux, Qt::LeftButton);
+        FakeLauncher launcher(installed, 3);
+        QTest::mouseClick(window.bShowFiles, Qt::LeftButton);
+        const QString line = QStringLiteral("No file manager opened the output folder (%1): the "
+                                            "files are in %2")
+                                 .arg(why.arg(feature.out), feature.out);
+        QTRY_COMPARE(window.logLines().mid(window.logLines().size() - 1), QStringList{line});
+    }
+
+    // Enter in a field of the Options page confirms that field only: no Read EVO runs, so the
+    // boxes keep the playlist's names and the user's ticks.
+    void enterInAnOptionsFieldConfirmsOnlyThatField_data() {
+        QTest::addColumn<QString>("field");
+        for (const char* field : {"eWorkdir", "eVideoExt", "eAudioExt", "eSubExt"})
+            QTest::newRow(field) << field;
+    }
+    void enterInAnOptionsFieldConfirmsOnlyThatField() {
+        QFETCH(QString, field);
+        Feature feature;
+        const std::string playlist = testing::kExamplePlaylist;
+        QDir().mkpath(q(feature.dir.file("ADV_OBJ")));
+        testing::writeFileBytes(feature.dir.file("ADV_OBJ/VPLST000.XPL"),
+                                testing::Bytes(playlist.begin(), playlist.end()));
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        QVERIFY(feature.loadInto(window));
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QTest::mouseClick(window.bReadXPL, Qt::LeftButton);
+        QCOMPARE(window.cbAudio01->text(), QStringLiteral("DD+.6ch.stream.01.English"));
+        window.showPage(Page::Audio);
+        QTest::mouseClick(window.cbAudio01, Qt::LeftButton);  // the user's choice
+        const QStringList log = window.logLines();
+
+        window.showPage(Page::Options);
+        auto* edit = window.findChild<QLineEdit*>(field);
+        QTest::mouseClick(edit, Qt::LeftButton);
+        edit->end(false);
+        QTest::keyClicks(edit, QStringLiteral("2"));
+        QTest::keyClick(edit, Qt::Key_Return);
+        QCOMPARE(window.logLines(), log);
+        QCOMPARE(window.PageControl->currentWidget(), window.tsOption);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(edit));
+        QVERIFY(edit->text().endsWith(QLatin1Char('2')));
+        QCOMPARE(window.cbAudio01->text(), QStringLiteral("DD+.6ch.stream.01.English"));
+        QVERIFY(!window.cbAudio01->isChecked() && window.cbAudio01->isEnabled());
+        QVERIFY(window.cbVideo0->isChecked());
+    }
+
+    // A new source, however it is chosen, empties the boxes the last file's scan filled and
+    // switches Demux, Rebuild and Make MKV off: they would write the old file's choice into
+    // the new file's outputs. A Read EVO of the new source lists its own streams.
+    void aNewSourceStartsFromEmptyBoxes_data() {
+        QTest::addColumn<int>("choice");
+        QTest::newRow("drop") << int(Choice::Drop);
+        QTest::newRow("browse") << int(Choice::Browse);
+        QTest::newRow("command line") << int(Choice::CommandLine);
+        QTest::newRow("typed") << int(Choice::Typed);
+    }
+    void aNewSourceStartsFromEmptyBoxes() {
+        QFETCH(int, choice);
+        testing::TempDir dir;
+        const QString first = q(dir.file("one.EVO"));
+        const QString second = q(dir.file("two.EVO"));
+        testing::writePart(first.toStdString(), testing::featurePart({}), kMiB);
+        testing::writePart(second.toStdString(), testing::featurePart({.secondAudio = true}), kMiB);
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        window.eWorkdir->setText(q(dir.path()));
+        QVERIFY(apptest::dropFiles(&window, {first}));
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QVERIFY(window.cbAudio00->isChecked() && !window.cbAudio01->isEnabled());
+        QVERIFY(window.bDemux->isEnabled() && window.bRebuild->isEnabled());
+
+        choose(window, static_cast<Choice>(choice), second);
+        QCOMPARE(window.eEVOfile->text(), second);
+        for (int n = 0; n < kStreamBoxCount; ++n) {
+            const StreamBox box = boxAt(n);
+            QVERIFY2(!window.box(box)->isEnabled(), qPrintable(window.box(box)->objectName()));
+            QCOMPARE(window.boxCaption(box), std::string(emptyCaption(box.page)));
+        }
+        QVERIFY(!window.bDemux->isEnabled());
+        QVERIFY(!window.bRebuild->isEnabled());
+        QVERIFY(!window.bMakeMkv->isEnabled());
+
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);
+        QCOMPARE(window.cbAudio01->text(), QStringLiteral("DD+.stream.01"));
+        QVERIFY(window.cbAudio01->isChecked() && window.cbAudio01->isEnabled());
+        QVERIFY(window.bDemux->isEnabled() && window.bRebuild->isEnabled());
+        QVERIFY(window.bMakeMkv->isEnabled());
+    }
+
+    // A dropped or typed file that can be neither source nor playlist leaves both as they
+    // were, and the status line says why nothing happened.
+    void aFileThatIsNoSourceIsNamedInTheStatusLine_data() {
+        QTest::addColumn<bool>("typed");
+        QTest::newRow("dropped") << false;
+        QTest::newRow("typed") << true;
+    }
+    void aFileThatIsNoSourceIsNamedInTheStatusLine() {
+        QFETCH(bool, typed);
+        Feature feature;
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        TfMain& window = w.window;
+        QVERIFY(feature.loadInto(window));
+        const QString notes = q(feature.dir.file("notes.txt"));
+        if (typed) {
+            QTest::mouseClick(window.eEVOfile, Qt::LeftButton);
+            window.eEVOfile->selectAll();
+            QTest::keyClicks(window.eEVOfile, notes);
+            QTest::keyClick(window.eEVOfile, Qt::Key_Return);
+        } else {
+            QVERIFY(apptest::dropFiles(&window, {notes}));
+        }
+        QCOMPARE(window.panelText(1),
+                 QStringLiteral(" notes.txt was not chosen: only .EVO, .VOB and .XPL files can be."));
+        QCOMPARE(q(window.text(Edit::EvoFile)), feature.source);
+        QTest::mouseClick(window.bCheck, Qt::LeftButton);  // reads the source it names
+        QVERIFY(window.logLines().contains(QStringLiteral("Opening file FEATURE_1.EVO")));
+        QCOMPARE(window.eEVOfile->text(), feature.source);
     }
 
     // The output folder's browse button puts the chosen folder into the edit.
@@ -311,7 +482,8 @@ class WindowActionsTest : public QObject {
         QCOMPARE(w.window.eWorkdir->text(), feature.out);
     }
 
-    // The About box names the version and the libraries with their licences.
+    // The About box names the version, Morvale's own licence, the libraries with theirs, and
+    // the program Make MKV runs.
     void theAboutBoxNamesVersionAndLicences() {
         apptest::WindowUnderTest w;
         QVERIFY(w.show());
@@ -322,15 +494,15 @@ class WindowActionsTest : public QObject {
             box->close();
         });
         QTest::mouseClick(w.window.bAbout, Qt::LeftButton);
-        for (const char* part : {"Morvale 0.617", "Qt 6.", "LGPL-3.0", "libjpeg-turbo ",
-                                 "IJG License", "BSD License", "Independent JPEG Group"}) {
+        for (const char* part : {"Morvale 0.617", "MIT License", "Qt 6.", "LGPL-3.0",
+                                 "libjpeg-turbo ", "IJG License", "BSD License",
+                                 "Independent JPEG Group", "Make MKV", "mkvmerge", "MKVToolNix"}) {
             QVERIFY2(text.contains(QLatin1String(part)), part);
         }
     }
 
   private:
     apptest::TemporarySettings settings_;
-    QList<QUrl> opened_;
 };
 
 }  // namespace

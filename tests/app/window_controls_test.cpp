@@ -10,12 +10,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "app/command_line.h"
 #include "app/jpeg_image.h"
 #include "window_test_support.h"
 
@@ -142,7 +144,7 @@ const OptionControl kOptionControls[] = {
     {"eSubExt", "QLineEdit", "sup", "This is real .sup format, don't change!", -1},
     {"lWorkdir", "QLabel", "Output folder", "", -1},
     {"eWorkdir", "QLineEdit", "", "Destination directory for the demuxed streams", -1},
-    {"cbContinue", "QCheckBox", "Continue with second  EVO",
+    {"cbContinue", "QCheckBox", "Continue with second EVO",
      "Demux continues with FEATURE_2.EVO (if it exists) after finishing FEATURE_1.EVO", 1},
     {"cbFastCheck", "QCheckBox", "Fast EVO checking",
      "Read EVO checks only the first ~300 MB of the file", 1},
@@ -214,11 +216,10 @@ class WindowControlsTest : public QObject {
         QVERIFY(w.show());
         QCOMPARE(w.window.windowTitle(), QStringLiteral("Morvale 0.617"));
         QCOMPARE(w.window.objectName(), QStringLiteral("fMain"));
-        QCOMPARE(w.window.frameGeometry().topLeft(), QPoint(0, 0));
-        // The design client area is smaller than the minimum outer size, so the window
-        // opens at the minimum.
+        // A first start opens larger than the minimum, within the screen.
         QVERIFY(w.window.frameGeometry().width() >= 370);
         QVERIFY(w.window.frameGeometry().height() >= 380);
+        QVERIFY(w.window.screen()->availableGeometry().contains(w.window.frameGeometry()));
         QCOMPARE(QFontInfo(w.window.font()).pixelSize(), 11);
     }
 
@@ -334,6 +335,7 @@ class WindowControlsTest : public QObject {
                 QCOMPARE(qobject_cast<QCheckBox*>(widget)->isChecked(), expected.checked == 1);
             }
         }
+        w.window.resize(362, 346);  // the design's client area (the minimum size applies)
         w.window.showPage(Page::Options);
         QCoreApplication::processEvents();
         QVERIFY2(nearPlace(w.window.gbFile->geometry(), QRect(3, 0, 344, 78)),
@@ -392,6 +394,7 @@ class WindowControlsTest : public QObject {
         QCOMPARE(w.window.splXPL->widget(0), static_cast<QWidget*>(tree));
         QCOMPARE(w.window.splXPL->widget(1), static_cast<QWidget*>(w.window.mXPL));
 
+        w.window.resize(450, 420);
         w.window.showPage(Page::Xpl);
         QCOMPARE(tree->width(), 96);
         QCOMPARE(w.window.treeWidth(), 96);
@@ -411,8 +414,11 @@ class WindowControlsTest : public QObject {
         QFileDialog* evo = w.window.odEVOfile;
         QCOMPARE(evo->objectName(), QStringLiteral("odEVOfile"));
         QCOMPARE(evo->windowTitle(), QStringLiteral("Choose the EVO file to demux"));
-        QCOMPARE(evo->nameFilters(), QStringList({QStringLiteral("EVOB files (HD DVD) (*.evo)"),
-                                                  QStringLiteral("VOB files (DVD) (*.vob)")}));
+        QCOMPARE(evo->nameFilters(),
+                 QStringList({QStringLiteral("EVO and VOB files (*.evo *.EVO *.vob *.VOB)"),
+                              QStringLiteral("EVOB files (HD DVD) (*.evo *.EVO)"),
+                              QStringLiteral("VOB files (DVD) (*.vob *.VOB)"),
+                              QStringLiteral("All files (*)")}));
         QCOMPARE(evo->defaultSuffix(), QStringLiteral("EVO"));
         QCOMPARE(evo->fileMode(), QFileDialog::ExistingFile);
         QVERIFY(evo->testOption(QFileDialog::DontResolveSymlinks));
@@ -549,13 +555,12 @@ class WindowControlsTest : public QObject {
         w.window.setEnabled(Button::Check, false);
         QSignalSpy readEvo(w.window.bCheck, &QPushButton::clicked);
         QSignalSpy demux(w.window.bDemux, &QPushButton::clicked);
-        w.window.showPage(Page::Options);
-        w.window.eWorkdir->setFocus();
-        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        w.window.showPage(Page::Status);
+        QTest::keyClick(w.window.mMessage, Qt::Key_Return);
         QCOMPARE(readEvo.count(), 0);
 
         w.window.setEnabled(Button::Check, true);
-        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        QTest::keyClick(w.window.mMessage, Qt::Key_Return);
         QCOMPARE(readEvo.count(), 1);
         QTest::keyClick(w.window.mMessage, Qt::Key_Enter);
         QCOMPARE(readEvo.count(), 2);
@@ -569,7 +574,7 @@ class WindowControlsTest : public QObject {
 
         // Locked while a command runs.
         w.window.setLocked(true);
-        QTest::keyClick(w.window.eWorkdir, Qt::Key_Return);
+        QTest::keyClick(w.window.mMessage, Qt::Key_Return);
         QCOMPARE(readEvo.count(), 2);
     }
 
@@ -605,6 +610,17 @@ class WindowControlsTest : public QObject {
         QScrollBar* bar = w.window.mMessage->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
+    }
+
+    // The status line asks for a source only while none is set: a file named on the command
+    // line takes the hint away before anything else is shown.
+    void theHintShowsOnlyWhileNoSourceIsSet() {
+        apptest::WindowUnderTest w;
+        QVERIFY(w.show());
+        QCOMPARE(w.window.panelText(1), QStringLiteral(" Select or drop an EVO file to demux"));
+        openFromCommandLine(w.window, {QStringLiteral("/disc/HVDVD_TS/FEATURE_1.EVO")});
+        QCOMPARE(w.window.panelText(1), QStringLiteral(" "));
+        QCOMPARE(w.window.StatusBar->toolTip(), QString());
     }
 
     void slogSetsPanelTextWidthAndHint() {

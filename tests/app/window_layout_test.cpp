@@ -29,10 +29,11 @@ struct SampleDiscWindow {
     testing::TempDir dir;
     apptest::WindowUnderTest w;
 
+    // At the size the window opens at when `outer` is empty.
     bool readPlaylist(QSize outer) {
         sample::writeSampleDisc(dir.path(), {.synthesiseAudio = true});
         if (!w.show()) return false;
-        resizeOuter(outer);
+        if (outer.isValid()) resizeOuter(outer);
         w.window.WMDropFiles({q(dir.file("HVDVD_TS/FEATURE_1.EVO"))});
         QTest::mouseClick(w.window.bReadXPL, Qt::LeftButton);
         return w.window.logLines().contains(QStringLiteral("Done."));
@@ -74,6 +75,31 @@ class WindowLayoutTest : public QObject {
 
   private slots:
     void init() { settings_.clear(); }
+
+    // A first start (no stored placement) opens where every page shows whole: after Read XPL
+    // of the sample disc each page has the room its layout asks for, and the tree shows its
+    // items whole beside the playlist text.
+    void aFirstStartShowsEveryPageWhole() {
+        SampleDiscWindow disc;
+        QVERIFY(disc.readPlaylist(QSize()));
+        TfMain& window = disc.w.window;
+        for (int n = 0; n < window.PageControl->count(); ++n) {
+            window.PageControl->setCurrentIndex(n);
+            QCoreApplication::processEvents();
+            QWidget* page = window.PageControl->widget(n);
+            const QSize wanted = page->sizeHint();
+            QVERIFY2(wanted.width() <= page->width() && wanted.height() <= page->height(),
+                     qPrintable(QStringLiteral("%1 wants %2x%3, has %4x%5")
+                                    .arg(page->objectName())
+                                    .arg(wanted.width())
+                                    .arg(wanted.height())
+                                    .arg(page->width())
+                                    .arg(page->height())));
+        }
+        window.showPage(Page::Xpl);
+        QCoreApplication::processEvents();
+        QCOMPARE(window.tvXPL->horizontalScrollBar()->maximum(), 0);
+    }
 
     // After Read XPL every listed caption shows whole, at the size the window opens at and
     // wide; the pages show only the boxes that can hold a stream.

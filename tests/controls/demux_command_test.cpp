@@ -148,7 +148,9 @@ TEST_F(DemuxCommandTest, OutputNames) {
         writeFileBytes(out + "/FEATURE_1.VC-1.stream.0.mpv", Bytes(100000, 0x77));
         bDemuxClick(session, form);
     }
+    // The files are named as given; the line before them names their folder in full.
     EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
+                                     "Output folder " + out + "/",
                                      "Creating FEATURE_1.VC-1.stream.0.mpv",
                                      "Creating FEATURE_1.DD+.stream.00.",
                                      "Creating FEATURE_1.Subpicture.00.sup", "Done.", "",
@@ -247,12 +249,14 @@ TEST_F(DemuxCommandTest, CancelAsksAndStopsOnlyOnYes) {
 // ---- Failures: the error shown and logged, no "Done.", the status "Ready", Demux and
 // Rebuild on again for the next try, Cancel off, files closed ----
 
-void expectFailedEnding(const TestForm& form) {
+// The log's closing line is the message, or for a failing write the message, why and of
+// which file.
+void expectFailedEnding(const TestForm& form, const std::string& logged = "") {
     ASSERT_EQ(form.errors().size(), 1u);
     EXPECT_THAT(form.logLines(), Not(Contains("Done.")));
     ASSERT_GE(form.logLines().size(), 2u);
     EXPECT_EQ(Lines(form.logLines().end() - 2, form.logLines().end()),
-              (Lines{form.errors().front(), ""}));
+              (Lines{logged.empty() ? form.errors().front() : logged, ""}));
     EXPECT_EQ(form.panelText(0), " Ready");
     EXPECT_TRUE(form.isEnabled(Button::Demux));
     EXPECT_TRUE(form.isEnabled(Button::Rebuild));
@@ -272,13 +276,13 @@ TEST_F(DemuxCommandTest, SourceThatCannotBeOpened) {
     EXPECT_TRUE(form.isEnabled(Button::Check));
 }
 
+// The message names the missing folder, before any file is tried.
 TEST_F(DemuxCommandTest, OutputFolderThatDoesNotExist) {
     scanFeature(false);
     form.setText(Edit::Workdir, dir.file("missing"));
     bDemuxClick(session, form);
-    EXPECT_THAT(form.errors(),
-                ElementsAre("Cannot create file \"" + dir.file("missing") +
-                            "/FEATURE_1.VC-1.stream.0.mpv\". No such file or directory"));
+    EXPECT_THAT(form.errors(), ElementsAre("Cannot create file \"" + dir.file("missing") +
+                                           "/\". No such file or directory"));
     EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
                                      form.errors().front(), ""));
     expectFailedEnding(form);
@@ -292,9 +296,8 @@ TEST_F(DemuxCommandTest, OutputFolderThatDoesNotExist) {
         bDemuxClick(session, form);
     }
     ASSERT_EQ(form.errors().size(), 2u);
-    EXPECT_EQ(form.errors()[1], "Cannot create file \"" + dir.path() +
-                                    "missing/FEATURE_1.VC-1.stream.0.mpv\". No such file or "
-                                    "directory");
+    EXPECT_EQ(form.errors()[1],
+              "Cannot create file \"" + dir.path() + "missing/\". No such file or directory");
 }
 
 // The second output cannot be created: the first one stays, empty and closed.
@@ -314,18 +317,21 @@ TEST_F(DemuxCommandTest, OutputsCreatedBeforeAFailureStayClosed) {
     EXPECT_TRUE(closedByTheCommand(dir.file("FEATURE_1.EVO")));
 }
 
-// A full disk: "Stream write error"; the other outputs keep everything written before.
+// A full disk: "Stream write error" (the log adds why and where); the other outputs keep
+// everything written before.
 TEST_F(DemuxCommandTest, FullDisk) {
     scanFeature(false);
     ASSERT_EQ(::symlink("/dev/full", (out + "/FEATURE_1.VC-1.stream.0.mpv").c_str()), 0);
     bDemuxClick(session, form);
     EXPECT_THAT(form.errors(), ElementsAre("Stream write error"));
+    const std::string logged =
+        "Stream write error: No space left on device (" + out + "/FEATURE_1.VC-1.stream.0.mpv)";
     EXPECT_THAT(lines(), ElementsAre("Opening file FEATURE_1.EVO", "File size: 1 Mbytes.",
                                      "Creating " + out + "/FEATURE_1.VC-1.stream.0.mpv",
                                      "Creating " + out + "/FEATURE_1.DD+.stream.00.mpa",
-                                     "Creating " + out + "/FEATURE_1.Subpicture.00.sup",
-                                     "Stream write error", ""));
-    expectFailedEnding(form);
+                                     "Creating " + out + "/FEATURE_1.Subpicture.00.sup", logged,
+                                     ""));
+    expectFailedEnding(form, logged);
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1.DD+.stream.00.mpa"), first.audio0);
     EXPECT_EQ(readFileBytes(out + "/FEATURE_1.Subpicture.00.sup"),
               subpictureRecord(first, first.firstPts));
@@ -350,7 +356,8 @@ TEST_F(DemuxCommandTest, FullDiskDuringTheRun) {
     form.clearLog();
     bDemuxClick(session, form);
     EXPECT_THAT(form.errors(), ElementsAre("Stream write error"));
-    expectFailedEnding(form);
+    expectFailedEnding(form, "Stream write error: No space left on device (" + out +
+                                 "/BIG_1.VC-1.stream.0.mpv)");
     EXPECT_EQ(readFileBytes(out + "/BIG_1.DD+.stream.00.mpa"), audio);
     EXPECT_TRUE(closedByTheCommand(dir.file("BIG_1.EVO")));
 }

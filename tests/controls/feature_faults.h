@@ -166,27 +166,38 @@ class FeatureFaultTest : public CommandTest {
 
     // ---- Endings ----
 
+    // The log's line of a failing read (an injected one: the disk reports an I/O error) and of
+    // a write onto a full disk.
+    static std::string readErrorLine(const std::string& path,
+                                     const std::string& reason = "Input/output error") {
+        return "Stream read error: " + reason + " (" + path + ")";
+    }
+    static std::string writeErrorLine(const std::string& path) {
+        return "Stream write error: No space left on device (" + path + ")";
+    }
+
     // The lines a run wrote before a file error ended it, and the message that closes them.
     Lines withError(Lines before) const {
         before.push_back(form.errors().back());
         before.push_back("");
         return before;
     }
-    // Whatever failed: the message shown and closing the log, the status "Ready".
-    void expectErrorEnding(const std::string& message) const {
+    // Whatever failed: the message shown, the log closed by its line (a failing read or write
+    // adds why and of which file), the status "Ready".
+    void expectErrorEnding(const std::string& message, const std::string& logged = "") const {
         const Lines log = lines();
         EXPECT_THAT(log, ::testing::Not(::testing::Contains("Done.")));
         ASSERT_GE(log.size(), 2u);
-        EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{message, ""}));
+        EXPECT_EQ(Lines(log.end() - 2, log.end()), (Lines{logged.empty() ? message : logged, ""}));
         EXPECT_EQ(lastStatus(0), "Ready");
         EXPECT_EQ(lastStatus(1), "");
     }
 
     // A failed Demux or Rebuild: the message, Demux and Rebuild on again for the next try
     // (the last scan's streams still stand), Cancel off, the controls unlocked.
-    void expectFailedWriteRun(const std::string& message) const {
+    void expectFailedWriteRun(const std::string& message, const std::string& logged = "") const {
         EXPECT_THAT(form.errors(), ::testing::ElementsAre(message));
-        expectErrorEnding(message);
+        expectErrorEnding(message, logged);
         EXPECT_TRUE(form.isEnabled(Button::Demux));
         EXPECT_TRUE(form.isEnabled(Button::Rebuild));
         EXPECT_FALSE(form.isEnabled(Button::Cancel));
@@ -198,9 +209,9 @@ class FeatureFaultTest : public CommandTest {
 
     // A failed Read EVO: the message, the boxes empty, Read EVO, Demux, Rebuild and Cancel
     // off until the source is chosen again.
-    void expectFailedScan(const std::string& message) const {
+    void expectFailedScan(const std::string& message, const std::string& logged = "") const {
         EXPECT_THAT(form.errors(), ::testing::ElementsAre(message));
-        expectErrorEnding(message);
+        expectErrorEnding(message, logged);
         EXPECT_TRUE(listedCaptions().empty());
         for (Button button : {Button::Check, Button::Demux, Button::Rebuild, Button::Cancel})
             EXPECT_FALSE(form.isEnabled(button)) << static_cast<int>(button);

@@ -124,7 +124,8 @@ TEST_F(ReadEvoTest, ContinuationRules) {
 }
 
 // A big first part: the size in whole mebibytes, and fast checking stops after 300,000,000
-// bytes, so neither the second part nor a picture count follows.
+// bytes, so neither the second part nor a picture count follows; the log says where it
+// stopped (the first block ending beyond the limit: 1,145 blocks of 262,144 bytes).
 TEST_F(ReadEvoTest, FastCheckedBigFirstPartNeverContinues) {
     writeFeature("FEATURE_1.EVO", {}, 7000000000);
     writeFeature("FEATURE_2.EVO");
@@ -133,6 +134,7 @@ TEST_F(ReadEvoTest, FastCheckedBigFirstPartNeverContinues) {
     ASSERT_GE(lines().size(), 4u);
     EXPECT_EQ(lines()[1], "File size: 6675 Mbytes.");
     EXPECT_THAT(lines(), Not(Contains("Continue on FEATURE_2.EVO")));
+    EXPECT_EQ(lines()[lines().size() - 3], "Fast EVO checking: read the first 286 Mbytes only.");
     EXPECT_EQ(lines()[lines().size() - 2], "Done.");
     EXPECT_EQ(lines().back(), "");
     EXPECT_EQ(session.lastScan.pictures[0], 0);

@@ -146,7 +146,15 @@ TEST_F(ReadXplTest, TheExampleDiscFillsTreeLogAndBoxes) {
         EXPECT_FALSE(form.boxEnabled(box)) << n;
         EXPECT_EQ(form.boxCaption(box), emptyCaption(box.page)) << n;
     }
-    // Ticking ran the boxes' click handler.
+    // The playlist's ticks alone write nothing: Demux and Rebuild wait for a Read EVO of
+    // the source, after which the same reading leaves them on.
+    EXPECT_FALSE(form.isEnabled(Button::Demux));
+    EXPECT_FALSE(form.isEnabled(Button::Rebuild));
+    session.lastScan.source = form.text(Edit::EvoFile);  // as a Read EVO of it leaves them
+    form.setEnabled(Button::Demux, true);
+    form.setEnabled(Button::Rebuild, true);
+    form.setEnabled(Button::ReadXpl, true);
+    bReadXPLClick(session, form);
     EXPECT_TRUE(form.isEnabled(Button::Demux));
     EXPECT_TRUE(form.isEnabled(Button::Rebuild));
 
@@ -377,20 +385,37 @@ TEST_F(ReadXplTest, AFileCutShortWhileReadEndsWithAReadErrorAndShowsWhatWasRead)
     EXPECT_EQ(form.xplOutline(), (Lines{"<Playlist>"}));
     EXPECT_TRUE(form.xplOutlineVisible());
     ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
-    EXPECT_EQ(form.logLines()[2], "Stream read error");
+    EXPECT_EQ(form.logLines()[2],
+              "Stream read error: the file ends before its size says (" + path + ")");
     EXPECT_FALSE(form.isEnabled(Button::ReadXpl));
     EXPECT_FALSE(session.running);
 }
 
-TEST_F(ReadXplTest, Latin1TextReachesTheFormAsUtf8AndTheSourceIsFoundInLatin1) {
-    usePlaylist(
-        "<Playlist displayName=\"Caf\xE9\">"
-        "<Title displayName=\"Fran\xE7"
-        "ais\"><Clip src=\"FILM_\xC9T\xC9.MAP\"/>"
-        "<Audio streamNumber=\"1\" description=\"Fran\xE7"
-        "ais\"/></Title></Playlist>");
+// The playlist's text reaches the form as UTF-8 whether the file holds UTF-8 (as XPL files
+// declare) or Latin-1, and the source's UTF-8 name is found in either.
+struct PlaylistEncoding {
+    const char* name;
+    const char* e;  // "é" in the file's bytes
+    const char* c;  // "ç"
+    const char* E;  // "É"
+};
+constexpr PlaylistEncoding kEncodings[] = {
+    {"Latin1", "\xE9", "\xE7", "\xC9"},
+    {"Utf8", "\xC3\xA9", "\xC3\xA7", "\xC3\x89"},
+};
+
+class PlaylistText : public ReadXplTest, public ::testing::WithParamInterface<PlaylistEncoding> {};
+
+TEST_P(PlaylistText, ReachesTheFormAsUtf8AndNamesTheSource) {
+    const PlaylistEncoding& in = GetParam();
+    const std::string francais = std::string("Fran") + in.c + "ais";
+    usePlaylist(std::string("<Playlist displayName=\"Caf") + in.e + "\">" +
+                "<Title displayName=\"" + francais + "\"><Clip src=\"FILM_" + in.E + "T" + in.E +
+                ".MAP\"/>" + "<Audio streamNumber=\"1\" description=\"" + francais +
+                "\"/></Title></Playlist>");
     form.setText(Edit::EvoFile, dir.path() + "FILM_\xC3\x89T\xC3\x89.EVO");  // UTF-8 name
     bReadXPLClick(session, form);
+    ASSERT_GE(treeLines().size(), 3u);
     EXPECT_EQ(treeLines()[1], "  Title: Caf\xC3\xA9");
     EXPECT_EQ(treeLines()[2],
               "  Name: Fran\xC3\xA7"
@@ -404,8 +429,12 @@ TEST_F(ReadXplTest, Latin1TextReachesTheFormAsUtf8AndTheSourceIsFoundInLatin1) {
     EXPECT_EQ(form.logLines()[2],
               ".stream.00.Fran\xC3\xA7"
               "ais found!");
+    ASSERT_GE(form.xplOutline().size(), 2u);
     EXPECT_EQ(form.xplOutline()[1], "    <Clip src=\"FILM_\xC3\x89T\xC3\x89.MAP\"/>");
 }
+
+INSTANTIATE_TEST_SUITE_P(Encodings, PlaylistText, ::testing::ValuesIn(kEncodings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- Failing files ----
 
@@ -450,7 +479,8 @@ TEST_F(ReadXplTest, AReadErrorInTheMiddleOfThePlaylist) {
     }
     EXPECT_EQ(form.errors(), Lines{"Stream read error"});
     ASSERT_EQ(form.logLines().size(), 4u) << "no \"Done.\"";
-    EXPECT_EQ(form.logLines()[2], "Stream read error");
+    EXPECT_EQ(form.logLines()[2],
+              "Stream read error: Input/output error (" + form.text(Edit::XplFile) + ")");
     EXPECT_EQ(form.statusTexts,
               (Lines{"1:262144/" + std::to_string(example.size() + 400000) + " bytes", "0:Ready",
                      "1:"}));

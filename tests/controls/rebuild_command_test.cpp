@@ -101,11 +101,14 @@ class RebuildCommand : public ::testing::Test {
     // The failure endings: the error shown and logged, no "Done.", the status "Ready",
     // Demux and Rebuild on again for the next try, and nothing runs any more, so Cancel is
     // off.
-    void expectFailedEnd(const std::string& error) {
+    // The log's closing line is the error, or for a failing read or write `logged` (the
+    // message, why and of which file).
+    void expectFailedEnd(const std::string& error, const std::string& logged = "") {
         EXPECT_EQ(form.errors(), Lines{error});
         EXPECT_THAT(form.logLines(), ::testing::Not(Contains("Done.")));
         ASSERT_GE(form.logLines().size(), 2u);
-        EXPECT_EQ(Lines(form.logLines().end() - 2, form.logLines().end()), (Lines{error, ""}));
+        EXPECT_EQ(Lines(form.logLines().end() - 2, form.logLines().end()),
+                  (Lines{logged.empty() ? error : logged, ""}));
         EXPECT_EQ(form.panelText(0), " Ready");
         EXPECT_EQ(form.panelText(1), " ");
         EXPECT_TRUE(form.isEnabled(Button::Demux));
@@ -209,7 +212,8 @@ TEST_F(RebuildCommand, EveryClickNumbersAfreshAndReplacesTheOutput) {
     form.clearLog();
     listAudio(3, 0xC3, false);
     bRebuildClick(session, form);
-    EXPECT_EQ(form.logLines()[2], "Creating FEATURE_1_2.rebuilt.EVO");
+    EXPECT_EQ(form.logLines()[2], "Output folder " + dir.path());
+    EXPECT_EQ(form.logLines()[3], "Creating FEATURE_1_2.rebuilt.EVO");
     const Bytes c5New = patched(c5, kSubStreamIdAt, 0xC0);
     EXPECT_EQ(readFileBytes("FEATURE_1_2.rebuilt.EVO"),
               joined({patched(patched(nav, kAudioBoundAt, 1 << 2), kVideoBoundAt, 0xE0), c5New,
@@ -239,8 +243,9 @@ TEST_F(RebuildCommand, NoSecondPartNoContinuation) {
     chooseSource(dir.path() + "HVDVD_TS/FEATURE_1.EVO");
     listFeatureStreams();
     bRebuildClick(session, form);
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
-                                      "Creating FEATURE_1.rebuilt.EVO", "Done.", ""}));
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
+                     "Output folder " + dir.path(), "Creating FEATURE_1.rebuilt.EVO", "Done.", ""}));
     const Bytes c3New = patched(c3, kSubStreamIdAt, 0xC0);
     const Bytes rebuilt =
         joined({patched(patched(nav, kAudioBoundAt, 2 << 2), kVideoBoundAt, 0xE0), c3New, c3New});
@@ -251,7 +256,7 @@ TEST_F(RebuildCommand, NoSecondPartNoContinuation) {
     form.setTicked(Option::Continue, false);
     form.clearLog();
     bRebuildClick(session, form);
-    EXPECT_EQ(form.logLines()[2], "Creating FEATURE_1.rebuilt.EVO");
+    EXPECT_EQ(form.logLines()[3], "Creating FEATURE_1.rebuilt.EVO");
     EXPECT_THAT(form.logLines(), ::testing::Not(Contains("Continue on FEATURE_2.EVO")));
     EXPECT_EQ(readFileBytes("FEATURE_1.rebuilt.EVO"), rebuilt);
     EXPECT_FALSE(std::filesystem::exists("FEATURE_1_2.rebuilt.EVO"));
@@ -263,8 +268,9 @@ TEST_F(RebuildCommand, ALowerCaseSourceNeverContinues) {
     chooseSource(dir.path() + "feature_1.evo");
     listFeatureStreams();
     bRebuildClick(session, form);
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file feature_1.evo", "File size: 0 Mbytes.",
-                                      "Creating feature_1.rebuilt.EVO", "Done.", ""}));
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Opening file feature_1.evo", "File size: 0 Mbytes.",
+                     "Output folder " + dir.path(), "Creating feature_1.rebuilt.EVO", "Done.", ""}));
     EXPECT_TRUE(std::filesystem::exists("feature_1.rebuilt.EVO"));
 }
 
@@ -306,6 +312,7 @@ TEST_F(RebuildCommandLarge, CancelInTheFirstPartSkipsTheSecondAndStillEndsWithDo
 
     EXPECT_TRUE(lockedWhileRunning);
     EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
+                                      "Output folder " + dir.path(),
                                       "Creating FEATURE_1_2.rebuilt.EVO", "Done.", ""}));
     EXPECT_EQ(
         form.statusTexts,
@@ -320,8 +327,9 @@ TEST_F(RebuildCommand, AnEmptySourceGivesAnEmptyOutputAndNoProgress) {
     chooseSource(dir.path() + "FEATURE_1.EVO");
     listFeatureStreams();
     bRebuildClick(session, form);
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
-                                      "Creating FEATURE_1.rebuilt.EVO", "Done.", ""}));
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
+                     "Output folder " + dir.path(), "Creating FEATURE_1.rebuilt.EVO", "Done.", ""}));
     EXPECT_EQ(form.statusTexts,
               (Lines{"0:Opening", "0:Rebuilding FEATURE_1.EVO", "0:Ready", "1:"}));
     EXPECT_TRUE(std::filesystem::exists("FEATURE_1.rebuilt.EVO"));
@@ -360,7 +368,7 @@ TEST_F(RebuildCommand, AnOutputThatCannotBeCreatedLeavesTheSourceClosed) {
     listFeatureStreams();
     bRebuildClick(session, form);
     expectFailedEnd("Cannot create file \"" + dir.path() +
-                    "missing/FEATURE_1.rebuilt.EVO\". No such file or directory");
+                    "missing/\". No such file or directory");  // the folder, not the file
     EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
                                       form.errors().front(), ""}));
     EXPECT_NO_THROW(SourceFile::open("FEATURE_1.EVO", ShareMode::Exclusive));
@@ -371,10 +379,13 @@ TEST_F(RebuildCommandLarge, AWriteErrorEndsTheRunWithBothFilesClosed) {
     std::filesystem::create_symlink("/dev/full", "out/FEATURE_1_2.rebuilt.EVO");
     form.setText(Edit::Workdir, "out");
     bRebuildClick(session, form);
-    expectFailedEnd("Stream write error");
+    const std::string logged =
+        "Stream write error: No space left on device (out/FEATURE_1_2.rebuilt.EVO)";
+    expectFailedEnd("Stream write error", logged);
     EXPECT_EQ(form.logLines(),
               (Lines{"Opening file FEATURE_1.EVO", "File size: 8 Mbytes.",
-                     "Creating out/FEATURE_1_2.rebuilt.EVO", "Stream write error", ""}));
+                     "Output folder " + dir.path() + "out/", "Creating out/FEATURE_1_2.rebuilt.EVO",
+                     logged, ""}));
     EXPECT_THAT(form.statusTexts, Contains("0:Rebuilding FEATURE_1.EVO"));
     EXPECT_NO_THROW(SourceFile::open("FEATURE_1.EVO", ShareMode::Exclusive));
 }
@@ -386,15 +397,19 @@ TEST_F(RebuildCommand, AWriteErrorAtTheLastFlushIsAnErrorToo) {
     listFeatureStreams();
     std::filesystem::create_symlink("/dev/full", "FEATURE_1.rebuilt.EVO");
     bRebuildClick(session, form);
-    expectFailedEnd("Stream write error");
-    EXPECT_EQ(form.logLines(), (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
-                                      "Creating FEATURE_1.rebuilt.EVO", "Stream write error", ""}));
+    const std::string logged =
+        "Stream write error: No space left on device (FEATURE_1.rebuilt.EVO)";
+    expectFailedEnd("Stream write error", logged);
+    EXPECT_EQ(form.logLines(),
+              (Lines{"Opening file FEATURE_1.EVO", "File size: 0 Mbytes.",
+                     "Output folder " + dir.path(), "Creating FEATURE_1.rebuilt.EVO", logged, ""}));
 }
 
 TEST_F(RebuildCommandLarge, ASourceCutShortBelowThePositionIsAReadError) {
     form.onPump = [&] { ASSERT_EQ(::truncate("FEATURE_1.EVO", 2 * kMiB), 0); };
     bRebuildClick(session, form);
-    expectFailedEnd("Stream read error");
+    expectFailedEnd("Stream read error", "Stream read error: the file became shorter while it "
+                                         "was read (" + dir.path() + "FEATURE_1.EVO)");
     EXPECT_THAT(form.logLines(), ::testing::Not(Contains("Continue on FEATURE_2.EVO")));
     // What was written before stays.
     EXPECT_EQ(readFileBytes("FEATURE_1_2.rebuilt.EVO"), keptOfFirst(2048));

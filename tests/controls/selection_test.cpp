@@ -12,7 +12,8 @@ namespace {
 
 struct SelectionFixture : ::testing::Test {
     PlainForm form;
-    Selection selection;
+    Session session;
+    Selection& selection = session.selection;
 
     void chooseSource(const std::string& path) {
         form.setText(Edit::EvoFile, path);
@@ -157,12 +158,12 @@ TEST(DropKindTest, ExtensionsAreComparedUpperCased) {
 }
 
 TEST_F(SelectionFixture, DroppedFilesGoToTheirEdits) {
-    EXPECT_EQ(dropFile(form, selection, "/disc/HVDVD_TS/movie.Vob"), DropKind::Source);
+    EXPECT_EQ(dropFile(form, session, "/disc/HVDVD_TS/movie.Vob"), DropKind::Source);
     EXPECT_EQ(form.text(Edit::EvoFile), "/disc/HVDVD_TS/movie.Vob");
     EXPECT_EQ(selection.sourceBaseName, "movie");
     EXPECT_EQ(form.text(Edit::XplFile), "/disc/ADV_OBJ/VPLST000.XPL");
 
-    EXPECT_EQ(dropFile(form, selection, "/other/ADV_OBJ/vplst000.xpl"), DropKind::Playlist);
+    EXPECT_EQ(dropFile(form, session, "/other/ADV_OBJ/vplst000.xpl"), DropKind::Playlist);
     EXPECT_EQ(form.text(Edit::XplFile), "/other/ADV_OBJ/vplst000.xpl");
     EXPECT_EQ(selection.evoFolder, "/other/HVDVD_TS/");
     EXPECT_EQ(form.text(Edit::EvoFile), "/disc/HVDVD_TS/movie.Vob");
@@ -171,7 +172,7 @@ TEST_F(SelectionFixture, DroppedFilesGoToTheirEdits) {
 TEST_F(SelectionFixture, OtherDroppedFilesChangeNothing) {
     chooseSource("/disc/HVDVD_TS/FEATURE_1.EVO");
     Selection before = selection;
-    EXPECT_EQ(dropFile(form, selection, "/disc/HVDVD_TS/notes.txt"), DropKind::Ignored);
+    EXPECT_EQ(dropFile(form, session, "/disc/HVDVD_TS/notes.txt"), DropKind::Ignored);
     EXPECT_EQ(form.text(Edit::EvoFile), "/disc/HVDVD_TS/FEATURE_1.EVO");
     EXPECT_EQ(form.text(Edit::XplFile), "/disc/ADV_OBJ/VPLST000.XPL");
     EXPECT_EQ(selection.sourceFileName, before.sourceFileName);

@@ -255,7 +255,7 @@ TEST_F(SampleDiscTest, SecondPartContinuesTheFirstInTime) {
 TEST_F(SampleDiscTest, PlaylistShowsTheTitleOfTheFeature) {
     Session session;
     PlainForm form;
-    ASSERT_EQ(dropFile(form, session.selection, disc().part(1)), DropKind::Source);
+    ASSERT_EQ(dropFile(form, session, disc().part(1)), DropKind::Source);
     ASSERT_EQ(form.text(Edit::XplFile), disc().playlist());
     bReadXPLClick(session, form);
     EXPECT_TRUE(form.errors().empty());

@@ -1,8 +1,9 @@
 // morvale-screenshot: drives the Morvale window as a user would and saves what it shows.
 // It opens the window on a source file as `morvale FILE` does, at the size it opens at or
 // at the size given, presses Read EVO, Read XPL, Demux and Make MKV in turn, and saves the
-// window with its frame after Read EVO, after Read XPL and after Make MKV as
-// PREFIX-read-evo.png, PREFIX-read-xpl.png and PREFIX-make-mkv.png. Demux and Make MKV write
+// window with its frame as it opens (at the size it picks: PREFIX-first-start.png), after
+// Read EVO, after Read XPL and after Make MKV as PREFIX-read-evo.png, PREFIX-read-xpl.png and
+// PREFIX-make-mkv.png. Demux and Make MKV write
 // into the folder "out" beside the source's folder (emptied first); the run fails when a
 // command does not end with "Done.". scripts/screenshot.sh runs it under Xvfb with openbox on the sample disc for the
 // README.
@@ -102,7 +103,6 @@ class Driver {
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    QGuiApplication::setApplicationDisplayName(QLatin1String(morvale::kApplicationTitle));
     const QStringList arguments = QApplication::arguments().mid(1);
     QTextStream err(stderr);
     if (arguments.size() < 2 || arguments.size() > 3) {
@@ -132,6 +132,9 @@ int main(int argc, char** argv) {
     window.show();
     morvale::openFromCommandLine(window, {arguments[0]});
     settle(500);
+    Driver driver(window, err);
+    // As a first start opens: the size it picks, the source named on the command line.
+    if (!size && !driver.save(arguments[1] + QStringLiteral("-first-start.png"))) return 1;
     if (size) {
         window.resize(*size - (window.frameGeometry().size() - window.size()));
         settle(300);
@@ -139,7 +142,6 @@ int main(int argc, char** argv) {
     window.eWorkdir->setText(QDir::toNativeSeparators(QDir::cleanPath(output.path())));
 
     const QString prefix = arguments[1];
-    Driver driver(window, err);
     const bool done = driver.press(window.bCheck, "Read EVO") &&
                       driver.save(prefix + QStringLiteral("-read-evo.png")) &&
                       driver.press(window.bReadXPL, "Read XPL") &&
