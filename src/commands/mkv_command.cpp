@@ -118,14 +118,16 @@ int64_t streamBytesEstimate(const std::vector<std::string>& parts, const LastSca
     return static_cast<int64_t>(static_cast<long double>(total) * scan.payloadBytes / scan.bytesRead);
 }
 
+bool onOneFileSystem(const WorkFolder& work, const std::string& output) {
+    const auto a = fileIdentityOf(work.path());
+    const auto b = fileIdentityOf(outputFolderOf(output));
+    return a && b && a->device == b->device;
+}
+
 // The work files and the Matroska file must fit where they go (twice on one file system).
 void checkFreeSpace(const WorkFolder& work, const std::string& output, int64_t streamBytes) {
     const int64_t matroska = streamBytes + streamBytes * kMatroskaOverheadPercent / 100;
-    const bool oneFileSystem = [&] {
-        const auto a = fileIdentityOf(work.path());
-        const auto b = fileIdentityOf(outputFolderOf(output));
-        return a && b && a->device == b->device;
-    }();
+    const bool oneFileSystem = onOneFileSystem(work, output);
     const auto check = [](const std::string& folder, int64_t needed, const std::string& what) {
         const std::optional<uint64_t> free = freeBytesFor(folder);
         if (!free || *free >= static_cast<uint64_t>(needed)) return;
@@ -196,7 +198,7 @@ MkvJob localJob(MkvJob job, const std::string& folder, bool local) {
         for (MkvFile& file : track.files)
             file.path = nameFor(file.path, folder, local);
     }
-    job.output = absolutePath(job.output);
+    job.output = nameFor(job.output, folder, local);
     return job;
 }
 
@@ -262,7 +264,10 @@ MkvEnd makeInto(Session& session, const CommandSettings& settings, const MkvOpti
         leaveForHand(work, job, output, host);
         return MkvEnd::NotMade;
     }
-    StagedFile staged = StagedFile::create(output);
+    // Staged in the work folder where it lies on the Matroska file's file system: a killed
+    // run's half-made file then goes with the work folder it left.
+    StagedFile staged = onOneFileSystem(work, output) ? StagedFile::create(output, work.path())
+                                                      : StagedFile::create(output);
     job.output = staged.path();
     writeText(work.path() + kOptionsFile,
               mkvmergeOptionsFile(mkvmergeArguments(localJob(job, work.path(), true))));

@@ -1,5 +1,7 @@
 #include "platform/staged_file.h"
 
+#include "platform/paths.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -74,11 +76,15 @@ StagedFile::~StagedFile() {
 }
 
 StagedFile StagedFile::create(const std::string& target) {
+    return create(target, folderPrefix(target));
+}
+
+StagedFile StagedFile::create(const std::string& target, const std::string& folder) {
     const size_t slash = target.rfind('/');
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     if (name.empty()) throw FileError(cannotCreateMessage(target, EISDIR));
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
-        const std::string path = folderPrefix(target) + hiddenNameBeside(name);
+        const std::string path = withTrailingSeparator(folder) + hiddenNameBeside(name);
         const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) throw FileError(cannotCreateMessage(target, errno));

@@ -38,6 +38,9 @@ class StagedFile {
     // Makes the empty temporary file (permissions as for any new file). Throws
     // FileError("Cannot create file "<target>". <reason>") when it cannot be made.
     static StagedFile create(const std::string& target);
+    // The same with the temporary file in `folder`, which must lie on the target's file
+    // system (a run's own work folder, so that what a killed run left goes with it).
+    static StagedFile create(const std::string& target, const std::string& folder);
 
     const std::string& path() const { return path_; }
     const std::string& target() const { return target_; }
