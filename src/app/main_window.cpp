@@ -473,6 +473,11 @@ bool TfMain::isTicked(Option which) const {
     return option(which)->isChecked();
 }
 
+SubpictureFormat TfMain::subpictureFormat() const {
+    return subpictureFormatNamed(cbSubFormat->currentData().toString().toStdString())
+        .value_or(SubpictureFormat::Records);
+}
+
 std::string TfMain::text(Edit which) const {
     // A path edit holds the chosen file; what is being typed there counts once taken.
     if (which == Edit::EvoFile) return chosenPaths_[0].toStdString();

@@ -11,6 +11,7 @@ void PgsConversion::feed(std::span<const uint8_t> bytes, bool firstOfPacket,
                          std::optional<uint32_t> pts) {
     const std::optional<SubpictureUnit> unit = assembler_.feed(bytes, firstOfPacket, pts);
     if (!unit) return;
+    if (unit->layout() == SpuLayout::Dvd) ++dvdUnits_;
     const UnitParse parsed = parseSubpictureUnit(*unit, dvdPalette_);
     if (!parsed.malformed.empty()) {
         ++malformed_.count;

@@ -39,6 +39,8 @@ class PgsConversion {
     void finish(std::optional<int64_t> end = std::nullopt);
 
     const AssemblyCounts& assembly() const { return assembler_.counts(); }
+    // Whole units of the DVD layout met, which took their colours from `dvdPalette`.
+    uint64_t dvdUnits() const { return dvdUnits_; }
     const MalformedUnits& malformed() const { return malformed_; }
     const PgsCounts& written() const { return writer_.counts(); }
 
@@ -46,6 +48,7 @@ class PgsConversion {
     SubpictureAssembler assembler_;
     PgsWriter writer_;
     DvdPalette dvdPalette_;
+    uint64_t dvdUnits_ = 0;
     MalformedUnits malformed_;
 };
 
