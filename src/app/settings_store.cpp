@@ -121,7 +121,8 @@ constexpr ReadRule kReadRules[] = {
      [](TfMain& w, const Stored& v) { w.cbCountFr->setChecked(v.number != 0); }},
     {"Details", StoredType::Boolean,
      [](TfMain& w, const Stored& v) { w.cbDetails->setChecked(v.number != 0); }},
-    {"SubFormat", StoredType::String, [](TfMain& w, const Stored& v) { chooseSubFormat(w, v.text); }},
+    {"SubFormat", StoredType::String,
+     [](TfMain& w, const Stored& v) { chooseSubFormat(w, v.text); }},
 };
 
 using Value = QVariant (*)(TfMain&);

@@ -44,23 +44,25 @@ std::optional<std::vector<uint8_t>> readSmallFile(const std::string& path) {
     return bytes;
 }
 
-// One log line per cause that left something out, "<caption>: <count> <what>".
+// One log line per cause that left something out: "<caption>: <what>: <count>[ (<detail>)]."
 struct LeftOut {
     uint64_t count;
-    std::string what;
+    const char* what;
+    std::string detail;
 };
 
 void logLeftOut(CommandHost& host, const std::string& caption, const std::vector<LeftOut>& causes) {
     for (const LeftOut& cause : causes) {
-        if (cause.count > 0)
-            host.log(caption + ": " + std::to_string(cause.count) + " " + cause.what + ".");
+        if (cause.count == 0) continue;
+        host.log(caption + ": " + cause.what + ": " + std::to_string(cause.count) +
+                 (cause.detail.empty() ? "" : " (" + cause.detail + ")") + ".");
     }
 }
 
 std::vector<LeftOut> assemblyLeftOut(const AssemblyCounts& counts) {
-    return {{counts.cutShort, "subpicture units cut short left out"},
-            {counts.badSize, "subpicture units of an impossible size left out"},
-            {counts.strayPackets, "subpicture packets outside any unit left out"}};
+    return {{counts.cutShort, "subpicture units cut short left out", {}},
+            {counts.badSize, "subpicture units of an impossible size left out", {}},
+            {counts.strayPackets, "subpicture packets outside any unit left out", {}}};
 }
 
 class PgsOutput final : public ConvertedSubpictures {
@@ -81,16 +83,16 @@ class PgsOutput final : public ConvertedSubpictures {
         if (conversion_.dvdUnits() > 0 && !note_.empty()) host.log(caption_ + ": " + note_);
         const MalformedUnits& malformed = conversion_.malformed();
         const PgsCounts& written = conversion_.written();
-        std::vector<LeftOut> causes = {
-            {malformed.count, "malformed subpicture units left out (the last: " +
-                                  malformed.lastReason + ")"}};
+        std::vector<LeftOut> causes = {{malformed.count, "malformed subpicture units left out",
+                                        "the last: " + malformed.lastReason}};
         for (LeftOut& cause : assemblyLeftOut(conversion_.assembly()))
             causes.push_back(std::move(cause));
-        causes.insert(causes.end(),
-                      {{written.outOfOrder, "subtitle events out of time order left out"},
-                       {written.outOfRange, "subtitle events outside the PGS timeline left out"},
-                       {written.offCanvas, "subtitle events off the canvas or shown for no time left out"},
-                       {written.tooLarge, "subtitle events too large for a PGS object left out"}});
+        causes.insert(
+            causes.end(),
+            {{written.outOfOrder, "subtitle events out of time order left out", {}},
+             {written.outOfRange, "subtitle events outside the PGS timeline left out", {}},
+             {written.offCanvas, "subtitle events off the canvas or of no time left out", {}},
+             {written.tooLarge, "subtitle events too large for a PGS object left out", {}}});
         logLeftOut(host, caption_, causes);
     }
 
@@ -129,15 +131,16 @@ class VobSubOutput final : public ConvertedSubpictures {
         conversion_.finish();
         const VobSubCounts& written = conversion_.written();
         if (written.units > 0 && !note_.empty()) host.log(caption_ + ": " + note_);
-        std::vector<LeftOut> causes = {
-            {written.notDvd,
-             "HD DVD subpicture units left out: VobSub holds DVD subpictures only, PGS takes "
-             "both"}};
+        const MalformedUnits& malformed = conversion_.malformed();
+        std::vector<LeftOut> causes = {{written.notDvd, "HD DVD subpicture units left out",
+                                        "VobSub holds DVD subpictures only; PGS takes both"},
+                                       {malformed.count, "malformed subpicture units left out",
+                                        "the last: " + malformed.lastReason}};
         for (LeftOut& cause : assemblyLeftOut(conversion_.assembly()))
             causes.push_back(std::move(cause));
         causes.insert(causes.end(),
-                      {{written.outOfRange, "subpicture units before the time base left out"},
-                       {written.outOfOrder, "subpicture units out of time order left out"}});
+                      {{written.outOfRange, "subpicture units before the time base left out", {}},
+                       {written.outOfOrder, "subpicture units out of time order left out", {}}});
         logLeftOut(host, caption_, causes);
     }
 

@@ -14,8 +14,8 @@
 
 #include "commands/command_host.h"
 #include "commands/command_settings.h"
-#include "commands/session.h"
 #include "commands/feature_files.h"
+#include "commands/session.h"
 #include "engine/payload_sink.h"
 #include "platform/file.h"
 #include "subtitles/dvd_palette.h"

@@ -64,12 +64,10 @@ class RunOutputs {
     }
 
     void createConverted(const SubpictureConversionSetup& setup, const CommandSettings& settings,
-                         const std::string& outputBase, const ChosenBox& box,
-                         CommandHost& host) {
+                         const std::string& outputBase, const ChosenBox& box, CommandHost& host) {
         std::vector<OutputFile*> files;
-        for (const std::string& name :
-             convertedSubpictureNames(setup.format, outputBase + "." + box.caption,
-                                      settings.extensions.subpicture))
+        for (const std::string& name : convertedSubpictureNames(
+                 setup.format, outputBase + "." + box.caption, settings.extensions.subpicture))
             files.push_back(&createFile(name, host));
         std::unique_ptr<ConvertedSubpictures> sink = convertSubpictures(setup, files, box.caption);
         converted_.push_back(sink.get());
@@ -98,8 +96,8 @@ void demuxParts(Session& session, const CommandSettings& settings, CommandHost& 
         host, settings, part, kDemuxPass,
         [&] { outputs.create(settings, outputBase, session.lastScan, host); },
         [&](SourceFile& source) {
-            parts.push_back(
-                {source.path(), demux(engineHost, session.control, source, options, &outputs.slots())});
+            parts.push_back({source.path(), demux(engineHost, session.control, source, options,
+                                                  &outputs.slots())});
             return !session.control.cancelRequested;
         });
     outputs.finish(parts, host);

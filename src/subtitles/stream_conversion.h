@@ -1,7 +1,8 @@
 #pragma once
 
 // One subpicture sub-stream converted as its payload pieces come, in file order: units
-// assembled, parsed and written as PGS, or passed through as VobSub. What a Demux or Make MKV
+// assembled, parsed and written as PGS, or passed through as VobSub (DVD units that parse).
+// What a Demux or Make MKV
 // run holds per converted stream; memory stays within one unit.
 //
 //   PgsConversion pgs(supFile, {1920, 1080, minFirstPts, ColourMatrix::Bt601});
@@ -60,11 +61,14 @@ class VobSubConversion {
     void finish();
 
     const AssemblyCounts& assembly() const { return assembler_.counts(); }
+    // DVD units that would not parse: left out, since they pass through unchecked otherwise.
+    const MalformedUnits& malformed() const { return malformed_; }
     const VobSubCounts& written() const { return writer_.counts(); }
 
   private:
     SubpictureAssembler assembler_;
     VobSubWriter writer_;
+    MalformedUnits malformed_;
 };
 
 }  // namespace morvale

@@ -14,8 +14,9 @@
 #include "sample_disc/hd_subpicture_unit.h"
 #include "sample_disc/sample_disc.h"
 #include "sample_disc/sample_subtitles.h"
-#include "subtitles/unit_parser.h"
+#include "subtitles/pgs_reader.h"
 #include "subtitles/subtitle_peers.h"
+#include "subtitles/unit_parser.h"
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
 
@@ -37,9 +38,8 @@ CliRun demux(const TempDir& dir, const std::string& source, const std::string& s
              const std::string& format) {
     const std::string log = dir.file("log.txt");
     const int status = std::system((std::string(MORVALE_CLI_PATH) + " demux --no-fast-check -o " +
-                                    quoted(dir.path()) + " --streams " + stream +
-                                    " --sub-format " + format + " " + quoted(source) + " >" +
-                                    quoted(log) + " 2>&1")
+                                    quoted(dir.path()) + " --streams " + stream + " --sub-format " +
+                                    format + " " + quoted(source) + " >" + quoted(log) + " 2>&1")
                                        .c_str());
     const Bytes text = readFileBytes(log);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(text.begin(), text.end())};
@@ -56,16 +56,16 @@ double firstVideoSeconds(const std::string& source) {
 // One source and stream, and what Demux's output of it must show.
 struct SourceCase {
     std::string name;
-    std::string source;               // what Demux reads
-    std::string peerInput;            // what ffmpeg reads: the source, or both parts
-    int peerStream;                   // its subtitle stream among ffmpeg's
-    std::string stream;               // --streams
-    std::string output;               // the file name Demux's output starts with
-    std::string sourceOptions;        // ffmpeg's decoder options for the source
-    int width, height;                // the video's frame size: the canvas
-    std::vector<double> times;        // on the demux's timeline, seconds (tenths)
-    bool forced;                      // some events are forced
-    std::string paletteLine;          // what the log says of the palette; empty: nothing
+    std::string source;         // what Demux reads
+    std::string peerInput;      // what ffmpeg reads: the source, or both parts
+    int peerStream;             // its subtitle stream among ffmpeg's
+    std::string stream;         // --streams
+    std::string output;         // the file name Demux's output starts with
+    std::string sourceOptions;  // ffmpeg's decoder options for the source
+    int width, height;          // the video's frame size: the canvas
+    std::vector<double> times;  // on the demux's timeline, seconds (tenths)
+    bool forced;                // some events are forced
+    std::string paletteLine;    // what the log says of the palette; empty: nothing
 };
 
 // Every output format of a case against ffmpeg's reading of the source.
@@ -75,8 +75,7 @@ void expectOutputsShowTheSource(const SourceCase& c, const std::vector<std::stri
     // plus zero, so the times keep more than 0.05 s away from the events' starts and stops.
     const double zero = firstVideoSeconds(c.peerInput);
     const std::vector<PeerEvent> source = shiftedEvents(
-        sourceEvents(probeSubtitleFrames(c.peerInput, c.sourceOptions, c.peerStream)),
-        zero * 1000);
+        sourceEvents(probeSubtitleFrames(c.peerInput, c.sourceOptions, c.peerStream)), zero * 1000);
     ASSERT_FALSE(source.empty());
     std::vector<double> sourceTimes;
     for (double t : c.times)
@@ -169,6 +168,47 @@ TEST(DemuxSubtitlePeers, AVobMadeByFfmpegWithAndWithoutItsIfo) {
         {"vobsub", "pgs"});
 }
 
+// A unit whose first control sequence lies beyond its end, between two good ones: both
+// formats leave it out and say so, with the count.
+TEST(DemuxSubtitles, AMalformedUnitIsLeftOutWithALineAndItsCount) {
+    sample::DvdPicture p;
+    p.x = 100, p.y = 100, p.width = 64, p.height = 16;
+    p.codes.assign(64 * 16, 1);
+    p.colours = {0, 1, 2, 3};
+    p.contrasts = {0, 15, 15, 15};
+    p.stopTicks = kSecond;
+    const Bytes good = sample::dvdSubpictureUnit(p);
+    Bytes bad = good;
+    bad[2] = static_cast<uint8_t>((good.size() + 8) >> 8),
+    bad[3] = static_cast<uint8_t>(good.size() + 8);
+    const TempDir dir;
+    const std::string source = dir.file("units.vob");
+    writeFileBytes(
+        source,
+        subpictureSource({{good, kSecond}, {bad, 3 * kSecond}, {good, 5 * kSecond}}).stream);
+    for (const std::string format : {"pgs", "vobsub"}) {
+        SCOPED_TRACE(format);
+        const TempDir out;
+        const CliRun run = demux(out, source, "s00", format);
+        ASSERT_EQ(run.status, 0) << run.log;
+        EXPECT_THAT(run.log,
+                    HasSubstr("Subpicture.00: malformed subpicture units left out: 1 (the last: "));
+        size_t written = 0;
+        if (format == "pgs") {
+            for (const PgsDisplaySet& set :
+                 readPgs(readFileBytes(out.file("units.Subpicture.00.sup"))).sets)
+                written += !set.composition.empty();
+        } else {
+            const Bytes bytes = readFileBytes(out.file("units.Subpicture.00.idx"));
+            const std::string idx(bytes.begin(), bytes.end());
+            for (size_t at = idx.find("timestamp:"); at != std::string::npos;
+                 at = idx.find("timestamp:", at + 1))
+                ++written;
+        }
+        EXPECT_EQ(written, 2u);
+    }
+}
+
 // ---- The sample disc ----
 
 class SampleDiscSubtitles : public ::testing::Test {
@@ -186,9 +226,10 @@ class SampleDiscSubtitles : public ::testing::Test {
     }
     static std::string firstPart() { return disc_->file("HVDVD_TS/FEATURE_1.EVO"); }
     // ffmpeg reads the feature's two parts as one file.
-    static std::string feature() { return concatInput(firstPart(), disc_->file("HVDVD_TS/FEATURE_2.EVO")); }
+    static std::string feature() {
+        return concatInput(firstPart(), disc_->file("HVDVD_TS/FEATURE_2.EVO"));
+    }
 
-  private:
     inline static TempDir* disc_ = nullptr;
 };
 
@@ -196,13 +237,31 @@ TEST_F(SampleDiscSubtitles, BothStreamsShowAsTheSourceShowsThem) {
     const std::string part = firstPart(), concat = feature();
     // ffmpeg draws the source's fade (2.5-3.0 s) at its first step throughout; its later steps
     // are compared below.
-    expectOutputsShowTheSource({"HD DVD units", part, concat, 0, "s00",
-                                "FEATURE_1_2.Subpicture.00", "", 1920, 1080,
-                                {1.0, 1.8, 2.3, 2.6, 5.0, 7.0, 9.0}, true, ""},
+    expectOutputsShowTheSource({"HD DVD units",
+                                part,
+                                concat,
+                                0,
+                                "s00",
+                                "FEATURE_1_2.Subpicture.00",
+                                "",
+                                1920,
+                                1080,
+                                {1.0, 1.8, 2.3, 2.6, 5.0, 7.0, 9.0},
+                                true,
+                                ""},
                                {"pgs"});
     expectOutputsShowTheSource(
-        {"DVD units", part, concat, 1, "s01", "FEATURE_1_2.Subpicture.01",
-         paletteOption(defaultDvdPalette()), 1920, 1080, {1.0, 3.0, 4.3, 7.0, 9.0}, false,
+        {"DVD units",
+         part,
+         concat,
+         1,
+         "s01",
+         "FEATURE_1_2.Subpicture.01",
+         paletteOption(defaultDvdPalette()),
+         1920,
+         1080,
+         {1.0, 3.0, 4.3, 7.0, 9.0},
+         false,
          "Subpicture.01: no title set's IFO beside the source: DVD subpictures take the default "
          "palette."},
         {"pgs", "vobsub"});
@@ -238,10 +297,34 @@ TEST_F(SampleDiscSubtitles, TheFadeShowsEachOfItsSteps) {
     const std::vector<double> times = {1.2, 2.2, 3.2}, demuxTimes = {2.6, 2.9, 3.2};
     const std::string reference = out.file("steps.evo");
     writeFileBytes(reference, subpictureSource(steps).stream);
-    expectSamePixels(renderSubtitles(reference, 1920, 1080, times),
-                     renderSubtitles(out.file("FEATURE_1_2.Subpicture.00.sup"), 1920, 1080,
-                                     demuxTimes),
-                     times, 2);
+    expectSamePixels(
+        renderSubtitles(reference, 1920, 1080, times),
+        renderSubtitles(out.file("FEATURE_1_2.Subpicture.00.sup"), 1920, 1080, demuxTimes), times,
+        2);
+}
+
+// What the disc's English stream is there to show: HD DVD units with 8-bit colours, a fade,
+// a forced unit, and a unit over 64 KiB, which the second part carries over many packets.
+TEST_F(SampleDiscSubtitles, TheEnglishStreamCarriesEveryKindOfHdDvdUnit) {
+    bool fade = false, forced = false, large = false;
+    for (const Bytes& unit : sample::englishSubpictureUnits(5, 3 * kSecond / 2)) {
+        const UnitParse parsed = parseSubpictureUnit({unit, 0}, defaultDvdPalette());
+        ASSERT_TRUE(parsed.event && parsed.malformed.empty()) << parsed.malformed;
+        EXPECT_EQ(parsed.event->layout, SpuLayout::HdDvd);
+        EXPECT_TRUE(parsed.event->eightBit);
+        fade = fade || !parsed.event->fades.empty();
+        forced = forced || parsed.event->forced;
+        large = large || unit.size() > 65536;
+    }
+    EXPECT_TRUE(fade && forced && large);
+    // The disc's packs hold one packet each, right after a plain 14-byte pack header.
+    const Bytes part = readFileBytes(disc_->file("HVDVD_TS/FEATURE_2.EVO"));
+    size_t packets = 0;
+    for (size_t at = 0; at + 2048 <= part.size(); at += 2048) {
+        const uint8_t* p = part.data() + at;
+        packets += p[17] == 0xBD && p[23 + p[22]] == 0x20;
+    }
+    EXPECT_GT(packets, 34u);
 }
 
 // VobSub holds DVD units only: the HD DVD stream's units are named as left out.
@@ -249,7 +332,7 @@ TEST_F(SampleDiscSubtitles, HdDvdUnitsAsVobSubAreLeftOutWithALine) {
     const TempDir out;
     const CliRun run = demux(out, firstPart(), "s00", "vobsub");
     ASSERT_EQ(run.status, 0) << run.log;
-    EXPECT_THAT(run.log, HasSubstr("Subpicture.00: 5 HD DVD subpicture units left out"));
+    EXPECT_THAT(run.log, HasSubstr("Subpicture.00: HD DVD subpicture units left out: 5 ("));
     EXPECT_TRUE(probeSubtitleFrames(out.file("FEATURE_1_2.Subpicture.00.idx")).empty());
 }
 

@@ -40,11 +40,11 @@ SubpictureSource subpictureSource(const std::vector<TimedUnit>& units) {
 std::vector<SubtitleFrame> probeSubtitleFrames(const std::string& path,
                                                const std::string& inputOptions, int stream) {
     std::vector<SubtitleFrame> frames;
-    for (const std::string& line :
-         shellLines("ffprobe -v error " + inputOptions +
-                    " -select_streams s:" + std::to_string(stream) + " -show_frames -show_entries "
-                    "subtitle=pts,start_display_time,end_display_time,num_rects -of csv=p=0 " +
-                    quoted(path) + " 2>/dev/null")) {
+    for (const std::string& line : shellLines(
+             "ffprobe -v error " + inputOptions + " -select_streams s:" + std::to_string(stream) +
+             " -show_frames -show_entries "
+             "subtitle=pts,start_display_time,end_display_time,num_rects -of csv=p=0 " +
+             quoted(path) + " 2>/dev/null")) {
         SubtitleFrame f;
         if (std::sscanf(line.c_str(), "%ld,%ld,%ld,%d", &f.ptsUs, &f.startMs, &f.endMs, &f.rects) ==
             4)
@@ -69,9 +69,9 @@ std::vector<Bytes> renderSubtitles(const std::string& path, int width, int heigh
     const std::string command =
         "ffmpeg -v error -copyts -canvas_size " + size + " " + inputOptions + " -i " +
         quoted(path) + " -f lavfi -i color=c=black@0:s=" + size + ":r=" + std::to_string(kRate) +
-        ",format=rgba -filter_complex \"[1:v][0:s:" + std::to_string(stream) + "]overlay=format=rgb:eof_action=pass,select='" +
-        select + "'\" -vsync 0 -frames:v " + std::to_string(times.size()) +
-        " -f rawvideo -pix_fmt rgba -y " + quoted(out);
+        ",format=rgba -filter_complex \"[1:v][0:s:" + std::to_string(stream) +
+        "]overlay=format=rgb:eof_action=pass,select='" + select + "'\" -vsync 0 -frames:v " +
+        std::to_string(times.size()) + " -f rawvideo -pix_fmt rgba -y " + quoted(out);
     if (!shellSucceeds(command)) return {};
     const Bytes all = readFileBytes(out);
     const size_t frame = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;

@@ -110,8 +110,8 @@ SampleDisc writeSampleDisc(const std::string& folder, const SampleDiscOptions& o
     for (const uint8_t id : {kEnglishSubpictures, kDeutschSubpictures}) {
         std::vector<AccessUnit> units;
         for (size_t k = 0; k < subpictureTimes.size(); ++k)
-            units.push_back({id == kEnglishSubpictures ? english[k] : deutsch,
-                             subpictureTimes[k], std::nullopt});
+            units.push_back({id == kEnglishSubpictures ? english[k] : deutsch, subpictureTimes[k],
+                             std::nullopt});
         SubpictureTrack first{id, {}}, second{id, {}};
         splitUnits(units, boundary, first.units, second.units);
         parts[0].subpictures.push_back(std::move(first));

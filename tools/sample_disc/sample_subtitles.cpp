@@ -19,7 +19,9 @@ constexpr int kBorder = 3;
 // Video-range BT.601 Y, Cr, Cb of an R'G'B' colour.
 void putYCrCb(std::array<uint8_t, 768>& palette, size_t index, double r, double g, double b) {
     const double y = 0.299 * r + 0.587 * g + 0.114 * b;
-    const auto clamp = [](double v) { return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L)); };
+    const auto clamp = [](double v) {
+        return static_cast<uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+    };
     palette[3 * index] = clamp(16 + y * 219 / 255);
     palette[3 * index + 1] = clamp(128 + (r - y) / 1.402 * 224 / 255);
     palette[3 * index + 2] = clamp(128 + (b - y) / 1.772 * 224 / 255);
@@ -33,8 +35,8 @@ HdPicture paletteOnly() {
     for (int i = 0; i < kColours; ++i) {
         const double hue = 6.0 * i / kColours;
         const double rise = hue - std::floor(hue);
-        const double channel[6][3] = {{1, rise, 0}, {1 - rise, 1, 0}, {0, 1, rise},
-                                      {0, 1 - rise, 1}, {rise, 0, 1}, {1, 0, 1 - rise}};
+        const double channel[6][3] = {{1, rise, 0},     {1 - rise, 1, 0}, {0, 1, rise},
+                                      {0, 1 - rise, 1}, {rise, 0, 1},     {1, 0, 1 - rise}};
         const double* rgb = channel[static_cast<int>(hue) % 6];
         putYCrCb(p.yCrCb, kFirstColour + static_cast<size_t>(i), 60 + 195 * rgb[0],
                  60 + 195 * rgb[1], 60 + 195 * rgb[2]);
@@ -51,8 +53,8 @@ HdPicture bar(const CaptionBar& at, int hue) {
     p.pixels.resize(static_cast<size_t>(at.width) * at.height);
     for (int y = 0; y < at.height; ++y) {
         for (int x = 0; x < at.width; ++x) {
-            const bool edge = x < kBorder || y < kBorder || x >= at.width - kBorder ||
-                              y >= at.height - kBorder;
+            const bool edge =
+                x < kBorder || y < kBorder || x >= at.width - kBorder || y >= at.height - kBorder;
             p.pixels[static_cast<size_t>(y) * at.width + x] = static_cast<uint8_t>(
                 edge ? kOutline : kFirstColour + (hue + x * kColours / at.width) % kColours);
         }
