@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -501,6 +502,11 @@ void TfMain::applyEnabled(Button which) {
 
 bool TfMain::isTicked(Option which) const {
     return option(which)->isChecked();
+}
+
+SubpictureFormat TfMain::subpictureFormat() const {
+    return subpictureFormatNamed(cbSubFormat->currentData().toString().toStdString())
+        .value_or(SubpictureFormat::Records);
 }
 
 std::string TfMain::text(Edit which) const {

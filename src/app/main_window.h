@@ -17,6 +17,7 @@
 
 class QCheckBox;
 class QFileDialog;
+class QComboBox;
 class QGroupBox;
 class QListWidget;
 class QHBoxLayout;
@@ -100,6 +101,8 @@ class TfMain : public QWidget, public Form {
     QCheckBox* cbFastCheck;
     QCheckBox* cbCountFr;
     QCheckBox* cbDetails;
+    QLabel* lSubFormat;
+    QComboBox* cbSubFormat;  // "Subpicture format": each item's data is the format's name
     QPushButton* bAbout;
     // File dialogs.
     QFileDialog* odEVOfile;
@@ -167,6 +170,7 @@ class TfMain : public QWidget, public Form {
     bool isEnabled(Button button) const override;
     void setEnabled(Button button, bool enabled) override;
     bool isTicked(Option option) const override;
+    SubpictureFormat subpictureFormat() const override;
     std::string text(Edit edit) const override;
     void setText(Edit edit, const std::string& text) override;
     bool boxEnabled(StreamBox box) const override;
@@ -235,6 +239,7 @@ class TfMain : public QWidget, public Form {
     void createStreamPages();
     void createXplPage();
     void createOptionsPage();
+    void createSubpictureFormatChoice();
     void layOutOptionsPage();
     void createDialogs();
     void layOutWindow();

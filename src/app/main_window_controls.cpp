@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include <QBoxLayout>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -401,10 +402,27 @@ void TfMain::createOptionsPage() {
     cbCountFr = makeOption("cbCountFr", "Count frames",
                            "Works only if the process hasn't cancelled by Fast EVO checking");
     cbDetails = makeOption("cbDetails", "Detailed info", "Detailed information about streams");
+    createSubpictureFormatChoice();
     bAbout = makeButton(tsOption, "bAbout", QStringLiteral("About"),
                         QStringLiteral("Version and licences"));
     bAbout->setAutoDefault(false);
     layOutOptionsPage();
+}
+
+// The formats as the combo box shows them, in the order of kSubpictureFormatNames.
+constexpr const char* kSubpictureFormatCaptions[] = {"Subpicture records", "PGS",
+                                                     "VobSub (.idx, .sub)"};
+static_assert(std::size(kSubpictureFormatCaptions) == std::size(kSubpictureFormatNames));
+
+void TfMain::createSubpictureFormatChoice() {
+    lSubFormat = named(new QLabel(QStringLiteral("Subpicture format"), tsOption), "lSubFormat");
+    cbSubFormat = named(new QComboBox(tsOption), "cbSubFormat");
+    for (size_t i = 0; i < std::size(kSubpictureFormatNames); ++i)
+        cbSubFormat->addItem(QLatin1String(kSubpictureFormatCaptions[i]),
+                             QLatin1String(kSubpictureFormatNames[i].name));
+    lSubFormat->setBuddy(cbSubFormat);
+    setHint(cbSubFormat, QStringLiteral("How Demux writes subpicture streams: as subpicture "
+                                        "records, as PGS, or as VobSub (DVD subpictures)"));
 }
 
 void TfMain::layOutOptionsPage() {
@@ -432,6 +450,12 @@ void TfMain::layOutOptionsPage() {
         box->setMinimumHeight(scaled(kBoxHeight));
         options->addWidget(box);
     }
+    auto* subFormat = new QHBoxLayout;
+    subFormat->setSpacing(scaled(kSpacing));
+    subFormat->addWidget(lSubFormat);
+    subFormat->addWidget(cbSubFormat);
+    subFormat->addStretch(1);
+    options->addLayout(subFormat);
     auto* below = new QHBoxLayout;
     below->addLayout(options);
     below->addStretch(1);

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QVariant>
 #include <QtEndian>
@@ -78,6 +79,12 @@ int windowStateNumber(const TfMain& window) {
     return kNormal;
 }
 
+// A name the combo box does not know (a later version's format) leaves the choice as it is.
+void chooseSubFormat(TfMain& window, const QString& name) {
+    const int index = window.cbSubFormat->findData(name);
+    if (index >= 0) window.cbSubFormat->setCurrentIndex(index);
+}
+
 using Apply = void (*)(TfMain&, const Stored&);
 struct ReadRule {
     const char* name;
@@ -114,6 +121,8 @@ constexpr ReadRule kReadRules[] = {
      [](TfMain& w, const Stored& v) { w.cbCountFr->setChecked(v.number != 0); }},
     {"Details", StoredType::Boolean,
      [](TfMain& w, const Stored& v) { w.cbDetails->setChecked(v.number != 0); }},
+    {"SubFormat", StoredType::String,
+     [](TfMain& w, const Stored& v) { chooseSubFormat(w, v.text); }},
 };
 
 using Value = QVariant (*)(TfMain&);
@@ -148,6 +157,7 @@ constexpr WriteRule kValueRules[] = {
     {"FastCheck", [](TfMain& w) { return flag(w.cbFastCheck); }},
     {"CountFrames", [](TfMain& w) { return flag(w.cbCountFr); }},
     {"Details", [](TfMain& w) { return flag(w.cbDetails); }},
+    {"SubFormat", [](TfMain& w) { return w.cbSubFormat->currentData(); }},
 };
 
 QSettings openStore() {

@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
+#include <map>
 #include <ostream>
 
 #include "cli/cli_commands.h"
@@ -120,6 +121,14 @@ int runCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         command->add_option("--playlist", sourceOptions.playlist,
                             "The playlist (default: ADV_OBJ/VPLST000.XPL beside HVDVD_TS)");
     }
+    std::map<std::string, SubpictureFormat> formats;
+    for (const SubpictureFormatName& format : kSubpictureFormatNames)
+        formats.emplace(format.name, format.format);
+    demux
+        ->add_option("--sub-format", sourceOptions.subpictureFormat,
+                     "Subpicture streams as subpicture records (sp, default), PGS (pgs: .sup) "
+                     "or VobSub (vobsub: .idx and .sub)")
+        ->transform(CLI::CheckedTransformer(formats));
     mkv->add_flag("--keep-streams", sourceOptions.keepStreams,
                   "Keep the work folder with the demuxed streams after mkvmerge");
     mkv->add_flag("--overwrite", sourceOptions.overwrite,

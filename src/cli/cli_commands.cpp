@@ -38,6 +38,7 @@ CommandSettings settingsOf(const SourceOptions& options) {
     settings.options = {!options.noContinue, !options.noFastCheck, !options.noCountFrames,
                         !options.noDetails};
     settings.extensions = {options.videoExt, options.audioExt, options.subExt};
+    settings.subpictureFormat = options.subpictureFormat;
     return settings;
 }
 

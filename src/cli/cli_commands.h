@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/stream_choice.h"
+#include "commands/command_settings.h"
 
 namespace morvale {
 
@@ -29,6 +30,7 @@ struct SourceOptions {
     std::string videoExt = "mpv";
     std::string audioExt = "mpa";
     std::string subExt = "sup";
+    SubpictureFormat subpictureFormat = SubpictureFormat::Records;  // demux --sub-format
     bool json = false;         // scan: print the description as JSON
     std::string playlist;      // scan --json, mkv: the playlist; empty: by the disc layout
     std::string mkvOutput;     // mkv: the Matroska file or its folder

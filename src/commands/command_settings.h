@@ -1,6 +1,8 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/slot_table.h"
@@ -45,6 +47,16 @@ inline constexpr SubpictureFormatName kSubpictureFormatNames[] = {
     {SubpictureFormat::Pgs, "pgs"},
     {SubpictureFormat::VobSub, "vobsub"},
 };
+inline const char* subpictureFormatName(SubpictureFormat format) {
+    for (const SubpictureFormatName& entry : kSubpictureFormatNames)
+        if (entry.format == format) return entry.name;
+    return kSubpictureFormatNames[0].name;
+}
+inline std::optional<SubpictureFormat> subpictureFormatNamed(std::string_view name) {
+    for (const SubpictureFormatName& entry : kSubpictureFormatNames)
+        if (name == entry.name) return entry.format;
+    return std::nullopt;
+}
 
 // A stream box chosen for a command: its slot and the caption its output file is named after
 // ("VC-1.stream.0", or after Read XPL "DD+.6ch.stream.01.Deutsch").

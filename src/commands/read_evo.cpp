@@ -39,6 +39,19 @@ void scanFeature(Session& session, const CommandSettings& settings, CommandHost&
     });
 }
 
+void takeVideoSize(LastScan& last, const ReadEvoOutcome& outcome) {
+    for (const ScannedPart& part : outcome.parts) {
+        for (const ScannedStream& stream : part.scan.streams) {
+            if (stream.slotKind() != SlotKind::Video || stream.facts.width == 0 ||
+                stream.facts.height == 0)
+                continue;
+            last.videoWidth = stream.facts.width;
+            last.videoHeight = stream.facts.height;
+            return;
+        }
+    }
+}
+
 bool anyStreamFound(const ReadEvoOutcome& outcome) {
     for (const ScannedPart& part : outcome.parts) {
         if (part.scan.slotTable.any()) return true;
@@ -64,6 +77,7 @@ ReadEvoOutcome readEvo(Session& session, const CommandSettings& settings, Comman
     session.lastScan.source = settings.source;
     session.lastScan.slotTable = outcome.lastSlots();
     session.lastScan.pictures = featurePictures(outcome.parts);
+    takeVideoSize(session.lastScan, outcome);
 
     if (!anyStreamFound(outcome)) host.log(kNoStreamFound);
     logStoppedByUser(host, session.control, kStoppedScan);

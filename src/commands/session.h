@@ -25,6 +25,10 @@ struct LastScan {
     // The smallest first audio/video timestamp of the scan: the time base of the subpicture
     // records a Demux writes.
     uint32_t subpictureTimeBase = 0;
+    // The frame size of the first video stream whose header gave one (0 x 0: none did):
+    // the canvas of the subpictures a Demux converts.
+    uint32_t videoWidth = 0;
+    uint32_t videoHeight = 0;
     // The pictures it counted per video slot (none when it was stopped early).
     std::array<int32_t, kVideoSlots> pictures{};
     // The bytes it read, and how many of them were the payload of a stream: what share of

@@ -111,6 +111,7 @@ CommandSettings settingsOf(const Form& form) {
                         form.isTicked(Option::CountFrames), form.isTicked(Option::Details)};
     settings.extensions = {form.text(Edit::VideoExt), form.text(Edit::AudioExt),
                            form.text(Edit::SubExt)};
+    settings.subpictureFormat = form.subpictureFormat();
     settings.chosen = tickedBoxes(form);
     return settings;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "commands/command_host.h"
+#include "commands/command_settings.h"
 #include "commands/read_xpl.h"
 #include "engine/progress.h"
 #include "engine/stream_kinds.h"
@@ -53,6 +54,9 @@ class Form {
     virtual bool isEnabled(Button button) const = 0;
     virtual void setEnabled(Button button, bool enabled) = 0;
     virtual bool isTicked(Option option) const = 0;
+    // How Demux writes subpicture streams (the Options page's "Subpicture format"); a form
+    // without the choice keeps the records.
+    virtual SubpictureFormat subpictureFormat() const { return SubpictureFormat::Records; }
     virtual std::string text(Edit edit) const = 0;
     virtual void setText(Edit edit, const std::string& text) = 0;
 

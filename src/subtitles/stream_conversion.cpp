@@ -11,6 +11,7 @@ void PgsConversion::feed(std::span<const uint8_t> bytes, bool firstOfPacket,
                          std::optional<uint32_t> pts) {
     const std::optional<SubpictureUnit> unit = assembler_.feed(bytes, firstOfPacket, pts);
     if (!unit) return;
+    if (unit->layout() == SpuLayout::Dvd) ++dvdUnits_;
     const UnitParse parsed = parseSubpictureUnit(*unit, dvdPalette_);
     if (!parsed.malformed.empty()) {
         ++malformed_.count;
@@ -29,8 +30,17 @@ VobSubConversion::VobSubConversion(ByteSink& sub, ByteSink& idx, const VobSubOpt
 
 void VobSubConversion::feed(std::span<const uint8_t> bytes, bool firstOfPacket,
                             std::optional<uint32_t> pts) {
-    if (const std::optional<SubpictureUnit> unit = assembler_.feed(bytes, firstOfPacket, pts))
-        writer_.add(*unit);
+    const std::optional<SubpictureUnit> unit = assembler_.feed(bytes, firstOfPacket, pts);
+    if (!unit) return;
+    if (unit->layout() == SpuLayout::Dvd) {
+        const UnitParse parsed = parseSubpictureUnit(*unit, defaultDvdPalette());
+        if (!parsed.malformed.empty()) {
+            ++malformed_.count;
+            malformed_.lastReason = parsed.malformed;
+            return;
+        }
+    }
+    writer_.add(*unit);
 }
 
 void VobSubConversion::finish() {

@@ -1,7 +1,8 @@
 #pragma once
 
 // One subpicture sub-stream converted as its payload pieces come, in file order: units
-// assembled, parsed and written as PGS, or passed through as VobSub. What a Demux or Make MKV
+// assembled, parsed and written as PGS, or passed through as VobSub (DVD units that parse).
+// What a Demux or Make MKV
 // run holds per converted stream; memory stays within one unit.
 //
 //   PgsConversion pgs(supFile, {1920, 1080, minFirstPts, ColourMatrix::Bt601});
@@ -39,6 +40,8 @@ class PgsConversion {
     void finish(std::optional<int64_t> end = std::nullopt);
 
     const AssemblyCounts& assembly() const { return assembler_.counts(); }
+    // Whole units of the DVD layout met, which took their colours from `dvdPalette`.
+    uint64_t dvdUnits() const { return dvdUnits_; }
     const MalformedUnits& malformed() const { return malformed_; }
     const PgsCounts& written() const { return writer_.counts(); }
 
@@ -46,6 +49,7 @@ class PgsConversion {
     SubpictureAssembler assembler_;
     PgsWriter writer_;
     DvdPalette dvdPalette_;
+    uint64_t dvdUnits_ = 0;
     MalformedUnits malformed_;
 };
 
@@ -57,11 +61,14 @@ class VobSubConversion {
     void finish();
 
     const AssemblyCounts& assembly() const { return assembler_.counts(); }
+    // DVD units that would not parse: left out, since they pass through unchecked otherwise.
+    const MalformedUnits& malformed() const { return malformed_; }
     const VobSubCounts& written() const { return writer_.counts(); }
 
   private:
     SubpictureAssembler assembler_;
     VobSubWriter writer_;
+    MalformedUnits malformed_;
 };
 
 }  // namespace morvale

@@ -2,6 +2,7 @@
 // temporary store.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,10 +18,10 @@
 namespace morvale {
 namespace {
 
-const char* const kAllValues[] = {"Width",     "Height",   "Top",      "Left",      "WindowState",
-                                  "TreeWidth", "AudioExt", "VideoExt", "SubExt",    "Workdir",
-                                  "EVOdir",    "XPLdir",   "Continue", "FastCheck", "CountFrames",
-                                  "Details",   "Install"};
+const char* const kAllValues[] = {"Width",     "Height",    "Top",      "Left",      "WindowState",
+                                  "TreeWidth", "AudioExt",  "VideoExt", "SubExt",    "Workdir",
+                                  "EVOdir",    "XPLdir",    "Continue", "FastCheck", "CountFrames",
+                                  "Details",   "SubFormat", "Install"};
 
 // Where a click on an option box lands: on its tick mark.
 constexpr QPoint kOnTick(6, 8);
@@ -69,6 +70,7 @@ class SettingsTest : public QObject {
             QCOMPARE(store->value("AudioExt").toString(), QStringLiteral("mpa"));
             QCOMPARE(store->value("Workdir").toString(), QString());
             QCOMPARE(store->value("Details").toInt(), 1);
+            QCOMPARE(store->value("SubFormat").toString(), QStringLiteral("sp"));
             const QByteArray install = store->value("Install").toByteArray();
             QCOMPARE(install.size(), 8);
             const double days = *installDays(install);
@@ -95,6 +97,10 @@ class SettingsTest : public QObject {
             w.window.showPage(Page::Options);
             QTest::mouseClick(w.window.cbFastCheck, Qt::LeftButton, {}, kOnTick);
             QTest::mouseClick(w.window.cbDetails, Qt::LeftButton, {}, kOnTick);
+            // "Subpicture format": two steps down the list, to VobSub.
+            w.window.cbSubFormat->setFocus();
+            QTest::keyClick(w.window.cbSubFormat, Qt::Key_Down);
+            QTest::keyClick(w.window.cbSubFormat, Qt::Key_Down);
             QVERIFY(w.window.close());
         }
         apptest::WindowUnderTest w;
@@ -110,6 +116,8 @@ class SettingsTest : public QObject {
         QVERIFY(!w.window.cbFastCheck->isChecked());
         QVERIFY(w.window.cbCountFr->isChecked());
         QVERIFY(!w.window.cbDetails->isChecked());
+        QCOMPARE(w.window.cbSubFormat->currentText(), QStringLiteral("VobSub (.idx, .sub)"));
+        QCOMPARE(w.window.subpictureFormat(), SubpictureFormat::VobSub);
         QCOMPARE(w.window.treeWidth(), 150);
         w.window.showPage(Page::Xpl);
         QCOMPARE(w.window.tvXPL->width(), 150);

@@ -2,6 +2,7 @@
 // default button, the message log and the status bar.
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -29,6 +30,7 @@ QString captionOf(QWidget* widget) {
     if (auto* edit = qobject_cast<QLineEdit*>(widget)) return edit->text();
     if (auto* label = qobject_cast<QLabel*>(widget)) return label->text();
     if (auto* box = qobject_cast<QGroupBox*>(widget)) return box->title();
+    if (auto* combo = qobject_cast<QComboBox*>(widget)) return combo->currentText();
     return {};
 }
 
@@ -151,6 +153,11 @@ const OptionControl kOptionControls[] = {
     {"cbCountFr", "QCheckBox", "Count frames",
      "Works only if the process hasn't cancelled by Fast EVO checking", 1},
     {"cbDetails", "QCheckBox", "Detailed info", "Detailed information about streams", 1},
+    {"lSubFormat", "QLabel", "Subpicture format", "", -1},
+    {"cbSubFormat", "QComboBox", "Subpicture records",
+     "How Demux writes subpicture streams: as subpicture records, as PGS, or as VobSub (DVD "
+     "subpictures)",
+     -1},
 };
 
 struct PageTab {

@@ -1,13 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "cli/cli_app.h"
 
 namespace morvale {
 namespace {
 
-int run(std::initializer_list<const char*> args, std::string& out, std::string& err) {
+int run(const std::vector<const char*>& args, std::string& out, std::string& err) {
     std::vector<const char*> argv = {"morvale-cli"};
     argv.insert(argv.end(), args.begin(), args.end());
     std::ostringstream o, e;
@@ -26,9 +27,22 @@ TEST(CliBasicsTest, VersionAndHelp) {
 }
 
 TEST(CliBasicsTest, UnknownOptionIsAUsageError) {
-    std::string out, err;
-    EXPECT_EQ(run({"--frobnicate"}, out, err), 2);
-    EXPECT_NE(err.find("Usage: morvale-cli"), std::string::npos);
+    const std::vector<std::vector<const char*>> wrong = {
+        {"--frobnicate"},
+        {"demux", "--sub-format", "gif", "x.evo"},  // not a subpicture format
+        {"scan", "--sub-format", "pgs", "x.evo"},   // only Demux writes subpictures
+    };
+    for (const auto& args : wrong) {
+        std::string out, err;
+        EXPECT_EQ(run(args, out, err), 2) << args.front();
+        EXPECT_NE(err.find("Usage: morvale-cli"), std::string::npos);
+    }
+    // Each format's name is taken: the run goes on to the missing source.
+    for (const char* format : {"sp", "pgs", "vobsub"}) {
+        std::string out, err;
+        EXPECT_EQ(run({"demux", "--sub-format", format, "/nonexistent/x.evo"}, out, err), 1)
+            << format << err;
+    }
 }
 
 }  // namespace

@@ -21,7 +21,7 @@
 #include "generated_disc.h"
 #include "sample_disc/dolby_audio.h"
 #include "sample_disc/sample_disc.h"
-#include "sample_disc/subpicture_unit.h"
+#include "sample_disc/sample_subtitles.h"
 #include "sample_disc/vc1_stream.h"
 #include "support/peer_tools.h"
 #include "support/temp_dir.h"
@@ -200,7 +200,7 @@ TEST_F(SampleDiscTest, DemuxOfBothPartsGivesTheElementaryStreams) {
 
     // Five units of 0x21 at 0.5, 2.5 ... 8.5 s: one record each, times relative to the
     // first timestamp of the scan.
-    const Bytes unit = sample::subpictureUnit({640, 904, 640, 64, 3}, 3 * sample::kClock / 2);
+    const Bytes unit = sample::deutschSubpictureUnit(3 * sample::kClock / 2);
     Bytes records;
     for (uint32_t k = 0; k < 5; ++k) {
         const uint32_t time = sample::kClock / 2 + k * 2 * sample::kClock;

@@ -98,73 +98,6 @@ Converted toPgs(const SubpictureSource& source, int width, int height, int64_t e
     return {sink.bytes(), conversion.written()};
 }
 
-// ---- Events as ffmpeg sees them ----
-
-struct PeerEvent {
-    double start = 0;  // ms
-    std::optional<double> stop;
-};
-
-// dvdsub frames carry their display times; frames without a stop last to the next one.
-std::vector<PeerEvent> sourceEvents(const std::vector<SubtitleFrame>& frames) {
-    std::vector<PeerEvent> events;
-    for (const SubtitleFrame& f : frames) {
-        if (f.rects == 0) continue;
-        const double at = f.ptsUs / 1000.0;
-        PeerEvent e{at + f.startMs, std::nullopt};
-        if (f.endMs > f.startMs) e.stop = at + f.endMs;
-        if (!events.empty() && !events.back().stop) events.back().stop = e.start;
-        events.push_back(e);
-    }
-    return events;
-}
-
-// PGS frames: one with objects after an empty one starts an event, an empty one ends it;
-// one with objects after another is a palette update of the same event.
-std::vector<PeerEvent> pgsEvents(const std::vector<SubtitleFrame>& frames) {
-    std::vector<PeerEvent> events;
-    bool shown = false;
-    for (const SubtitleFrame& f : frames) {
-        const double at = f.ptsUs / 1000.0;
-        if (f.rects > 0 && !shown) events.push_back({at, std::nullopt});
-        if (f.rects == 0 && shown) events.back().stop = at;
-        shown = f.rects > 0;
-    }
-    return events;
-}
-
-void expectSameEvents(const std::vector<PeerEvent>& source, const std::vector<PeerEvent>& out,
-                      std::optional<double> end) {
-    ASSERT_EQ(out.size(), source.size());
-    for (size_t i = 0; i < source.size(); ++i) {
-        SCOPED_TRACE("event " + std::to_string(i));
-        EXPECT_NEAR(out[i].start, source[i].start, 1.0);
-        const std::optional<double> stop = source[i].stop ? source[i].stop : end;
-        ASSERT_EQ(out[i].stop.has_value(), stop.has_value());
-        if (stop) {
-            EXPECT_NEAR(*out[i].stop, *stop, 1.0);
-        }
-    }
-}
-
-// Within `tolerance` per channel. Where the colour matrix changes (an HD canvas, whose PGS
-// colours are BT.709, from HD DVD colours that ffmpeg reads as BT.601), about one colour in a
-// thousand lands 2 away: both 8-bit colours are as near the same R'G'B' as 8 bits allow, and
-// ffmpeg's fixed-point decoding of each rounds on its own.
-void expectSamePixels(const std::vector<Bytes>& source, const std::vector<Bytes>& out,
-                      const std::vector<double>& times, int tolerance = 1) {
-    ASSERT_EQ(source.size(), times.size());
-    ASSERT_EQ(out.size(), times.size());
-    size_t shown = 0;
-    for (const Bytes& frame : source)
-        shown += visiblePixels(frame) > 0;
-    EXPECT_GT(shown, 0u) << "nothing drawn to compare";
-    for (size_t i = 0; i < times.size(); ++i) {
-        SCOPED_TRACE("at " + std::to_string(times[i]) + " s");
-        EXPECT_LE(largestChannelDifference(source[i], out[i]), tolerance);
-    }
-}
-
 // mkvmerge reads the file without a warning and muxes it as one track of the codec.
 void expectMkvmergeTakes(const std::string& path, const std::string& codecId, const TempDir& dir) {
     const nlohmann::json info = mkvmergeIdentify(path);
@@ -289,44 +222,6 @@ TEST(SubtitlePeers, FadesBecomePaletteUpdatesShownAsEachStep) {
 }
 
 // ---- DVD to VobSub ----
-
-// A title-set IFO whose first program chain holds `palette`.
-Bytes ifoWithPalette(const DvdPalette& palette) {
-    Bytes ifo(2 * 2048, 0);
-    const std::string magic = "DVDVIDEO-VTS";
-    std::copy(magic.begin(), magic.end(), ifo.begin());
-    ifo[0xCC + 3] = 1;  // VTS_PGCI in sector 1
-    const size_t table = 2048, pgc = table + 0x10;
-    ifo[table + 1] = 1;  // one program chain
-    ifo[table + 8] = 0x81;
-    ifo[table + 15] = 0x10;  // at 0x10 in the table
-    for (size_t i = 0; i < 16; ++i) {
-        const size_t at = pgc + 0xA4 + 4 * i;
-        ifo[at + 1] = palette[i].y, ifo[at + 2] = palette[i].cr, ifo[at + 3] = palette[i].cb;
-    }
-    return ifo;
-}
-
-DvdPalette testPalette() {
-    DvdPalette palette;
-    sample::Xorshift random(99);
-    for (PaletteEntry& entry : palette)
-        entry = yCrCbOf({static_cast<uint8_t>(random.next()), static_cast<uint8_t>(random.next()),
-                         static_cast<uint8_t>(random.next())},
-                        ColourMatrix::Bt601);
-    return palette;
-}
-
-std::string paletteOption(const DvdPalette& palette) {
-    std::string text = "-palette ";
-    for (size_t i = 0; i < palette.size(); ++i) {
-        const Rgb c = rgbOf(palette[i], ColourMatrix::Bt601);
-        char hex[8];
-        std::snprintf(hex, sizeof hex, "%02x%02x%02x", c.r, c.g, c.b);
-        text += (i == 0 ? "" : ",") + std::string(hex);
-    }
-    return text;
-}
 
 TEST(SubtitlePeers, DvdUnitsBecomeVobSubThatFfmpegShowsAsTheSource) {
     if (!havePeerTools() || !haveMatroskaPeers()) GTEST_SKIP() << "ffmpeg or mkvmerge missing";

@@ -7,7 +7,7 @@
 
 #include "evo_muxer.h"
 #include "sample_playlist.h"
-#include "subpicture_unit.h"
+#include "sample_subtitles.h"
 #include "vc1_stream.h"
 
 namespace morvale::sample {
@@ -25,15 +25,8 @@ constexpr AudioStream kAudio[] = {
     {0x82, {false, 2, 192, 330}},  // Commentary
 };
 
-struct SubpictureStream {
-    uint8_t subStreamId;
-    SubpictureBox box;
-};
-
-constexpr SubpictureStream kSubpictures[] = {
-    {0x20, {640, 904, 640, 64, 1}},  // English
-    {0x21, {640, 904, 640, 64, 3}},  // Deutsch
-};
+constexpr uint8_t kEnglishSubpictures = 0x20;  // HD DVD units
+constexpr uint8_t kDeutschSubpictures = 0x21;  // DVD units
 
 // A subpicture every two seconds from half a second on, shown for one and a half.
 constexpr uint64_t kSubpictureFirst = kClock / 2;
@@ -107,13 +100,19 @@ SampleDisc writeSampleDisc(const std::string& folder, const SampleDiscOptions& o
         parts[1].audio.push_back(std::move(second));
     }
 
-    for (const SubpictureStream& stream : kSubpictures) {
+    std::vector<uint64_t> subpictureTimes;
+    for (uint64_t pts = kFirstPts + kSubpictureFirst; pts + kSubpictureDuration <= end;
+         pts += kSubpictureInterval)
+        subpictureTimes.push_back(pts);
+    const std::vector<Bytes> english =
+        englishSubpictureUnits(subpictureTimes.size(), kSubpictureDuration);
+    const Bytes deutsch = deutschSubpictureUnit(kSubpictureDuration);
+    for (const uint8_t id : {kEnglishSubpictures, kDeutschSubpictures}) {
         std::vector<AccessUnit> units;
-        const Bytes unit = subpictureUnit(stream.box, kSubpictureDuration);
-        for (uint64_t pts = kFirstPts + kSubpictureFirst; pts + kSubpictureDuration <= end;
-             pts += kSubpictureInterval)
-            units.push_back({unit, pts, std::nullopt});
-        SubpictureTrack first{stream.subStreamId, {}}, second{stream.subStreamId, {}};
+        for (size_t k = 0; k < subpictureTimes.size(); ++k)
+            units.push_back({id == kEnglishSubpictures ? english[k] : deutsch, subpictureTimes[k],
+                             std::nullopt});
+        SubpictureTrack first{id, {}}, second{id, {}};
         splitUnits(units, boundary, first.units, second.units);
         parts[0].subpictures.push_back(std::move(first));
         parts[1].subpictures.push_back(std::move(second));

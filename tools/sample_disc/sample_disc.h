@@ -8,7 +8,8 @@
 //
 // Streams: VC-1 video (stream 0xFD, extension 0x55), Dolby Digital Plus 5.1 in English
 // (sub-stream 0xC0) and German (0xC1), Dolby Digital 2.0 commentary (0x82, so that it has an
-// audio slot of its own beside 0xC0), subpictures in English (0x20) and German (0x21).
+// audio slot of its own beside 0xC0), subpictures in English (0x20, HD DVD units with 8-bit
+// colours, a fade, a forced unit and one over 64 KiB) and German (0x21, DVD-layout units).
 
 #include <cstdint>
 #include <string>
