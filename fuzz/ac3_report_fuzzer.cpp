@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AC-3 / E-AC-3 report over arbitrary pieces (see report_fuzzing.h for the input).
 
 #include "report_fuzzing.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program-stream engine over arbitrary bytes, in both modes, with every option on.
 //
 // Input: 10 control bytes, then the stream.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine_checks.h"
 
 #include <initializer_list>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What the engine's calls leave in the fuzz targets (tests/support's ledger), and invariants

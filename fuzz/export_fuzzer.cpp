@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What Morvale hands to other tools, over arbitrary bytes: the playlist read as XML into
 // the feature description and its JSON and chapter files, LPCM samples converted for WAV,
 // and the unit walk that times demuxed audio.

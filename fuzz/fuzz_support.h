@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Shared pieces of the fuzz targets: the control bytes that lead every input, block cuts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The H.264 report over arbitrary pieces (see report_fuzzing.h for the input).
 
 #include "report_fuzzing.h"

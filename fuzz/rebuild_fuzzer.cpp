@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pack-by-pack rebuild over arbitrary bytes.
 //
 // Input: 7 control bytes (41 when byte 0 asks for given tables), then the source.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpus of the fuzz targets: a few small, well-formed inputs per target,
 // built with the program-stream builder of the tests, each led by the control bytes its
 // target expects.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The subtitle layer over arbitrary bytes, chained as a conversion chains it: payload pieces
 // into the unit assembler, each unit into the parser, its event into the PGS writer and the
 // unit itself into the VobSub writer; the .sup is read back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playlist reader over arbitrary bytes, chained as Read XPL chains it: the outline,
 // the title that plays the source, the tree items and the tracks.
 //

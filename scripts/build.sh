@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Configures and builds Morvale into build/ (two parallel jobs). Arguments go to the CMake
 # configuration; MORVALE_TARGETS (space-separated) builds only those targets.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian packages Morvale needs to build, test and run, when any is missing.
 # Arguments name further packages a script needs (scripts/screenshot.sh: a window manager).
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Draws the application icon (a dark red disc with a white M, the colours of the logo) and
 # writes it in the hicolor sizes to assets/icons/. The PNGs are committed; run this again
 # only to change the icon. Needs ffmpeg built with libfreetype and the DejaVu fonts.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Draws the window's logo (a dark red "HD DVD" plate beside the name "Morvale" on white, the
 # colours of the icon) and writes it as assets/logo.jpg (125x31, for 1x) and
 # assets/logo@2x.jpg (250x62, for 1.5x and 2x scaling, which the window scales down from).

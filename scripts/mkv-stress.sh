@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Stops `morvale-cli mkv` at random moments, again and again, and checks what it leaves:
 # no half-made file at the output path (none, or a whole Matroska file), no mkvmerge left
 # running, no work folder after a SIGINT, exit status 130 for a SIGINT that reached a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, writes the sample disc into sample/ (once) and opens it
 # in the Morvale window. Without a display, runs the same Read EVO headless with morvale-cli.
 # Arguments are passed to the window (or to `morvale-cli scan`) instead of the sample.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Writes the sample disc into sample/ with build/morvale-sample-disc, unless all three of its
 # files are there already. Needs a build (scripts/build.sh).
 set -euo pipefail

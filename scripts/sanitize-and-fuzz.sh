@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the core, its tests and the fuzz targets with clang, AddressSanitizer and
 # UndefinedBehaviorSanitizer into build-sanitize/ (no window), runs the tests there, then the
 # tests again under ThreadSanitizer (scripts/thread-sanitize.sh, into build-tsan/), then runs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the README's pictures of the window: builds, writes the sample disc into a temporary
 # folder, and on a virtual X display (Xvfb) with a window manager (openbox) opens the window
 # on its FEATURE_1.EVO, presses Read EVO, Read XPL, Demux and Make MKV, and saves the window

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, builds, and runs every test, then again under the sanitizers
 # with a short run of every fuzz target (scripts/sanitize-and-fuzz.sh).
 set -euo pipefail

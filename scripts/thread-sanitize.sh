@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the core and its tests with clang and ThreadSanitizer into build-tsan/ (no window,
 # no fuzz targets) and runs the tests there: the file layer reads ahead and writes behind on
 # threads of its own, and every test that reads or writes a file runs through them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/fitting_widgets.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/jpeg_image.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/locale_format.h"
 
 #include <QTime>

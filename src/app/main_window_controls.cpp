@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls: their creation in the designed state and the layouts that
 // place them. Sizes are the design's, in pixels at 96 dpi; wherever a caption needs more
 // room in the font it is drawn with, the layouts give it that room.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/typed_path.h"
 
 #include <QDir>

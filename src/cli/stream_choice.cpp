@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/stream_choice.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/converted_subpictures.h"
 
 #include <algorithm>

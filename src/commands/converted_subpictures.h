@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Demux's subpicture boxes as PGS (.sup) or VobSub (.idx and .sub) in place of subpicture

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/feature_files.h"
 
 #include "commands/selection.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/frame_summary.h"
 
 #include <algorithm>

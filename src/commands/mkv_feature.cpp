@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/mkv_feature.h"
 
 #include <cerrno>

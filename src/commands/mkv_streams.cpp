@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/mkv_streams.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/mkv_tracks.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/mkvmerge_run.h"
 
 #include <algorithm>

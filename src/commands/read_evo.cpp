@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/read_evo.h"
 
 #include "commands/command_run.h"

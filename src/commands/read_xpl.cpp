@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/read_xpl.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/rebuild_command.h"
 
 #include "commands/command_run.h"

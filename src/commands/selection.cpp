@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/selection.h"
 
 #include "platform/paths.h"

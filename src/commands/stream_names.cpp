@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "commands/stream_names.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/command_buttons.h"
 
 #include "commands/cancel_command.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/source_fields.h"
 
 #include <string>

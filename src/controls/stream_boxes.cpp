@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "controls/stream_boxes.h"
 
 #include "controls/form_design.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/demux.h"
 
 #include <memory>

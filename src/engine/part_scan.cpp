@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/part_scan.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/payload_handler.h"
 
 #include "engine/picture_counter.h"

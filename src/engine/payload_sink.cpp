@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/payload_sink.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/picture_counter.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/picture_timing.h"
 
 #include <algorithm>

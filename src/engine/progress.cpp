@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/progress.h"
 
 namespace morvale {

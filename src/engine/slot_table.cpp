@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/slot_table.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/audio_duration.h"
 
 #include <algorithm>

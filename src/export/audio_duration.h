@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // How long a demuxed audio elementary stream plays: its access units, each as long as its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/disc_description.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The disc's titles in the feature description's form, for its JSON (description_json.h):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/disc_json.h"
 
 #include "platform/paths.h"

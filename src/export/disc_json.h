@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The JSON of the disc, its titles and title sets within the feature description

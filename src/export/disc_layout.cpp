@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/disc_layout.h"
 
 #include <optional>

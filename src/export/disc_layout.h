@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Where a disc keeps what the program reads: an HD DVD's playlist (ADV_OBJ/VPLST000.XPL) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/disc_title_listing.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The disc's titles as lines for a terminal or a log, the content of `morvale-cli titles`.

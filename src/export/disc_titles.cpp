@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/disc_titles.h"
 
 #include <algorithm>

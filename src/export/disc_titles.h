@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The titles of a disc: for an HD DVD every Title of its playlist with the EVOs its clips

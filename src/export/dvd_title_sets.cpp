@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/dvd_title_sets.h"
 
 #include <cstdio>

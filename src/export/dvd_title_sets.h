@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A DVD's title sets: VIDEO_TS holds VTS_nn_0.IFO (nn from 01 to 99) and the title set's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // One description of a feature for other tools: the streams a scan found, with their

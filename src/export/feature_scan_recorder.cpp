@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/feature_scan_recorder.h"
 
 #include "engine/stream_kinds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/mkv_hand_off.h"
 
 #include <charconv>

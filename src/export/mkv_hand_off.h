@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // How the Matroska path keeps each kind of stream for mkvmerge, and what mkvmerge says while

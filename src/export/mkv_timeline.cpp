@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/mkv_timeline.h"
 
 #include <algorithm>

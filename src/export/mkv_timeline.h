@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Where every stream of a feature lands on the Matroska file's timeline. Each part keeps its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/mkvmerge_options.h"
 
 #include <cstdio>

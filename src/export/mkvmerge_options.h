@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The hand-off to mkvmerge: one Matroska file from the feature's work streams, with the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/playlist_model.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The HD DVD playlist (VPLST000.XPL) read as XML into the parts other tools need: titles

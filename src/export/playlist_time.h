@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Time codes of the HD DVD playlist. A TitleSet's timeBase ("60fps") says how many units the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/playlist_titles_reader.h"
 
 #include <algorithm>

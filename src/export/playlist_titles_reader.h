@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The titles of the playlist's XML in one walk (within the export library only).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/playlist_xml.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The playlist's XML as the model reads it (within the export library only): element names

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/wav_writer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // LPCM as RIFF WAVE: little-endian interleaved samples behind a header that is completed when

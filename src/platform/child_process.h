@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Another program run as a child process (mkvmerge): its standard output and standard error

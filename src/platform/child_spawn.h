@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Starting a child process (see runChildProcess in child_process.h).

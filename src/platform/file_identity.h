@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Which file a path names, so that an output never overwrites or empties a file being read:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The plain placement calls of file_system_calls.h, in a file of their own: a program that
 // links its own reads and writes (a throttled disk) still takes these from the library.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/folders.h"
 
 #include <sys/stat.h>

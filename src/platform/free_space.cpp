@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/free_space.h"
 
 #include <sys/statvfs.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/read_ahead.h"
 
 #include <cerrno>

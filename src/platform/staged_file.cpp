@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/staged_file.h"
 
 #include "platform/paths.h"

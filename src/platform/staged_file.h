@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A file made whole at its place or not at all (the Matroska file): written under a temporary

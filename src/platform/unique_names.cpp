@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/unique_names.h"
 
 #include <sys/random.h>

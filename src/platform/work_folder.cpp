@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "platform/work_folder.h"
 
 #include <dirent.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A folder that is one run's own (the Matroska command's work folder, "<output>.work/"):

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist/attribute_lookup.h"
 
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist/latin1.h"
 
 #include <cstdint>

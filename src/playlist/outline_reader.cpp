@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist/outline_reader.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist/playlist_limits.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "playlist/title_listing.h"
 
 #include "platform/paths.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "rebuild/rebuild.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reports/audio_headers.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reports/lpcm_format.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Linear PCM in private stream 1 (sub-streams 0xA0-0xA7): the three header bytes that

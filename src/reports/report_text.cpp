@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reports/report_text.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Where the subtitle writers put their bytes: a file of the caller's, a buffer in memory, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/colour_matrix.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Video-range Y'CbCr and R'G'B' under the two colour matrices subtitles meet: ITU-R BT.601

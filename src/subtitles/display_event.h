@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // What one subpicture unit shows: a bitmap of palette indices over an area of the picture,

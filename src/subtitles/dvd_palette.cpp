@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/dvd_palette.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The 16-colour palette DVD subpictures index, as the program chain in the title set's IFO

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/field_decoder.h"
 
 #include <algorithm>

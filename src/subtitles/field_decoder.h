@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The run-length codes of subpicture fields, decoded into an index bitmap. A field holds

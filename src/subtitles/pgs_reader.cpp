@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/pgs_reader.h"
 
 #include "subtitles/pgs_segments.h"

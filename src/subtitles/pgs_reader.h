@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Reads a .sup back into its display sets: the checks the writer's output must pass and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/pgs_segments.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // HDMV presentation graphics (PGS) as a .sup file holds them: segments of "PG", PTS, DTS,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Display events as HDMV presentation graphics (.sup, what mkvmerge takes as S_HDMV/PGS).

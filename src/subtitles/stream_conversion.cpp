@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/stream_conversion.h"
 
 #include "subtitles/unit_parser.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // One subpicture sub-stream converted as its payload pieces come, in file order: units

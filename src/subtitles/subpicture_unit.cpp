@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/subpicture_unit.h"
 
 namespace morvale {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A subpicture unit (SPU) as private stream 1 sub-streams 0x20-0x3F carry it, and the size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/unit_assembler.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Joins the payload pieces of one subpicture sub-stream, in file order, into whole units.

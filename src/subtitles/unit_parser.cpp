@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/unit_parser.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A subpicture unit's display control sequences and pixel data turned into the event it

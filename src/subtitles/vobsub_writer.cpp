@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/vobsub_writer.h"
 
 #include <algorithm>

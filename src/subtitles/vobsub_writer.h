@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // DVD subpicture units as VobSub (.idx + .sub, what mkvmerge takes as S_VOBSUB). The units

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands through the window's real buttons, end to end on built files: Read EVO,
 // Demux over a two-part feature, Cancel with its question, the locked controls during a
 // run, the error box, Read XPL and Rebuild.

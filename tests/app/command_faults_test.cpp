@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window after a command failed or was cancelled, through its real buttons: the error box
 // with its text, the buttons in the states the commands leave, the files keeping what was
 // written, and the next command working once the user has done what re-enables it.

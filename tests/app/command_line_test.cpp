@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // `morvale FILE`: the file named on the command line is chosen as a drop would choose it.
 
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window while a command runs: every other command, the browse buttons, drops and the
 // stream boxes are locked; closing the window stops the run like Cancel.
 

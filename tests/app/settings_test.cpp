@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's settings: read at the first activation, stored at close, in a private
 // temporary store.
 

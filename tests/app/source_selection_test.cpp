@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Choosing the source and the playlist through the window: the file dialogs, files dropped
 // on the window, and the stream boxes that follow a scan.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the window offers around the commands: the focus on Read EVO once a source is set,
 // paths typed into the path edits, the progress bar, "Show files", the output folder's
 // browse button and the About box.

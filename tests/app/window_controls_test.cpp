@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's controls in their designed state, its geometry and resizing, the
 // default button, the message log and the status bar.
 

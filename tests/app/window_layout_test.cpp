@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window's layouts at the sizes a user gives it: captions whole after Read XPL of the
 // sample disc, elided with a tooltip only when the window is too narrow, the playlist tree's
 // share, nothing cut or overlapping at 370x380, the logo's pictures, and the stored

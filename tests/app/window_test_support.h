@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Helpers shared by the window's Qt tests: a private settings store, showing the window,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // morvale-cli end to end: the real program on built files, its stdout lines, its files and
 // its exit statuses.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What morvale-cli tells its user besides the message log: each subcommand's help lists its
 // own options, the terminal status line says what the program does, a stream the scan did
 // not find is named with the ones it found, `xpl` without `--source` says how to choose a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Runs the real morvale-cli as a child process: its stdout lines, its stderr, its exit

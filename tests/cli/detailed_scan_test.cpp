@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A detailed scan through morvale-cli: each header report's lines stand right after the
 // first-timestamp line of their stream, before the next stream is announced.
 

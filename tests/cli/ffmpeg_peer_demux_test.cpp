@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Independent checks with a real peer: DVD VOBs made by ffmpeg, demuxed by morvale-cli,
 // give the same elementary-stream bytes as ffmpeg's own stream copies of them, and a scan
 // announces the streams ffprobe lists. A VOB rebuilt by morvale-cli holds for ffprobe only

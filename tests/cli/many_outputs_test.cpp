@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A demux into every output the program has (2 video, 16 audio and 16 subpicture streams)
 // by the real morvale-cli, with and without the file layer's threads: the same lines and
 // files, and no more than 32 MiB of memory however many outputs are written.

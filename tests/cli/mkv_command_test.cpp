@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // morvale-cli mkv on DVD VOBs made by ffmpeg, checked with mkvmerge -J and ffprobe: audio
 // delays kept, LPCM as WAV with ffmpeg's samples, the hand-off without mkvmerge, and a
 // Cancel while mkvmerge runs.

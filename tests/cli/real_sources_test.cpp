@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DVD VOBs and MPEG-1 system streams made by ffmpeg's encoders and muxers, read by
 // morvale-cli and checked against ffprobe, mediainfo and mkvmerge: picture counts and running
 // times, every stream accounted for in the log, rebuilt files that every peer reads with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cancel at each phase of Read EVO, Demux and Rebuild over a two-part feature: in the middle
 // of the first part, at its end before the second, and in the middle of the second part. The
 // run ends normally with a line that says it was stopped, "Done." and without picture counts, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Read EVO, Demux and Rebuild meeting failing files: a source that cannot be read (permissions,
 // replaced by a folder, held by another program), a second part that is held, unreadable or
 // gone before the continuation, an output folder that refuses files, a disk that fills up and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Demux on real files: the log, the output names and bytes over both parts, the summary,
 // the buttons, Cancel with its question, and the failure endings with every file closed.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // A two-part feature for the tests of failures and Cancel: FEATURE_1.EVO and FEATURE_2.EVO of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Read EVO, Demux and Rebuild over a two-part feature with the file layer's threads against
 // the same runs without them: a read error in either part, a disk that fills up in either
 // part, a first part still being written or whose size the system cannot tell, and Cancel at

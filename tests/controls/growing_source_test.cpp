@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A source that is still being written while it is read, and one whose size the system
 // cannot tell. One short read moves every later block off the 4 MiB multiples; each crossing
 // of one still shows the progress and lets events (a Cancel) in, and the run reads the whole

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A feature whose first part is larger than 4 GiB, through the commands: the size line, the
 // progress texts, the fast-check stop, and the demuxed and rebuilt bytes from packets before,
 // across and beyond the 4 GiB mark. The part is sparse (zeros between the packets), so it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Outputs never touch the files a run reads: an output path that leads to the source, to
 // the second part the feature continues into, or to the playlist (a link or a hard link of
 // that name in the output folder) ends Demux and Rebuild before any file is created.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Read EVO on real files: the log of one and two parts, the lists, the continuation rules,
 // the size line, the picture-count summary, Cancel and the failure endings.
 

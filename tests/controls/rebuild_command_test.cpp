@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "Rebuild" command over a PlainForm: output names with both separator styles, the log
 // and status lines, the continuation into the second part with the numbering carried over,
 // Cancel, the failures and the buttons each ending leaves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sources larger than 4 GiB: what demux writes, shows and stops at beyond the 4 GiB mark.
 // The files are sparse, and the runs seek close to the mark instead of reading up to it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block loop of demux on real files: start and end of a call, the system header line,
 // progress, repaint, Cancel, the fast-check limit, large files and file errors.
 

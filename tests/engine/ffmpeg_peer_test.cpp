@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // An independent check: a DVD-style program stream muxed by ffmpeg, demuxed here and by
 // ffmpeg itself, must give the same elementary streams and picture count.
 

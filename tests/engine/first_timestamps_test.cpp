@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A Scan's first timestamps, the time base of subpicture records, and which report each
 // slot's first payload piece goes to.
 

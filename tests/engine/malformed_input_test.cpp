@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Malformed stream data is never an error: damaged streams parse without reading outside
 // the block, and whatever the tables end up holding is a valid identifier for its slot.
 

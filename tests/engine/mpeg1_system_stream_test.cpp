@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ISO/IEC 11172-1 system streams: 12-byte pack headers and packets whose headers carry
 // stuffing, an STD buffer field and timestamps without the MPEG-2 flag bytes. Each packet's
 // timestamp, stream and payload are the real ones, whatever the header holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a Demux writes: raw payloads per slot, only of the stream that owns the slot, and
 // subpicture records.
 

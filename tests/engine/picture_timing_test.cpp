@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each picture's presentation time, from the PTS of the packet it begins in or, where that
 // packet carries none, from the pictures around it in display order: streams from ffmpeg's
 // encoders (the encoder's own times as the oracle) and the sample disc's VC-1 with the PTS of

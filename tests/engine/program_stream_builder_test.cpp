@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test builder itself: every other test trusts its bytes.
 
 #include "support/program_stream_builder.h"

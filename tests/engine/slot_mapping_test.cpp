@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/stream_kinds.h"
 
 #include <gtest/gtest.h>

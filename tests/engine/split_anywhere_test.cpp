@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The parser keeps its whole state between blocks, so where the file is cut into blocks
 // must not change what it finds.
 

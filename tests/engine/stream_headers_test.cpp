@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a stream's first header says: the frame period and picture size of a video stream
 // (for the running time of the frame-count summary and the hand-off), the rate and channels
 // of an audio stream. MPEG-1 and MPEG-2 video, H.264 and audio streams from ffmpeg's

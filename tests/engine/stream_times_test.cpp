@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Each slot's presentation times and LPCM format bytes, as a run of the engine over one file
 // leaves them for the hand-off to other tools.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/chapter_file.h"
 
 #include <gtest/gtest.h>

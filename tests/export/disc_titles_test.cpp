@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The disc's titles: an HD DVD of three titles (a feature over three EVOs, an extra in one,
 // a trailer whose EVO is missing) and a DVD's title sets, found from every path that names
 // the disc, listed, and described as JSON the schema accepts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "export/feature_description.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The playlist read as data: any depth, a bounded size, valid UTF-8 whatever the bytes, and
 // time codes that are valid or said to be left out.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installation as people get it: `cmake --install` into a temporary prefix and the .deb that
 # cpack makes both hold the programs, the desktop entry with its icons and the manual page,
 # and the installed morvale-cli runs. The package part is skipped (exit 77) without dpkg-deb.

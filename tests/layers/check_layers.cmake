@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compiles one include at a time with exactly the include path a core library builds with,
 # so the layering shows up as a compile result: every header of a library the layer uses
 # must compile, every header of a layer above it (or beside it) must not be found.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failing reads and writes keep the message the user sees and tell the log why and of which
 // file, with and without the file layer's threads; a lock held elsewhere is said in words.
 

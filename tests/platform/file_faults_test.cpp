@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file layer's injected faults, which the commands' failure tests rely on: a read error
 // at a chosen byte of one file, and a disk that fills up after a chosen number of bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Outputs never touch inputs: whether an output path leads to a file being read, by links,
 // hard links or another way to the same folder, judged before anything is created.
 

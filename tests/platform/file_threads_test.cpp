@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file layer with its threads (a source read ahead, outputs written behind) against the
 // same calls without them: the same bytes for every pattern of reads, the same read failing
 // at an unreadable byte, a file changed while read read as it is then, and outputs that hold

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Free space on a real small file system, and a write that fills it.
 
 #include "platform/free_space.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A file made whole at its place or not at all: the temporary file beside the target, the
 // commit with and without replacing (and where the file system lacks the rename that refuses
 // to replace, or hard links too), the removal of what was not committed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A work folder that is one run's own: the four ways a claim finds its path (nothing there,
 // left by a killed run, held by a live run in another process, not this program's), and the
 // release that removes only what the run's folder holds.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A rebuild of a source larger than 4 GiB: the packs it keeps, drops and renumbers beyond the
 // 4 GiB mark, the final short pack past it, and the progress it shows. The file is sparse and
 // the rebuild starts close to the mark (Rebuild copies from where the source stands).

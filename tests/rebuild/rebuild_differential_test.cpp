@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The chunked pack loop against a plain rebuild that reads one pack at a time, written here on
 // its own: random tables and ticks, random mixes of real and damaged packs (packs of one and
 // of two packets), sizes that are not a multiple of 2,048, two parts, and Cancel at a progress

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rebuild's pack loop on real files: the final partial pack, chunk boundaries, progress
 // with its estimate, Cancel, files beyond 4 GiB, the empty source and read errors.
 

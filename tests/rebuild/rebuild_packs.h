@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Packs for the rebuild tests and the offsets of their id bytes, known from how the builder

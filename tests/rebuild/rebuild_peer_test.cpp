@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Independent checks of a rebuilt EVO made of encoder-made streams: ffprobe lists exactly the
 // kept streams under their new ids, ffmpeg takes the same elementary streams out of it, and
 // a scan by the engine finds the kept streams in their new slots.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rebuild's rules on real files: which packs stay, how system header bounds and stream ids
 // are rewritten, and how the kept streams are renumbered. Every expected file is put together
 // here from the builder's packs.

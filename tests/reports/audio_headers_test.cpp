@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The audio frame readers against an independent encoder and reader: every frame of a stream
 // from ffmpeg has the size ffprobe gives its packet, and the first one ffprobe's rate,
 // channels and bit rate; a span that holds part of a header says it is cut.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Malformed and random pieces: every report only passes over what it does not recognise.
 // Each line is written when its last byte is read, so the lines of a piece cut anywhere are
 // a prefix of the lines of the whole piece; nothing is written because a piece ends. Run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Streams written by an independent encoder (ffmpeg) and described by an independent reader
 // (ffprobe): the reports must agree with the reader on every field both show.
 

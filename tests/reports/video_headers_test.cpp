@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The video sequence header readers against an independent encoder and reader (the size,
 // level, chroma format and scanning of ffmpeg's H.264 and MPEG-2 streams as ffprobe gives
 // them), and the unit readers over headers whose fields need emulation prevention.

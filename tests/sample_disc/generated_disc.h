@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The sample disc as morvale-sample-disc writes it, into a temporary folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample disc handed to mkvmerge by one morvale-cli command, checked with mkvmerge -J,
 // mkvextract and ffprobe: the playlist's title, names, languages and chapters, and every
 // stream at its own offset in each part of the feature.

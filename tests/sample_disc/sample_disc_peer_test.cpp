@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample disc through morvale-cli against ffmpeg: a demux of the two-part feature gives
 // exactly ffmpeg's stream copies of the two parts read as one file, and a rebuilt feature
 // holds for ffprobe and ffmpeg only the kept streams, renumbered, with the same bytes.

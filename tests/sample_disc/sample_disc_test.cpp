@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bundled sample disc as the program and its peers read it: the generator's files, a
 // scan and a demux by the engine, the playlist reader, ffprobe and ffmpeg's decoders.
 

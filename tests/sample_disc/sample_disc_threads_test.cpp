@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sample disc through morvale-cli with and without the file layer's threads: every line
 // and every file the same, for Read EVO, Demux and Rebuild over both parts and Read XPL.
 

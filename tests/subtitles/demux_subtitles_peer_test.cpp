@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Demux's PGS and VobSub files against ffmpeg's reading of the source itself: morvale-cli
 // demux --sub-format on a DVD VOB that ffmpeg muxed with its own dvdsub encoder (with the
 // title set's IFO beside it, and without), and on the sample disc (an HD DVD stream and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the PGS writer puts each display set on the output timeline: shows at the starts,
 // palette updates at the fade steps, clears at the stops or at the next start, times less the
 // offset; events it cannot write are counted, not written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // HD DVD units become a .sup and DVD units an .idx/.sub that ffmpeg reads as it reads the
 // source program stream: the same events at the same times (within 1 ms), the same pixels
 // after ffmpeg's own colour conversion (within 1 per channel), forced events where the source

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "subtitles/subtitle_peers.h"
 
 #include <algorithm>

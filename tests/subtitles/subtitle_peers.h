@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Subpicture streams for the subtitle tests and ffmpeg as their independent reader: program

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Payload pieces into whole units: however the pieces cut a unit, it comes out whole with its
 // PTS; a broken unit is dropped and counted by its cause, and assembly goes on.
 

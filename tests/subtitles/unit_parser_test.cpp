@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A broken unit is malformed, with a reason, never a crash, a hang or a read outside it: each
 // case breaks one field of a good unit of either layout.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/bit_writer.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/child_processes.h"
 
 #include <signal.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Fake child programs for the tests of the child-process runner, and processes of the tests'

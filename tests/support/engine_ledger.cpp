@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/engine_ledger.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/feature_disc.h"
 
 #include <algorithm>

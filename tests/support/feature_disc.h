@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Small HD DVD features for command tests: program streams with a VC-1 video stream, Dolby

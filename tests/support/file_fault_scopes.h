@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Scopes that make files fail for the tests of the commands' failure endings: faults of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Faults the file layer shows on purpose, so tests can watch the commands meet a disk that

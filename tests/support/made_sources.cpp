@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/made_sources.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Program streams made by ffmpeg's own encoders and muxers from its lavfi test sources, a few

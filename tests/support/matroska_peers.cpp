@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/matroska_peers.h"
 
 #include <sys/wait.h>

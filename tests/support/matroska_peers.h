@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // mkvmerge, mkvinfo and ffmpeg as independent peers of the export tests: elementary streams

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/peer_tools.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // ffmpeg, ffprobe, mediainfo and mkvmerge as independent peers of the tests: running them,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/plain_form.h"
 
 #include "controls/form_design.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/program_stream_builder.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Byte-exact MPEG-2 program streams for tests (ISO/IEC 13818-1 with the DVD and HD DVD

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/recording_engine_host.h"
 
 #include "platform/clock.h"

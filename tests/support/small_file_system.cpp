@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/small_file_system.h"
 
 #include <sys/mount.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/vc1_sequence_header.h"
 
 #include "support/bit_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // SMPTE 421M advanced-profile sequence headers for tests, field by field.
