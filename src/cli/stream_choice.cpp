@@ -53,17 +53,15 @@ std::optional<StreamIdName> parseStreamIdName(std::string_view name) {
 
 std::optional<StreamChoice> parseStreamChoice(const std::string& name) {
     if (std::optional<StreamIdName> id = parseStreamIdName(name)) {
-        StreamChoice choice{name};
-        choice.byId = id;
-        return choice;
+        return StreamChoice{name, SlotKind::Video, 0, false, id};
     }
     for (int order = 0; order < kSlotBoxCount; ++order) {
         const SlotRef ref = slotAt(order);
-        if (name == slotKey(ref.kind, ref.slot)) return StreamChoice{name, ref.kind, ref.slot};
+        if (name == slotKey(ref.kind, ref.slot)) return StreamChoice{name, ref.kind, ref.slot, false, std::nullopt};
         const std::string suffix = slotSuffix(ref.kind, ref.slot);
         if (name.size() > suffix.size() && name.ends_with(suffix) &&
             isBoxName(ref.kind, name.substr(0, name.size() - suffix.size()))) {
-            return StreamChoice{name, ref.kind, ref.slot, true};
+            return StreamChoice{name, ref.kind, ref.slot, true, std::nullopt};
         }
     }
     return std::nullopt;

@@ -65,7 +65,7 @@ TimelinePart timelinePartOf(const std::vector<const StreamWork*>& all, size_t p)
 }
 
 // The times of every picture of the stream's parts on the timeline, in decoding order.
-void makeVideoTrack(const StreamWork& work, const Timeline& timeline, const std::string& stem,
+void makeVideoTrack(const StreamWork& work, const Timeline& timeline,
                     MkvTrackInput& track, MkvTracks& made) {
     std::vector<int64_t> ticks;
     for (size_t p = 0; p < work.pictureTimes.size() && p < timeline.parts(); ++p) {
@@ -250,7 +250,7 @@ MkvTracks makeTracks(MkvStreams& streams, const MkvFeature& feature, const std::
         MkvTrackInput track;
         switch (work->slotKind()) {
             case SlotKind::Video:
-                makeVideoTrack(*work, timeline, stem, track, made);
+                makeVideoTrack(*work, timeline, track, made);
                 break;
             case SlotKind::Audio:
                 makeAudioTrack(*work, timeline, layout, track, made, host);
