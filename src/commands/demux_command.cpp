@@ -115,7 +115,10 @@ void demuxParts(Session& session, const CommandSettings& settings, CommandHost& 
     RunOutputs outputs;
     CommandEngineHost engineHost(host);
     const EngineOptions options{.mode = EngineMode::Demux,
-                                .countFrames = settings.options.countFrames};
+                                .countFrames = settings.options.countFrames,
+                                .details = false,
+                                .fastCheck = false,
+                                .runProgress = std::nullopt};
     runFeature(
         host, settings, part, kDemuxPass,
         [&] { outputs.create(settings, part, outputBase, session.lastScan, host); },

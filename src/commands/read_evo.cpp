@@ -19,7 +19,8 @@ EngineOptions scanOptions(const CommandSettings& settings) {
     return {.mode = EngineMode::Scan,
             .countFrames = settings.options.countFrames,
             .details = settings.options.details,
-            .fastCheck = settings.options.fastCheck};
+            .fastCheck = settings.options.fastCheck,
+            .runProgress = std::nullopt};
 }
 
 // Scans both parts into the outcome and lowers the subpicture time base. Throws FileError.
