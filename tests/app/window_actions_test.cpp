@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -63,6 +64,13 @@ void choose(TfMain& window, Choice choice, const QString& path) {
         case Choice::Browse:
             apptest::onNextModal([path](QWidget* modal) {
                 auto* dialog = qobject_cast<QFileDialog*>(modal);
+                // The dialog selects the current source once its folder has been read, which
+                // a loaded machine may finish late: type the new path only after that.
+                if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+                    for (int n = 0; n < 100 && model->rowCount(model->index(model->rootPath())) == 0; ++n)
+                        QTest::qWait(50);
+                }
+                QTest::qWait(100);
                 dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
                 static_cast<QDialog*>(dialog)->accept();
             });
